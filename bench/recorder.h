@@ -1,0 +1,75 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The configuration a benchmark was started with; carried by every run.
+struct BenchmarkConfig {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t raySteps = 0;
+    uint32_t debrisCount = 0;
+    bool debrisEnabled = false;
+};
+
+// One closed 0.1 s bucket of samples.
+struct SecondRecord {
+    float time = 0.0f;  // bucket index: whole tenths of a second of sampled time
+    float avgFps = 0.0f;
+    float minFps = 0.0f;
+    float maxFps = 0.0f;
+    float medianFps = 0.0f;
+    float debris = 0.0f;
+    float bricks = 0.0f;
+    float balls = 0.0f;
+    int32_t frameCount = 0;
+    bool isOutlier = false;
+};
+
+struct RunResult {
+    std::vector<SecondRecord> seconds;
+    float avg = 0.0f;
+    float min = 0.0f;
+    float max = 0.0f;
+    float median = 0.0f;
+    float cleaned = 0.0f;
+    float cleanedMin = 0.0f;
+    float cleanedMax = 0.0f;
+    int32_t outliers = 0;
+    float score = 0.0f;
+    float avgDebris = 0.0f;
+    float avgBalls = 0.0f;
+    float avgBricks = 0.0f;
+    int32_t totalFrames = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t raySteps = 0;
+    uint32_t debrisCount = 0;
+    bool debrisEnabled = false;
+    bool deterministic = false;
+};
+
+struct BenchmarkRecorder {
+    bool running = false;
+    int32_t currentRun = 0;   // 0 = warm-up, 1..targetRuns = recorded runs
+    int32_t targetRuns = 4;
+    float runElapsed = 0.0f;
+    float pauseElapsed = 0.0f;
+    bool pausing = false;
+    bool startLogged = false;
+    std::vector<RunResult> runs;
+    RunResult current;
+    bool launchDone = false;
+    bool trioDone = false;
+    bool singleRun = false;
+    bool skipNextSample = false;
+    bool deterministic = false;
+    std::vector<float> bucketFps;
+    std::vector<uint32_t> bucketDebris;
+    std::vector<uint32_t> bucketBricks;
+    std::vector<float> bucketBalls;
+    int32_t currentBucket = -1;
+    BenchmarkConfig config;
+    std::string reportPath;     // file name of the last report written
+    bool reportWritten = false; // whether the last report attempt reached the disk whole
+};

@@ -1,0 +1,29 @@
+#pragma once
+#include <ctime>
+#include <functional>
+#include <ostream>
+#include <string>
+
+struct BenchmarkRecorder;
+class Platform;
+
+// Writes the HTML report of every recorded run into the current directory as
+// "benchmark_<local time>.html", stores the name in reportPath and opens it
+// with the shell. Returns whether the file was written whole; a report that
+// could not be written is logged and not opened.
+bool GenerateHTMLReport(BenchmarkRecorder& recorder, Platform& platform);
+
+// "benchmark_%Y-%m-%d_%H%M%S.html" for the given local time.
+std::string ReportFileName(const std::tm& localTime);
+
+// The document itself, with plain line feeds (the file stores them as CR LF).
+// `log` receives the progress lines; `generatedAt` is the metadata time stamp.
+std::string BuildReportDocument(const BenchmarkRecorder& recorder, const std::tm& generatedAt,
+                                const std::function<void(const char*)>& log);
+
+// Every line feed becomes carriage return + line feed.
+std::string ToCrlf(const std::string& text);
+
+// The two chart scripts (timeline per run, scatter over all runs).
+void WriteTimelineCharts(std::ostream& out);
+void WriteScatterChart(std::ostream& out);

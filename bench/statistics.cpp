@@ -1,0 +1,303 @@
+#include "bench/statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/platform.h"
+
+namespace {
+
+constexpr int32_t kBucketsPerSecond = 10;
+
+}  // namespace
+
+float Median(std::vector<float> values)
+{
+    if (values.empty()) {
+        return 0.0f;
+    }
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    if (n % 2 == 1) {
+        return values[n / 2];
+    }
+    return (values[n / 2 - 1] + values[n / 2]) / 2.0f;
+}
+
+double RoundHalfAwayFromZero(double value)
+{
+    return std::round(value);  // std::round rounds halves away from zero
+}
+
+void RecordFrame(BenchmarkRecorder& recorder, Platform& platform, float rawDt, float fps, uint32_t debris,
+                 uint32_t bricks, int activeBalls)
+{
+    if (!recorder.running || recorder.pausing) {
+        return;
+    }
+    recorder.runElapsed += rawDt;
+    if (recorder.currentRun == 0) {
+        return;
+    }
+    recorder.current.totalFrames += 1;
+    if (!recorder.startLogged) {
+        DebugLog(platform, 256, "Benchmark Run %d: Recording started at T=%.2f (%.0f Hz sampling)\n",
+                 recorder.currentRun, static_cast<double>(recorder.runElapsed), 10.0);
+        recorder.startLogged = true;
+    }
+    const int32_t bucket = static_cast<int32_t>(recorder.runElapsed * static_cast<float>(kBucketsPerSecond));
+    if (bucket != recorder.currentBucket) {
+        if (recorder.currentBucket >= 0) {
+            CloseBucket(recorder);
+        }
+        recorder.currentBucket = bucket;
+        recorder.bucketFps.clear();
+        recorder.bucketDebris.clear();
+        recorder.bucketBricks.clear();
+        recorder.bucketBalls.clear();
+    }
+    recorder.bucketFps.push_back(fps);
+    recorder.bucketDebris.push_back(debris);
+    recorder.bucketBricks.push_back(bricks);
+    recorder.bucketBalls.push_back(static_cast<float>(activeBalls));
+}
+
+void CloseBucket(BenchmarkRecorder& recorder)
+{
+    if (recorder.bucketFps.empty()) {
+        return;
+    }
+    const size_t n = recorder.bucketFps.size();
+    SecondRecord record;
+    record.time = static_cast<float>(recorder.currentBucket);
+    double fpsSum = 0.0;
+    double debrisSum = 0.0;
+    double bricksSum = 0.0;
+    double ballsSum = 0.0;
+    record.minFps = recorder.bucketFps[0];
+    record.maxFps = recorder.bucketFps[0];
+    for (size_t i = 0; i < n; ++i) {
+        fpsSum += recorder.bucketFps[i];
+        debrisSum += recorder.bucketDebris[i];
+        bricksSum += recorder.bucketBricks[i];
+        ballsSum += recorder.bucketBalls[i];
+        record.minFps = std::min(record.minFps, recorder.bucketFps[i]);
+        record.maxFps = std::max(record.maxFps, recorder.bucketFps[i]);
+    }
+    const double count = static_cast<double>(n);
+    record.avgFps = static_cast<float>(fpsSum / count);
+    record.medianFps = Median(recorder.bucketFps);
+    record.debris = static_cast<float>(debrisSum / count);
+    record.bricks = static_cast<float>(bricksSum / count);
+    record.balls = static_cast<float>(ballsSum / count);
+    record.frameCount = static_cast<int32_t>(n);
+    record.isOutlier = false;
+    recorder.current.seconds.push_back(record);
+}
+
+void ComputeRunStatistics(RunResult& run)
+{
+    if (run.seconds.empty()) {
+        run.avg = run.min = run.max = run.median = 0.0f;
+        run.cleaned = run.cleanedMin = run.cleanedMax = 0.0f;
+        run.outliers = 0;
+        run.score = 0.0f;
+        run.avgDebris = run.avgBalls = run.avgBricks = 0.0f;
+        return;
+    }
+    run.min = run.max = run.seconds[0].avgFps;
+    double weight = 0.0;
+    double fps = 0.0;
+    double debris = 0.0;
+    double balls = 0.0;
+    double bricks = 0.0;
+    std::vector<float> values;
+    values.reserve(run.seconds.size());
+    for (const SecondRecord& s : run.seconds) {
+        const double w = s.frameCount;
+        weight += w;
+        fps += w * s.avgFps;
+        debris += w * s.debris;
+        balls += w * s.balls;
+        bricks += w * s.bricks;
+        run.min = std::min(run.min, s.avgFps);
+        run.max = std::max(run.max, s.avgFps);
+        values.push_back(s.avgFps);
+    }
+    run.avg = static_cast<float>(fps / weight);
+    run.avgDebris = static_cast<float>(debris / weight);
+    run.avgBalls = static_cast<float>(balls / weight);
+    run.avgBricks = static_cast<float>(bricks / weight);
+    run.median = Median(std::move(values));
+    MarkSpikeOutliers(run);
+    run.score = ComputeRunScore(run);
+}
+
+void MarkSpikeOutliers(RunResult& run)
+{
+    std::vector<SecondRecord>& rec = run.seconds;
+    const size_t n = rec.size();
+    for (SecondRecord& s : rec) {
+        s.isOutlier = false;
+    }
+    if (n < 3) {
+        run.cleaned = run.avg;
+        run.cleanedMin = run.min;
+        run.cleanedMax = run.max;
+        run.outliers = 0;
+        return;
+    }
+    std::vector<float> v(n);
+    for (size_t i = 0; i < n; ++i) {
+        v[i] = rec[i].avgFps;
+    }
+    std::vector<float> sorted = v;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t k = n / 10;
+    const float lo = sorted[k];
+    const float hi = sorted[n - k - 1];
+    auto outsideBand = [&](float value) { return value <= lo || value >= hi; };
+
+    // Single-record spikes and dips.
+    for (size_t i = 1; i + 1 < n; ++i) {
+        if (!outsideBand(v[i])) {
+            continue;
+        }
+        const float a = v[i - 1];
+        const float b = v[i + 1];
+        const float m = (a + b) * 0.5f;
+        const bool peak = v[i] > a && v[i] > b;
+        const bool dip = v[i] < a && v[i] < b;
+        if (m > 0.0f && std::fabs(v[i] - m) / m > 0.4f && (peak || dip)) {
+            rec[i].isOutlier = true;
+        }
+    }
+
+    // Upward spikes two to four records wide.
+    for (size_t w = 2; w <= 4 && w + 2 < n; ++w) {
+        for (size_t i = 1; i + w < n; ++i) {
+            bool allHigh = true;
+            float sum = 0.0f;
+            for (size_t j = i; j < i + w; ++j) {
+                allHigh = allHigh && v[j] >= hi;
+                sum += v[j];
+            }
+            if (!allHigh) {
+                continue;
+            }
+            const float mean = w == 2 ? sum * 0.5f : (w == 3 ? sum / 3.0f : sum * 0.25f);
+            const float a = v[i - 1];
+            const float b = v[i + w];
+            const float m = (a + b) * 0.5f;
+            if (m > 0.0f && (mean - m) / m > 0.5f && mean > a && mean > b) {
+                for (size_t j = i; j < i + w; ++j) {
+                    rec[j].isOutlier = true;
+                }
+            }
+        }
+    }
+
+    // The first and last records against their only neighbour.
+    auto endSpike = [&](size_t i, size_t neighbour) {
+        const float ratio = v[i] / v[neighbour];
+        if (outsideBand(v[i]) && (ratio > 1.5f || ratio < 0.67f)) {
+            rec[i].isOutlier = true;
+        }
+    };
+    endSpike(0, 1);
+    endSpike(n - 1, n - 2);
+
+    run.outliers = 0;
+    run.cleanedMin = 1e30f;
+    run.cleanedMax = 0.0f;
+    double sum = 0.0;
+    double frames = 0.0;
+    for (const SecondRecord& s : rec) {
+        if (s.isOutlier) {
+            run.outliers += 1;
+            continue;
+        }
+        sum += static_cast<double>(s.frameCount) * s.avgFps;
+        frames += s.frameCount;
+        run.cleanedMin = std::min(run.cleanedMin, s.avgFps);
+        run.cleanedMax = std::max(run.cleanedMax, s.avgFps);
+    }
+    if (frames < 1.0) {
+        run.cleanedMin = run.min;
+        run.cleanedMax = run.max;
+        run.cleaned = run.avg;
+    } else {
+        run.cleaned = static_cast<float>(sum / frames);
+    }
+}
+
+namespace {
+
+double ComplexityTerm(double resolution, double fps, double debris, double balls, double bricks, bool debrisEnabled)
+{
+    const double d = debrisEnabled ? 1.0 + debris / 320.0 : 1.0;
+    const double b = std::max(1.0, (balls - 1.0) * 0.25 + 1.0);
+    const double k = 1.0 + bricks / 80.0;
+    return resolution * fps * d * b * k * 0.015625;
+}
+
+}  // namespace
+
+float ComputeRunScore(const RunResult& run)
+{
+    const uint32_t pixels = run.width * run.height;
+    const double resolution = std::sqrt(static_cast<double>(static_cast<float>(pixels)));
+    double total = 0.0;
+    int terms = 0;
+    for (const SecondRecord& s : run.seconds) {
+        if (s.isOutlier) {
+            continue;
+        }
+        total += ComplexityTerm(resolution, s.avgFps, s.debris, s.balls, s.bricks, run.debrisEnabled);
+        ++terms;
+    }
+    double raw;
+    if (terms > 0) {
+        raw = total / terms;
+    } else {
+        raw = ComplexityTerm(resolution, run.cleaned, run.avgDebris, run.avgBalls, run.avgBricks, run.debrisEnabled);
+    }
+    return static_cast<float>(RoundHalfAwayFromZero(raw));
+}
+
+CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
+{
+    CrossRunFigures f;
+    if (runs.empty()) {
+        return f;
+    }
+    const float n = static_cast<float>(runs.size());
+    float score = 0.0f, cleaned = 0.0f, debris = 0.0f, balls = 0.0f, bricks = 0.0f;
+    int64_t frames = 0;
+    f.minFrames = f.maxFrames = runs[0].totalFrames;
+    f.minScore = f.maxScore = runs[0].score;
+    for (const RunResult& r : runs) {
+        score += r.score;
+        cleaned += r.cleaned;
+        debris += r.avgDebris;
+        balls += r.avgBalls;
+        bricks += r.avgBricks;
+        f.totalOutliers += r.outliers;
+        frames += r.totalFrames;
+        f.minFrames = std::min(f.minFrames, r.totalFrames);
+        f.maxFrames = std::max(f.maxFrames, r.totalFrames);
+        f.minScore = std::min(f.minScore, r.score);
+        f.maxScore = std::max(f.maxScore, r.score);
+    }
+    f.meanScore = score / n;
+    f.meanCleaned = cleaned / n;
+    f.meanDebris = debris / n;
+    f.meanBalls = balls / n;
+    f.meanBricks = bricks / n;
+    f.framesPerRun = static_cast<int32_t>(frames / static_cast<int64_t>(runs.size()));
+    f.frameVariance = f.framesPerRun > 0
+                          ? static_cast<float>(f.maxFrames - f.minFrames) * 100.0f / static_cast<float>(f.framesPerRun)
+                          : 0.0f;
+    f.scoreVariance = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
+    return f;
+}

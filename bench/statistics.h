@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "bench/recorder.h"
+
+class Platform;
+
+// Adds one sampled frame to the open 0.1 s bucket, closing the previous
+// bucket when the frame falls into a new one. Nothing happens in the
+// warm-up beyond the elapsed time, or while not running or pausing.
+void RecordFrame(BenchmarkRecorder& recorder, Platform& platform, float rawDt, float fps, uint32_t debris,
+                 uint32_t bricks, int activeBalls);
+
+// Turns the open bucket into a record of the current run (if it holds samples).
+void CloseBucket(BenchmarkRecorder& recorder);
+
+// Fills every statistic of a finished run, spike filter and score included.
+void ComputeRunStatistics(RunResult& run);
+
+// Flags spike records and fills cleaned, cleanedMin, cleanedMax and outliers.
+void MarkSpikeOutliers(RunResult& run);
+
+// The weighted score of a run whose averages and flags are already known.
+float ComputeRunScore(const RunResult& run);
+
+// Median of a list of values: the middle one, or the mean of the two middle ones.
+float Median(std::vector<float> values);
+
+// Rounds to the nearest whole number, halves away from zero.
+double RoundHalfAwayFromZero(double value);
+
+// Figures across all runs of a benchmark, as the report prints them.
+struct CrossRunFigures {
+    float meanScore = 0.0f;
+    float meanCleaned = 0.0f;
+    float meanDebris = 0.0f;
+    float meanBalls = 0.0f;
+    float meanBricks = 0.0f;
+    int32_t totalOutliers = 0;
+    int32_t framesPerRun = 0;
+    int32_t minFrames = 0;
+    int32_t maxFrames = 0;
+    float minScore = 0.0f;
+    float maxScore = 0.0f;
+    float frameVariance = 0.0f;  // percent
+    float scoreVariance = 0.0f;  // percent; 0 when the mean score is 0 (every score is then 0)
+};
+
+CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs);

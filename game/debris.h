@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+
+struct App;
+struct World;
+
+// Advances the ring of burst positions after a destroyed brick's event was queued.
+void AdvanceDebrisRing(World& world);
+
+// Once per frame: clears the current burst, then hands the oldest queued burst
+// (if any) over to the GPU as currentExplosion.
+void HandOverExplosion(World& world);
+
+// The number of debris particles the GPU should treat as live this frame.
+int32_t DebrisDrawCount(const World& world);
+
+// Zeroes the GPU particle buffer (waiting until the GPU has done it) and sets
+// the ring back to its start. Queued bursts are kept.
+void ResetDebris(App& app);

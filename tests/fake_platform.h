@@ -1,0 +1,46 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "ui/telemetry.h"
+
+// A platform that records what the program asked of it.
+class RecordingPlatform : public Platform {
+public:
+    std::vector<std::string> log;
+    int debrisClears = 0;
+    int panelRefreshes = 0;
+    std::vector<bool> benchmarkRunningShown;
+    std::vector<bool> autoplayChecks;
+    std::vector<bool> debrisChecks;
+    std::vector<TelemetryTexts> telemetry;
+    std::vector<std::wstring> summaries;
+    std::vector<std::string> openedReports;
+    std::vector<std::pair<uint32_t, uint32_t>> windowSizes;
+    std::tm now{};
+    int screenWidth = 2560;
+    int screenHeight = 1440;
+
+    RecordingPlatform();
+
+    void DebugOutput(const char* text) override { log.emplace_back(text); }
+    void ClearGpuDebris() override { ++debrisClears; }
+    void RefreshPanelControls() override { ++panelRefreshes; }
+    void ShowBenchmarkRunning(bool running) override { benchmarkRunningShown.push_back(running); }
+    void SetAutoplayChecked(bool checked) override { autoplayChecks.push_back(checked); }
+    void SetDebrisChecked(bool checked) override { debrisChecks.push_back(checked); }
+    void ShowTelemetry(const TelemetryTexts& texts) override { telemetry.push_back(texts); }
+    void ShowBenchmarkSummary(const std::wstring& text) override { summaries.push_back(text); }
+    void OpenReport(const std::string& path) override { openedReports.push_back(path); }
+    std::tm LocalTime() override { return now; }
+    void SetMainWindowClientSize(uint32_t w, uint32_t h) override { windowSizes.emplace_back(w, h); }
+    void PrimaryScreenSize(int& w, int& h) override
+    {
+        w = screenWidth;
+        h = screenHeight;
+    }
+
+    // Log lines that start with the given prefix.
+    std::vector<std::string> LinesStartingWith(const std::string& prefix) const;
+};

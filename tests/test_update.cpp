@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "bench/benchmark.h"
+#include "game/update.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr float kFrame = 1.0f / 60.0f;
+
+// A world with no bricks in the way and one launched ball.
+void FreeFlight(TestApp& t, Ball ball)
+{
+    BuildLevel(t.app, 0);
+    ClearBricks(t.world);
+    t.world.balls = {ball};
+    t.world.ballLaunched = true;
+}
+
+}  // namespace
+
+TEST(UpdateFrame, OneSixtiethOfASecondMovesABallByItsVelocity)
+{
+    TestApp t;
+    FreeFlight(t, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_NEAR(t.world.balls[0].x, 1.3f, 1e-5);
+    EXPECT_NEAR(t.world.balls[0].y, 1.8f, 1e-5);
+    EXPECT_NEAR(t.world.gameTime, kFrame, 1e-7);
+}
+
+TEST(UpdateFrame, ZeroStepMovesNothingButHandsOverABurstAndWritesConstants)
+{
+    TestApp t;
+    FreeFlight(t, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
+    t.world.explosionQueue.push_back(ExplosionEvent{7.0f, 1.0f, 1.0f});
+    t.world.explosionQueue.push_back(ExplosionEvent{8.0f, 1.0f, 1.0f});
+    UpdateFrame(t.app, 0.0f, 0.0f);
+    EXPECT_EQ(t.world.balls[0].x, 1.0f);
+    EXPECT_EQ(t.world.balls[0].y, 2.0f);
+    EXPECT_EQ(t.world.currentExplosion.code, 7.0f);
+    EXPECT_EQ(t.app.gpu.frameConstants.explosionCode, 7.0f);
+    EXPECT_EQ(t.world.explosionQueue.size(), 1u);
+}
+
+TEST(UpdateFrame, WallsAndCeilingReflectAndTheLossLineRemoves)
+{
+    TestApp t;
+    FreeFlight(t, MakeBall(0.0f, 19.9f, 0.0f, 0.4f));
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_LT(t.world.balls[0].vy, 0.0f);
+
+    FreeFlight(t, MakeBall(18.95f, 0.0f, 0.4f, 0.0f));
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_LT(t.world.balls[0].vx, 0.0f);
+
+    // Passing the paddle band far from the paddle is not yet a loss.
+    t.world.autoplay = false;
+    FreeFlight(t, MakeBall(15.0f, -15.0f, 0.0f, -0.6f));
+    t.world.paddleX = -15.0f;
+    Ball second = MakeBall(-15.0f, 10.0f, 0.0f, 0.0f);  // keeps the game going
+    t.world.balls.push_back(second);
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_TRUE(t.world.balls[0].active);  // at -15.6
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_FALSE(t.world.balls[0].active);  // below -16
+    EXPECT_EQ(t.world.lives, 3);
+}
+
+TEST(UpdateFrame, PaddleCentreHitSendsTheBallStraightUp)
+{
+    TestApp t;
+    FreeFlight(t, MakeBall(2.0f, -11.0f, 0.0f, -0.4f));
+    t.world.paddleX = 2.0f;
+    t.world.prevPaddleX = 2.0f;
+    UpdateFrame(t.app, kFrame, kFrame);
+    const Ball& b = t.world.balls[0];
+    EXPECT_NEAR(b.vx, 0.0f, 1e-6);
+    EXPECT_NEAR(b.vy, 0.4f * 1.02f, 1e-6);
+
+    // Off-centre to the right sends it right; the speed stays capped at 0.8 before the stretch.
+    FreeFlight(t, MakeBall(4.0f, -11.0f, 0.0f, -1.0f));
+    t.world.paddleX = 2.0f;
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_GT(t.world.balls[0].vx, 0.0f);
+    EXPECT_GT(t.world.balls[0].vy, 0.0f);
+    EXPECT_LE(t.world.balls[0].vy, 0.8f);
+}
+
+TEST(UpdateFrame, OverlappingZivoCellsLoseOnlyTheLowerSlotPerSubStep)
+{
+    TestApp t;
+    BuildLevel(t.app, 3);
+    // The Z's top row: slots 0, 1, 2 at x = -12, -10, -8, y = 14; their reach overlaps.
+    t.world.ballLaunched = true;
+    // Between the first two cells, rising into both: the first sub-step reaches y = 12.75.
+    t.world.balls = {MakeBall(-11.0f, 12.65f, 0.0f, 0.4f)};
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.world.bricks[0].alive, 0.0f);
+    EXPECT_EQ(t.world.bricks[1].alive, 1.0f);
+    EXPECT_EQ(t.world.score, 100);
+    EXPECT_EQ(t.world.bricksLeft, 38);
+    EXPECT_TRUE(t.world.bricksDirty);
+}
+
+TEST(UpdateFrame, LosingTheLastBallCostsALifeAndGameOverRestartsTheLevel)
+{
+    TestApp t;
+    BuildLevel(t.app, 1);
+    t.world.score = 700;
+    t.world.ballLaunched = true;
+    t.world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.world.lives, 2);
+    EXPECT_FALSE(t.world.ballLaunched);
+
+    t.world.lives = 1;
+    t.world.bricks[0].alive = 0.0f;
+    t.world.bricksLeft -= 1;
+    t.world.ballLaunched = true;
+    t.world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.world.levelIndex, 1);
+    EXPECT_EQ(t.world.lives, 3);
+    EXPECT_EQ(t.world.bricksLeft, 80);
+    EXPECT_EQ(t.world.score, 700);
+    EXPECT_FALSE(t.world.ballLaunched);
+    EXPECT_EQ(t.world.balls.size(), 1u);
+}
+
+TEST(UpdateFrame, AutoplayNeverLosesLivesAndMarksTheNextBenchmarkSampleSkipped)
+{
+    TestApp t;
+    BuildLevel(t.app, 0);
+    t.world.autoplay = true;
+    t.app.bench.running = true;
+    t.world.ballLaunched = true;
+    t.world.balls = {MakeBall(10.0f, -15.9f, 0.0f, -0.5f)};
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.world.lives, 3);
+    EXPECT_TRUE(t.world.ballLaunched);
+    EXPECT_EQ(CountActiveBalls(t.world), 1);
+    EXPECT_TRUE(t.app.bench.skipNextSample);
+}
+
+TEST(UpdateFrame, ClearingTheLastLevelBuildsTheFirst)
+{
+    TestApp t;
+    BuildLevel(t.app, 5);
+    for (int i = 1; i < 1000; ++i) {
+        t.world.bricks[static_cast<size_t>(i)].alive = 0.0f;
+    }
+    t.world.bricksLeft = 1;
+    t.world.autoplay = true;
+    t.world.ballLaunched = true;
+    const Brick& last = t.world.bricks[0];
+    t.world.balls = {MakeBall(last.x, last.y - 1.2f, 0.0f, 0.4f)};
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.world.levelIndex, 0);
+    EXPECT_EQ(t.world.bricksLeft, 80);
+    EXPECT_TRUE(t.world.ballLaunched);  // autoplay serves at once
+    EXPECT_EQ(t.world.score, 100);
+}
+
+TEST(UpdateFrame, MoveKeysSteerAtThirtyUnitsPerSecondAndCancelOut)
+{
+    TestApp t;
+    BuildLevel(t.app, 0);
+    t.world.moveLeft = true;
+    UpdateFrame(t.app, 0.05f, 0.05f);
+    EXPECT_NEAR(t.world.paddleX, -1.5f, 1e-6);
+    t.world.moveRight = true;
+    UpdateFrame(t.app, 0.05f, 0.05f);
+    EXPECT_NEAR(t.world.paddleX, -1.5f, 1e-6);
+    t.world.moveRight = false;
+    for (int i = 0; i < 40; ++i) {
+        UpdateFrame(t.app, 0.05f, 0.05f);
+    }
+    EXPECT_EQ(t.world.paddleX, -16.5f);
+    EXPECT_EQ(t.world.balls[0].x, -16.5f);  // the waiting ball rides along
+}
+
+TEST(UpdateFrame, AutoplayFollowsTheLowestFallingBall)
+{
+    TestApp t;
+    FreeFlight(t, MakeBall(-8.0f, 5.0f, 0.0f, -0.1f));
+    t.world.balls.push_back(MakeBall(6.0f, -2.0f, 0.0f, -0.1f));   // lowest falling: the target
+    t.world.balls.push_back(MakeBall(9.0f, -10.0f, 0.0f, 0.1f));   // lower, but rising
+    t.world.autoplay = true;
+    UpdateFrame(t.app, 0.0f, 0.0f);
+    EXPECT_NEAR(t.world.paddleX, 6.0f * 0.2f, 1e-6);
+
+    // Nothing falling: the lowest active ball is followed instead.
+    t.world.balls = {MakeBall(-4.0f, 3.0f, 0.0f, 0.1f), MakeBall(-10.0f, 1.0f, 0.0f, 0.1f)};
+    t.world.paddleX = 0.0f;
+    UpdateFrame(t.app, 0.0f, 0.0f);
+    EXPECT_NEAR(t.world.paddleX, -2.0f, 1e-6);
+}
+
+TEST(UpdateFrame, FixedStepRunsOnlyWholeTicks)
+{
+    TestApp t;
+    BuildLevel(t.app, 3);
+    ClearBricks(t.world);
+    t.app.bench.running = true;
+    t.app.bench.deterministic = true;
+    t.world.ballLaunched = true;
+    t.world.balls = {MakeBall(0.0f, 0.0f, 0.1f, 0.1f)};
+    t.world.explosionQueue.push_back(ExplosionEvent{3.0f, 0, 0});
+    UpdateFrame(t.app, 0.01f, 0.01f);
+    EXPECT_EQ(t.world.balls[0].x, 0.0f);  // no tick yet
+    EXPECT_EQ(t.world.currentExplosion.code, 3.0f);
+    UpdateFrame(t.app, 0.01f, 0.01f);
+    EXPECT_NEAR(t.world.balls[0].x, 0.1f, 1e-6);  // one tick of 1/60 s
+    UpdateFrame(t.app, 0.05f, 0.05f);
+    EXPECT_NEAR(t.world.balls[0].x, 0.4f, 1e-5);  // three more ticks
+}
+
+TEST(UpdateFrame, DeterministicRunRepeatsBitForBit)
+{
+    auto run = [](TestApp& t) {
+        StartBenchmark(t.app, 854, 480, 72, true, 80, true, true);
+        BuildLevel(t.app, 3);
+        t.world.autoplay = true;
+        const float steps[] = {0.016f, 0.021f, 0.05f, 0.0f, 0.0125f, 0.033f};
+        for (int frame = 0; frame < 3000; ++frame) {
+            const float s = steps[frame % 6];
+            UpdateFrame(t.app, s, s);
+        }
+    };
+    TestApp a;
+    TestApp b;
+    b.world.random.Next();  // a different generator state before the seeding
+    run(a);
+    run(b);
+    EXPECT_GT(a.world.score, 0);
+    EXPECT_EQ(a.world.score, b.world.score);
+    EXPECT_EQ(0, std::memcmp(a.world.bricks.data(), b.world.bricks.data(), sizeof(Brick) * kBrickSlots));
+    ASSERT_EQ(a.world.balls.size(), b.world.balls.size());
+    for (size_t i = 0; i < a.world.balls.size(); ++i) {
+        EXPECT_EQ(a.world.balls[i].x, b.world.balls[i].x);
+        EXPECT_EQ(a.world.balls[i].vy, b.world.balls[i].vy);
+    }
+    EXPECT_EQ(0, std::memcmp(&a.app.gpu.frameConstants, &b.app.gpu.frameConstants, sizeof(FrameConstants)));
+}
+
+TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecond)
+{
+    TestApp t;
+    BuildLevel(t.app, 0);
+    for (int i = 0; i < 15; ++i) {
+        UpdateFrame(t.app, 0.05f, 0.0625f);
+    }
+    EXPECT_TRUE(t.platform.telemetry.empty());
+    UpdateFrame(t.app, 0.05f, 0.0625f);
+    ASSERT_EQ(t.platform.telemetry.size(), 1u);
+    EXPECT_EQ(t.app.timing.fps, 16.0);
+    EXPECT_EQ(t.platform.telemetry[0].title, L"Orvalis Benchmark DX12 - Zandor | FPS: 16");
+    EXPECT_EQ(t.platform.telemetry[0].fps, L"FPS: 16.0");
+    EXPECT_EQ(t.app.timing.fpsFrames, 0u);
+
+    UpdateFrame(t.app, 0.05f, 2.5f);  // one long frame closes the window at once
+    EXPECT_EQ(t.platform.telemetry.back().title, L"Orvalis Benchmark DX12 - Zandor | FPS: 0");
+    EXPECT_EQ(t.platform.telemetry.back().fps, L"FPS: 0.4");
+}

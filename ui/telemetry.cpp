@@ -1,0 +1,39 @@
+#include "ui/telemetry.h"
+
+#include <cstdint>
+#include <cwchar>
+
+#include "app/app.h"
+
+namespace {
+
+std::wstring OneDecimal(double value)
+{
+    wchar_t buffer[64];
+    std::swprintf(buffer, sizeof(buffer) / sizeof(buffer[0]), L"%.1f", value);
+    return buffer;
+}
+
+}  // namespace
+
+TelemetryTexts BuildTelemetryTexts(const App& app)
+{
+    const World& world = app.world;
+    TelemetryTexts texts;
+    texts.title = L"Orvalis Benchmark DX12 - Zandor | FPS: " + std::to_wstring(static_cast<int64_t>(app.timing.fps));
+    if (app.gpu.hdrEnabled) {
+        texts.title += L" | HDR ON";
+    }
+    texts.fps = L"FPS: " + OneDecimal(app.timing.fps);
+    texts.bricks = L"Current Bricks: " + std::to_wstring(world.bricksLeft);
+    texts.debris = L"Current Debris: " + std::to_wstring(world.activeDebris);
+    texts.score = L"Score: " + std::to_wstring(world.score);
+    texts.lives = L"Lives: " + std::to_wstring(world.lives);
+    texts.resolution = L"Current: " + std::to_wstring(app.width) + L"x" + std::to_wstring(app.height);
+    return texts;
+}
+
+void RefreshTelemetry(App& app)
+{
+    app.platform->ShowTelemetry(BuildTelemetryTexts(app));
+}
