@@ -2,11 +2,10 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iomanip>
-#include <sstream>
 
 #include "app/platform.h"
 #include "bench/recorder.h"
+#include "bench/report_stream.h"
 #include "bench/statistics.h"
 
 namespace {
@@ -17,7 +16,7 @@ const char* const kZoomPlugin = "https://cdn.jsdelivr.net/npm/chartjs-plugin-zoo
 // The multiplication sign, UTF-8 encoded.
 const char* const kTimes = "\xC3\x97";
 
-void WriteHead(std::ostream& out)
+void WriteHead(ReportStream& out)
 {
     out << "<!DOCTYPE html>\n<html>\n<head>\n"
         << "<meta charset=\"UTF-8\">\n"
@@ -44,7 +43,7 @@ void WriteHead(std::ostream& out)
         << "</style>\n</head>\n<body>\n";
 }
 
-void WriteHeading(std::ostream& out, const BenchmarkRecorder& r, size_t runCount)
+void WriteHeading(ReportStream& out, const BenchmarkRecorder& r, size_t runCount)
 {
     out << "<h1>DirectX 12 Raymarching Benchmark";
     if (r.deterministic) {
@@ -62,7 +61,7 @@ void WriteHeading(std::ostream& out, const BenchmarkRecorder& r, size_t runCount
     out << "</h1>\n";
 }
 
-void WriteScoreBox(std::ostream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
+void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
     out << "<div class=\"score-box\">\n";
     if (r.deterministic) {
@@ -74,7 +73,7 @@ void WriteScoreBox(std::ostream& out, const BenchmarkRecorder& r, const CrossRun
             << "</div>\n"
             << "<div style=\"text-align:center;padding:10px;\">\n"
             << "<div style=\"color:#0cf;\">WEIGHTED SCORE</div>\n"
-            << "<div class=\"score-value\" style=\"color:#0cf;\">" << std::fixed << std::setprecision(0) << f.meanScore
+            << "<div class=\"score-value\" style=\"color:#0cf;\">" << fixedNotation << precision(0) << f.meanScore
             << "</div>\n"
             << "<div style=\"color:#888;font-size:11px;\">Complexity-adjusted</div>\n"
             << "</div>\n"
@@ -82,22 +81,22 @@ void WriteScoreBox(std::ostream& out, const BenchmarkRecorder& r, const CrossRun
             << "<div style=\"color:#666;margin-top:10px;font-size:11px;text-align:center;\">Weighted = (sqrt(Res) " << kTimes
             << " FPS " << kTimes << " (1+Debris/320) " << kTimes << " (1+(Balls-1)/4) " << kTimes
             << " (1+Bricks/80)) / 64</div>\n"
-            << "<div style=\"margin-top:10px;\">Average FPS: <span class=\"cleaned\">" << std::setprecision(1)
+            << "<div style=\"margin-top:10px;\">Average FPS: <span class=\"cleaned\">" << precision(1)
             << f.meanCleaned << "</span></div>\n";
     } else {
         out << "<div>BENCHMARK SCORE</div>\n"
-            << "<div class=\"score-value\">" << std::fixed << std::setprecision(0) << f.meanScore << "</div>\n"
+            << "<div class=\"score-value\">" << fixedNotation << precision(0) << f.meanScore << "</div>\n"
             << "<div style=\"color:#888;margin-top:10px;font-size:12px;\">Score = (sqrt(Res) " << kTimes << " FPS "
             << kTimes << " (1+Debris/320) " << kTimes << " (1+(Balls-1)/4) " << kTimes << " (1+Bricks/80)) / 64</div>\n"
-            << "<div style=\"margin-top:10px;\">Cleaned Average FPS: <span class=\"cleaned\">" << std::setprecision(1)
+            << "<div style=\"margin-top:10px;\">Cleaned Average FPS: <span class=\"cleaned\">" << precision(1)
             << f.meanCleaned << "</span>";
         if (f.totalOutliers > 0) {
             out << " <span class=\"outliers\">(" << f.totalOutliers << " outliers removed)</span>";
         }
         out << "</div>\n";
     }
-    out << "<div style=\"margin-top:5px;color:#aaa;\">Avg Debris: " << std::setprecision(1) << f.meanDebris
-        << " | Avg Balls: " << std::setprecision(2) << f.meanBalls << " | Avg Bricks: " << std::setprecision(1)
+    out << "<div style=\"margin-top:5px;color:#aaa;\">Avg Debris: " << precision(1) << f.meanDebris
+        << " | Avg Balls: " << precision(2) << f.meanBalls << " | Avg Bricks: " << precision(1)
         << f.meanBricks << "</div>\n";
     const BenchmarkConfig& c = r.config;
     out << "<div style=\"margin-top:10px;color:#ccc;font-size:13px;\"><strong>Configuration:</strong> " << c.width
@@ -111,7 +110,7 @@ void WriteScoreBox(std::ostream& out, const BenchmarkRecorder& r, const CrossRun
     out << "</div>\n";
 }
 
-void WriteStatisticsTable(std::ostream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
+void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
     out << "<div class=\"stats\">\n<h2>Run Statistics</h2>\n";
     if (!r.deterministic) {
@@ -121,7 +120,7 @@ void WriteStatisticsTable(std::ostream& out, const BenchmarkRecorder& r, const C
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
             out << "<tr><td>Run " << (i + 1) << "</td>"
-                << "<td>" << std::fixed << std::setprecision(1) << run.avg << "</td>"
+                << "<td>" << fixedNotation << precision(1) << run.avg << "</td>"
                 << "<td class=\"cleaned\">" << run.cleaned << "</td>"
                 << "<td>" << run.median << "</td>"
                 << "<td>" << run.min << "</td>"
@@ -129,10 +128,10 @@ void WriteStatisticsTable(std::ostream& out, const BenchmarkRecorder& r, const C
                 << "<td class=\"cleaned\">" << run.cleanedMin << "</td>"
                 << "<td class=\"cleaned\">" << run.cleanedMax << "</td>"
                 << "<td>" << run.avgDebris << "</td>"
-                << "<td>" << std::setprecision(2) << run.avgBalls << "</td>"
-                << "<td>" << std::setprecision(1) << run.avgBricks << "</td>"
+                << "<td>" << precision(2) << run.avgBalls << "</td>"
+                << "<td>" << precision(1) << run.avgBricks << "</td>"
                 << "<td class=\"outliers\">" << run.outliers << "</td>"
-                << "<td>" << std::setprecision(0) << run.score << "</td></tr>\n";
+                << "<td>" << precision(0) << run.score << "</td></tr>\n";
         }
     } else {
         out << "<table>\n<tr><th>Run</th><th>Total Frames</th><th>Weighted Score</th><th>Avg FPS</th><th>Min FPS</th>"
@@ -141,30 +140,30 @@ void WriteStatisticsTable(std::ostream& out, const BenchmarkRecorder& r, const C
             const RunResult& run = r.runs[i];
             out << "<tr><td>Run " << (i + 1) << "</td>"
                 << "<td class=\"cleaned\" style=\"font-size:1.1em;\">" << run.totalFrames << "</td>"
-                << "<td style=\"color:#0cf;\">" << std::fixed << std::setprecision(0) << run.score << "</td>"
-                << "<td>" << std::setprecision(1) << run.avg << "</td>"
+                << "<td style=\"color:#0cf;\">" << fixedNotation << precision(0) << run.score << "</td>"
+                << "<td>" << precision(1) << run.avg << "</td>"
                 << "<td>" << run.min << "</td>"
                 << "<td>" << run.max << "</td>"
                 << "<td>" << run.median << "</td>"
                 << "<td>" << run.avgDebris << "</td>"
-                << "<td>" << std::setprecision(2) << run.avgBalls << "</td>"
-                << "<td>" << std::setprecision(1) << run.avgBricks << "</td>"
+                << "<td>" << precision(2) << run.avgBalls << "</td>"
+                << "<td>" << precision(1) << run.avgBricks << "</td>"
                 << "</tr>\n";
         }
         if (r.runs.size() > 1) {
             out << "<tr style=\"background:#1a1a1a;\"><td colspan=\"10\" style=\"text-align:center;\">"
-                << "Frame Variance: <span style=\"color:#0f0;\">" << std::setprecision(2) << f.frameVariance
+                << "Frame Variance: <span style=\"color:#0f0;\">" << precision(2) << f.frameVariance
                 << "%</span> "
                 << "(Range: " << f.minFrames << "-" << f.maxFrames << ") | "
                 << "Score Variance: <span style=\"color:#0cf;\">" << f.scoreVariance << "%</span> "
-                << "(Range: " << std::setprecision(0) << f.minScore << "-" << f.maxScore << ")"
+                << "(Range: " << precision(0) << f.minScore << "-" << f.maxScore << ")"
                 << "</td></tr>\n";
         }
     }
     out << "</table>\n</div>\n";
 }
 
-void WriteChartContainer(std::ostream& out, const std::string& canvasId, const std::string& heading)
+void WriteChartContainer(ReportStream& out, const std::string& canvasId, const std::string& heading)
 {
     out << "<div class=\"chart-container\">\n"
         << "<h2>" << heading << "</h2>\n"
@@ -176,7 +175,7 @@ void WriteChartContainer(std::ostream& out, const std::string& canvasId, const s
         << "</div>\n";
 }
 
-void WriteRunsData(std::ostream& out, const std::vector<RunResult>& runs)
+void WriteRunsData(ReportStream& out, const std::vector<RunResult>& runs)
 {
     out << "<script>\n"
         << "const runsData = [\n";
@@ -186,7 +185,7 @@ void WriteRunsData(std::ostream& out, const std::vector<RunResult>& runs)
             << "    seconds: [\n";
         for (size_t i = 0; i < run.seconds.size(); ++i) {
             const SecondRecord& s = run.seconds[i];
-            out << "      {time:" << s.time << ",avgFps:" << std::setprecision(2) << s.avgFps << ",minFps:" << s.minFps
+            out << "      {time:" << s.time << ",avgFps:" << precision(2) << s.avgFps << ",minFps:" << s.minFps
                 << ",maxFps:" << s.maxFps << ",medianFps:" << s.medianFps << ",debris:" << s.debris
                 << ",bricks:" << s.bricks << ",balls:" << s.balls << ",isOutlier:" << (s.isOutlier ? "true" : "false")
                 << "}";
@@ -197,7 +196,7 @@ void WriteRunsData(std::ostream& out, const std::vector<RunResult>& runs)
         }
         out << "    ],\n"
             << "    stats: {avg:" << run.avg << ",min:" << run.min << ",max:" << run.max << ",median:" << run.median
-            << ",cleaned:" << run.cleaned << ",outliers:" << run.outliers << ",score:" << std::setprecision(0)
+            << ",cleaned:" << run.cleaned << ",outliers:" << run.outliers << ",score:" << precision(0)
             << run.score << "}\n"
             << "  }";
         if (r + 1 < runs.size()) {
@@ -236,7 +235,7 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
 {
     // One stream for every number: fixed notation and each precision carry
     // over from one value to the next, exactly as they were last set.
-    std::ostringstream out;
+    ReportStream out;
     const CrossRunFigures figures = ComputeCrossRunFigures(r.runs);
 
     WriteHead(out);

@@ -1,7 +1,6 @@
 #pragma once
 #include <ctime>
 #include <functional>
-#include <ostream>
 #include <string>
 
 struct BenchmarkRecorder;
@@ -24,6 +23,8 @@ std::string BuildReportDocument(const BenchmarkRecorder& recorder, const std::tm
 // Every line feed becomes carriage return + line feed.
 std::string ToCrlf(const std::string& text);
 
+class ReportStream;
+
 // The two chart scripts (timeline per run, scatter over all runs).
-void WriteTimelineCharts(std::ostream& out);
-void WriteScatterChart(std::ostream& out);
+void WriteTimelineCharts(ReportStream& out);
+void WriteScatterChart(ReportStream& out);

@@ -1,15 +1,14 @@
 // The chart scripts of the report. They take no values from the program: the
 // browser reads everything from runsData and numRuns (chart.js 3.9.1 with
 // chartjs-plugin-zoom 1.2.1).
-#include <ostream>
-
 #include "bench/report.h"
+#include "bench/report_stream.h"
 
 namespace {
 
 // The zoom plug-in settings, the same in both charts; `pad` is the indentation
 // of the "zoom:" line.
-void WriteZoomBlock(std::ostream& out, const char* pad)
+void WriteZoomBlock(ReportStream& out, const char* pad)
 {
     out << pad << "zoom: {\n"
         << pad << "  zoom: {\n"
@@ -30,7 +29,7 @@ void WriteZoomBlock(std::ostream& out, const char* pad)
 
 }  // namespace
 
-void WriteTimelineCharts(std::ostream& out)
+void WriteTimelineCharts(ReportStream& out)
 {
     out << "// Generate timeline charts for each run\n"
            "for (let chartNum = 1; chartNum <= numRuns; chartNum++) {\n"
@@ -136,7 +135,7 @@ void WriteTimelineCharts(std::ostream& out)
            "}\n\n";
 }
 
-void WriteScatterChart(std::ostream& out)
+void WriteScatterChart(ReportStream& out)
 {
     out << "// Scatter plot - Performance vs Complexity\n"
            "const scatterData = [];\n"

@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "bench/benchmark.h"
+#include "game/update.h"
+#include "test_support.h"
+
+namespace {
+
+// 1/64 s is exact in binary, so sums of frame times land exactly on 1, 2, 40 and 60 s.
+constexpr float kFrame = 1.0f / 64.0f;
+
+// Runs the report writer in a scratch directory for the lifetime of the object.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+    {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("orvalis_bench_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        std::filesystem::create_directories(dir_);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+    }
+    ~ScratchDirectory()
+    {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
+    int Files() const
+    {
+        int n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_)) {
+            ++n;
+        }
+        return n;
+    }
+
+private:
+    std::filesystem::path dir_;
+    std::filesystem::path previous_;
+};
+
+// What initialisation does when the startup window chose a benchmark.
+void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80)
+{
+    if (deterministic) {
+        BuildLevel(t.app, 3);
+        t.world.random.Seed(42);
+    } else {
+        BuildLevel(t.app, 0);
+    }
+    ResetBallOnPaddle(t.app);
+    BeginConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
+}
+
+// Frames until the benchmark stops running (or the limit is reached); returns the frame count.
+int RunFrames(TestApp& t, float dt, int limit)
+{
+    int frames = 0;
+    while (t.app.bench.running && frames < limit) {
+        UpdateFrame(t.app, std::min(dt, 0.05f), dt);
+        ++frames;
+    }
+    return frames;
+}
+
+}  // namespace
+
+TEST(Benchmark, StartResetsTheRecorderAndSkipsTheFirstFrame)
+{
+    TestApp t;
+    t.app.bench.runs.resize(2);
+    StartFromStartup(t, true, false, 160);
+    const BenchmarkRecorder& b = t.app.bench;
+    EXPECT_TRUE(b.running);
+    EXPECT_EQ(b.currentRun, 0);
+    EXPECT_EQ(b.targetRuns, 1);
+    EXPECT_TRUE(b.runs.empty());
+    EXPECT_TRUE(b.skipNextSample);
+    EXPECT_EQ(b.currentBucket, -1);
+    EXPECT_EQ(b.config.width, 854u);
+    EXPECT_EQ(b.config.debrisCount, 160u);
+    EXPECT_EQ(b.current.width, 854u);
+    EXPECT_GE(b.current.seconds.capacity(), 700u);
+    EXPECT_EQ(t.world.raySteps, 72);
+    EXPECT_TRUE(t.world.autoplay);
+    EXPECT_EQ(t.platform.benchmarkRunningShown, std::vector<bool>{true});
+    EXPECT_EQ(t.platform.autoplayChecks, std::vector<bool>{true});
+    EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{true});
+
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);  // the first frame is not sampled
+    EXPECT_FALSE(t.app.bench.skipNextSample);
+    UpdateFrame(t.app, kFrame, kFrame);
+    EXPECT_EQ(t.app.bench.runElapsed, kFrame);
+}
+
+TEST(Benchmark, NoDebrisPresetSwitchesDebrisOff)
+{
+    TestApp t;
+    StartFromStartup(t, false, false, 0);
+    EXPECT_FALSE(t.world.debrisEnabled);
+    EXPECT_FALSE(t.app.bench.config.debrisEnabled);
+    EXPECT_EQ(t.app.bench.targetRuns, 4);
+    EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{false});
+}
+
+TEST(Benchmark, LaunchFiresAfterFiftyMillisecondsAndTheTrioOnlyInRecordedRuns)
+{
+    TestApp t;
+    StartFromStartup(t, true, false);
+    t.world.autoplay = false;  // let the benchmark's own launch event serve
+    t.world.ballLaunched = false;
+    UpdateFrame(t.app, 0.025f, 0.025f);  // not sampled
+    UpdateFrame(t.app, 0.025f, 0.025f);  // 0.025
+    UpdateFrame(t.app, 0.025f, 0.025f);  // 0.05: not yet beyond
+    EXPECT_FALSE(t.app.bench.launchDone);
+    EXPECT_FALSE(t.world.ballLaunched);
+    UpdateFrame(t.app, 0.025f, 0.025f);
+    EXPECT_TRUE(t.app.bench.launchDone);
+    EXPECT_TRUE(t.world.ballLaunched);
+
+    // Through the warm-up and pause: no trio.
+    t.world.autoplay = true;
+    while (t.app.bench.currentRun == 0) {
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    EXPECT_FALSE(t.app.bench.trioDone);
+    size_t ballsBefore = 0;
+    bool spawned = false;
+    for (int i = 0; i < 60 * 20 && !spawned; ++i) {
+        ballsBefore = t.world.balls.size();
+        UpdateFrame(t.app, kFrame, kFrame);
+        spawned = t.app.bench.trioDone;
+    }
+    ASSERT_TRUE(spawned);
+    EXPECT_GT(t.app.bench.runElapsed, 15.0f);
+    EXPECT_LT(t.app.bench.runElapsed, 15.0f + 2 * kFrame);
+    EXPECT_GE(t.world.balls.size(), ballsBefore + 3 - 1);  // the trio (a ball may have been lost meanwhile)
+}
+
+TEST(Benchmark, SingleRunRecordsFortySecondsAfterWarmupAndPause)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    StartFromStartup(t, true, false);
+    int pausedFrames = 0;
+    int frames = 0;
+    while (t.app.bench.running && frames < 10000) {
+        const bool paused = t.app.bench.pausing;
+        const float before = t.app.bench.runElapsed;
+        UpdateFrame(t.app, kFrame, kFrame);
+        ++frames;
+        if (paused) {
+            ++pausedFrames;
+            EXPECT_EQ(t.app.bench.runElapsed, before);
+        }
+    }
+    const BenchmarkRecorder& b = t.app.bench;
+    EXPECT_FALSE(b.running);
+    ASSERT_EQ(b.runs.size(), 1u);
+    // 2 s of pause, the frame that ends it included.
+    EXPECT_EQ(pausedFrames, 128);
+    const RunResult& run = b.runs[0];
+    EXPECT_EQ(run.seconds.size(), 401u);
+    EXPECT_EQ(run.seconds.front().time, 0.0f);
+    EXPECT_EQ(run.seconds.back().time, 400.0f);
+    EXPECT_EQ(run.totalFrames, 2560);
+    EXPECT_EQ(run.seconds.back().frameCount, 1);  // the frame that reached 40 s
+    EXPECT_FLOAT_EQ(run.avg, 64.0f);
+    EXPECT_GT(run.score, 0.0f);
+    EXPECT_FALSE(t.world.autoplay);
+    EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false}));
+    EXPECT_EQ(t.platform.autoplayChecks.back(), false);
+    ASSERT_EQ(t.platform.openedReports.size(), 1u);
+    EXPECT_EQ(t.platform.openedReports[0], "benchmark_2026-12-06_140509.html");
+    EXPECT_EQ(scratch.Files(), 1);
+    ASSERT_EQ(t.platform.summaries.size(), 1u);
+    EXPECT_EQ(t.platform.summaries[0],
+              L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n"
+              L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity analysis)\n"
+              L"- Spike outlier removal\n- Benchmark score\n");
+    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Completed run 0 at T=1.00").size(), 1u);
+    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Recorded run 1 with 401 seconds of data").size(), 1u);
+    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: All runs complete. Total recorded runs: 1").size(), 1u);
+}
+
+TEST(Benchmark, MultiRunRecordsFourRunsEachAfterAPause)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    StartFromStartup(t, false, false);
+    RunFrames(t, 0.02f, 20000);
+    ASSERT_EQ(t.app.bench.runs.size(), 4u);
+    for (const RunResult& run : t.app.bench.runs) {
+        EXPECT_EQ(run.seconds.size(), 401u);
+        EXPECT_EQ(run.totalFrames, 2000);
+    }
+    ASSERT_EQ(t.platform.summaries.size(), 1u);
+    EXPECT_NE(t.platform.summaries[0].find(L"Runs: 4 (40 seconds each)\n"), std::wstring::npos);
+    EXPECT_EQ(t.platform.openedReports.size(), 1u);
+}
+
+TEST(Benchmark, FramesAfterAPauseAreNotSampledAndFastFramesCountFourHundred)
+{
+    TestApp t;
+    StartFromStartup(t, false, false);
+    RunFrames(t, kFrame, 1);
+    while (t.app.bench.currentRun == 0 || t.app.bench.pausing) {
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    // The frame that ended the pause was not sampled; neither is the next.
+    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);
+    EXPECT_TRUE(t.app.bench.skipNextSample);
+    UpdateFrame(t.app, 0.001f, 0.001f);
+    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);
+    UpdateFrame(t.app, 0.001f, 0.001f);
+    EXPECT_EQ(t.app.bench.runElapsed, 0.001f);
+    ASSERT_EQ(t.app.bench.bucketFps.size(), 1u);
+    EXPECT_EQ(t.app.bench.bucketFps[0], 400.0f);
+    EXPECT_EQ(t.world.levelIndex, 0);
+    EXPECT_GE(t.world.paddleX, -16.5f);
+}
+
+TEST(Benchmark, DeterministicRunsRestartFromTheSameState)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    StartFromStartup(t, false, true);
+    EXPECT_EQ(t.world.levelIndex, 3);
+    EXPECT_EQ(t.world.paddleX, 0.0f);
+    // Keys, pointer and clicks are ignored while it runs.
+    int runsSeen = 0;
+    int frames = 0;
+    std::vector<std::array<Brick, kBrickSlots>> startOfRun;
+    while (t.app.bench.running && frames < 30000) {
+        const bool wasPausing = t.app.bench.pausing;
+        UpdateFrame(t.app, kFrame, kFrame);
+        ++frames;
+        if (wasPausing && !t.app.bench.pausing) {
+            ++runsSeen;
+            EXPECT_EQ(t.world.levelIndex, 3);
+            EXPECT_EQ(t.world.paddleX, 0.0f);
+            EXPECT_EQ(t.app.timing.stepAccumulator, 0.0f);
+            CrtRandom seeded;
+            seeded.Seed(42);
+            EXPECT_EQ(t.world.random.Next(), seeded.Next());
+            t.world.random.Seed(42);  // put back the value this check drew
+        }
+    }
+    EXPECT_EQ(runsSeen, 4);
+    ASSERT_EQ(t.app.bench.runs.size(), 4u);
+    // Each run has the same frame count and, being deterministic, the same score.
+    for (const RunResult& run : t.app.bench.runs) {
+        EXPECT_EQ(run.totalFrames, 3840);
+        EXPECT_EQ(run.score, t.app.bench.runs[0].score);
+        EXPECT_TRUE(run.deterministic);
+    }
+    const std::wstring& summary = t.platform.summaries.at(0);
+    EXPECT_NE(summary.find(L"Runs: 4 (60 seconds each)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
+                           L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, "),
+              std::wstring::npos);
+    EXPECT_NE(summary.find(L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"), std::wstring::npos);
+    EXPECT_EQ(summary.find(L"Scatter"), std::wstring::npos);
+}
+
+TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    StartFromStartup(t, false, false);
+    RunFrames(t, kFrame, 30);
+    AbortBenchmark(t.app);
+    EXPECT_FALSE(t.app.bench.running);
+    EXPECT_TRUE(t.app.bench.runs.empty());
+    EXPECT_TRUE(t.platform.openedReports.empty());
+    EXPECT_EQ(scratch.Files(), 0);
+    EXPECT_FALSE(t.world.autoplay);
+    EXPECT_EQ(t.platform.benchmarkRunningShown.back(), false);
+    AbortBenchmark(t.app);  // nothing more happens when idle
+    EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u);
+
+    StartFromStartup(t, false, false);
+    while (t.app.bench.currentRun < 2) {
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    for (int i = 0; i < 600; ++i) {  // past the pause, about 8 s into run 2
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    AbortBenchmark(t.app);
+    ASSERT_EQ(t.app.bench.runs.size(), 2u);
+    EXPECT_EQ(t.app.bench.runs[0].seconds.size(), 401u);
+    EXPECT_GT(t.app.bench.runs[1].seconds.size(), 70u);
+    EXPECT_LT(t.app.bench.runs[1].seconds.size(), 90u);
+    EXPECT_EQ(t.platform.openedReports.size(), 1u);
+    EXPECT_TRUE(t.platform.summaries.empty());  // no summary box after an abort
+    EXPECT_EQ(scratch.Files(), 1);
+}
+
+TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummarySaysSo)
+{
+    TestApp t;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path("/proc");  // nobody, root included, can create files here
+    StartFromStartup(t, true, false);
+    RunFrames(t, 0.05f, 5000);
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(t.app.bench.runs.size(), 1u);
+    EXPECT_TRUE(t.platform.openedReports.empty());
+    EXPECT_FALSE(t.app.bench.reportWritten);
+    EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
+    ASSERT_EQ(t.platform.summaries.size(), 1u);
+    const std::wstring& summary = t.platform.summaries[0];
+    EXPECT_EQ(summary.find(L"Generated:"), std::wstring::npos);
+    EXPECT_NE(summary.find(L"The report could not be written: benchmark_2026-12-06_140509.html\n\nSingle run (40 seconds)"),
+              std::wstring::npos);
+    EXPECT_NE(summary.find(L"- Benchmark score\n"), std::wstring::npos);
+}
