@@ -1,0 +1,159 @@
+// Opens reports written by the program's report writer in headless Chromium,
+// with chart.js 3.9.1 and chartjs-plugin-zoom 1.2.1 served from node_modules
+// in place of the CDN, and checks the charts they build.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const repo = path.resolve(here, '..', '..');
+const artifacts = process.env.ORVALIS_ARTIFACTS || path.join(repo, 'artifacts');
+const scripts = {
+  '/npm/chart.js@3.9.1/dist/chart.min.js': path.join(here, 'node_modules/chart.js/dist/chart.min.js'),
+  '/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js':
+    path.join(here, 'node_modules/chartjs-plugin-zoom/dist/chartjs-plugin-zoom.min.js'),
+};
+
+let browser;
+
+before(async () => {
+  browser = await chromium.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run', '--disable-quic'],
+  });
+});
+
+after(async () => {
+  await browser?.close();
+});
+
+// Opens a report; returns the page and every error the page logged.
+async function openReport(file) {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
+  const errors = [];
+  const cdnRequests = [];
+  page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
+  page.on('pageerror', (err) => errors.push(String(err)));
+  await page.route('**/*', async (route) => {
+    const url = new URL(route.request().url());
+    if (url.protocol === 'file:') return route.continue();
+    const local = scripts[url.pathname];
+    if (!local) return route.abort();
+    cdnRequests.push(url.pathname);
+    return route.fulfill({ status: 200, contentType: 'application/javascript', body: fs.readFileSync(local) });
+  });
+  await page.goto(pathToFileURL(file).href);
+  await page.waitForFunction(() => typeof chartInstances !== 'undefined' && chartInstances.scatterChart);
+  return { page, errors, cdnRequests };
+}
+
+const golden = (name) => path.join(repo, 'tests', 'data', name);
+
+test('a two-run report draws one timeline per run and the scatter chart', async () => {
+  const { page, errors, cdnRequests } = await openReport(golden('report_multi.html'));
+  assert.deepEqual(cdnRequests.sort(), Object.keys(scripts).sort());
+  const charts = await page.evaluate(() => Object.keys(chartInstances));
+  assert.deepEqual(charts.sort(), ['chart1', 'chart2', 'scatterChart']);
+
+  const timeline = await page.evaluate(() => {
+    const c = chartInstances.chart2;
+    return {
+      type: c.config.type,
+      labels: c.data.labels,
+      datasets: c.data.datasets.map((d) => ({
+        label: d.label, data: d.data, borderColor: d.borderColor, backgroundColor: d.backgroundColor,
+        borderWidth: d.borderWidth, borderDash: d.borderDash, yAxisID: d.yAxisID, pointStyle: d.pointStyle,
+        pointRadius: d.pointRadius, showLine: d.showLine,
+      })),
+      scales: Object.fromEntries(Object.entries(c.options.scales).map(([id, s]) => [id, {
+        type: s.type, position: s.position, title: s.title.text, titleColor: s.title.color,
+        beginAtZero: s.beginAtZero, drawOnChartArea: s.grid.drawOnChartArea,
+      }])),
+      canvas: c.canvas.id,
+    };
+  });
+  assert.equal(timeline.type, 'line');
+  assert.equal(timeline.canvas, 'chart2');
+  assert.deepEqual(timeline.labels, [0, 1, 2, 4]);
+  assert.deepEqual(timeline.datasets.map((d) => d.label), ['FPS', 'Outliers', 'Bricks', 'Debris']);
+  const [fps, outliers, bricks, debris] = timeline.datasets;
+  assert.deepEqual(fps.data, [100, 240, 100, 98]);
+  assert.equal(fps.borderColor, '#00ccff');
+  assert.equal(fps.backgroundColor, 'rgba(0, 204, 255, 0.1)');
+  assert.equal(fps.yAxisID, 'fps');
+  assert.deepEqual(outliers.data, [null, 240, null, null]);
+  assert.equal(outliers.pointStyle, 'rect');
+  assert.equal(outliers.pointRadius, 12);
+  assert.equal(outliers.showLine, false);
+  assert.deepEqual(bricks.data, [80, 80, 79, 78]);
+  assert.deepEqual(bricks.borderDash, [5, 5]);
+  assert.equal(bricks.yAxisID, 'scene');
+  assert.equal(debris.borderColor, '#ff0099');
+  assert.deepEqual(debris.borderDash, [2, 2]);
+  assert.equal(timeline.scales.x.title, 'Time (seconds)');
+  assert.equal(timeline.scales.fps.position, 'left');
+  assert.equal(timeline.scales.fps.titleColor, '#0cf');
+  assert.equal(timeline.scales.fps.beginAtZero, true);
+  assert.equal(timeline.scales.scene.position, 'right');
+  assert.equal(timeline.scales.scene.title, 'Bricks / Debris');
+  assert.equal(timeline.scales.scene.drawOnChartArea, false);
+
+  const scatter = await page.evaluate(() => {
+    const c = chartInstances.scatterChart;
+    return {
+      type: c.config.type,
+      reverse: c.options.scales.x.reverse,
+      xTitle: c.options.scales.x.title.text,
+      datasets: c.data.datasets.map((d) => ({
+        label: d.label, colour: d.backgroundColor, pointStyle: d.pointStyle,
+        points: d.data.map((p) => [p.x, p.y, p.run]),
+      })),
+    };
+  });
+  assert.equal(scatter.type, 'scatter');
+  assert.equal(scatter.reverse, true);
+  assert.equal(scatter.xTitle, 'Brick Count');
+  assert.deepEqual(scatter.datasets.map((d) => d.label),
+    ['1 Ball', '2 Balls', '3 Balls', '4 Balls', 'Outliers (excluded)']);
+  assert.deepEqual(scatter.datasets.map((d) => d.colour), ['#00ff00', '#ffff00', '#ff9900', '#ff0000', '#ff00ff']);
+  assert.deepEqual(scatter.datasets[1].points, [[79, 100, 2]]);  // 2.4 balls round to 2
+  assert.deepEqual(scatter.datasets[2].points, [[78, 98, 2]]);   // 2.6 balls round to 3
+  assert.deepEqual(scatter.datasets[4].points, [[80, 240, 2]]);
+  assert.equal(scatter.datasets[4].pointStyle, 'crossRot');
+  assert.equal(scatter.datasets[0].points.length, 4);
+
+  fs.mkdirSync(artifacts, { recursive: true });
+  await page.screenshot({ path: path.join(artifacts, 'report.png'), fullPage: true });
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('Reset Zoom restores the original view after zooming', async () => {
+  const { page, errors } = await openReport(golden('report_deterministic_multi.html'));
+  const initial = await page.evaluate(() => {
+    const s = chartInstances.chart1.scales.x;
+    return [s.min, s.max];
+  });
+  const zoomed = await page.evaluate(() => {
+    chartInstances.chart1.zoom(2);
+    const s = chartInstances.chart1.scales.x;
+    return [s.min, s.max, chartInstances.chart1.isZoomedOrPanned()];
+  });
+  assert.equal(zoomed[2], true);
+  await page.click("button[onclick=\"resetZoom('chart1')\"]");
+  const reset = await page.evaluate(() => {
+    const s = chartInstances.chart1.scales.x;
+    return [s.min, s.max, chartInstances.chart1.isZoomedOrPanned()];
+  });
+  assert.deepEqual(reset.slice(0, 2), initial);
+  assert.equal(reset[2], false);
+  // A deterministic report draws its timelines and the scatter chart too.
+  const charts = await page.evaluate(() => Object.keys(chartInstances).sort());
+  assert.deepEqual(charts, ['chart1', 'chart2', 'scatterChart']);
+  assert.deepEqual(errors, []);
+  await page.close();
+});

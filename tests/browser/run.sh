@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs chart.js, the zoom plug-in and playwright-core from npm (once) and
+# opens the report goldens in Debian's Chromium.
+set -euo pipefail
+cd "$(dirname "$0")"
+if [ ! -f node_modules/.package-lock.json ] || [ package.json -nt node_modules/.package-lock.json ]; then
+  npm install --no-audit --no-fund --loglevel=error
+fi
+node --test report_charts.test.mjs
