@@ -1,0 +1,95 @@
+#include "app/main_window.h"
+
+#include "app/app.h"
+#include "game/input.h"
+#include "gpu/d3d_backend.h"
+
+App* theApp = nullptr;
+
+namespace {
+
+const wchar_t kMainWindowClass[] = L"TechDemoDX12";
+
+struct WindowPlacement {
+    int x, y, width, height;
+};
+
+// Outer size for a client area of w x h, centred on the primary screen.
+WindowPlacement PlaceForClient(uint32_t w, uint32_t h)
+{
+    RECT rect{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
+    AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
+    const int outerWidth = rect.right - rect.left;
+    const int outerHeight = rect.bottom - rect.top;
+    return {(GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2, (GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2,
+            outerWidth, outerHeight};
+}
+
+}  // namespace
+
+HWND CreateMainWindow(App& app, HINSTANCE instance)
+{
+    WNDCLASSW wc{};
+    wc.style = 0;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kMainWindowClass;
+    RegisterClassW(&wc);
+
+    const WindowPlacement place = PlaceForClient(app.width, app.height);
+    HWND window = CreateWindowExW(0, kMainWindowClass, L"Orvalis Benchmark - Zandor", WS_OVERLAPPEDWINDOW, place.x,
+                                  place.y, place.width, place.height, nullptr, nullptr, instance, nullptr);
+    if (window != nullptr) {
+        app.mainWindow = window;
+        ShowWindow(window, SW_SHOW);
+    }
+    return window;
+}
+
+void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight)
+{
+    const WindowPlacement place = PlaceForClient(clientWidth, clientHeight);
+    SetWindowPos(static_cast<HWND>(app.mainWindow), nullptr, place.x, place.y, place.width, place.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        if (theApp != nullptr) {
+            HandleGameKey(*theApp, static_cast<uint64_t>(wParam), static_cast<int64_t>(lParam));
+        }
+        return 0;
+    case WM_KEYUP:
+        if (theApp != nullptr) {
+            HandleGameKeyUp(*theApp, static_cast<uint64_t>(wParam));
+        }
+        return 0;
+    case WM_MOUSEMOVE:
+        if (theApp != nullptr) {
+            HandlePointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)));
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+        if (theApp != nullptr) {
+            HandlePointerClick(*theApp);
+        }
+        return 0;
+    case WM_SIZE:
+        if (theApp != nullptr) {
+            OnResize(*theApp, LOWORD(lParam), HIWORD(lParam));
+        }
+        return 0;
+    case WM_HSCROLL:
+        // Slider notifications of the control panel's trackbars; the panel's
+        // own handling takes them once it exists.
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

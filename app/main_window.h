@@ -1,0 +1,20 @@
+#pragma once
+// The main window: class "TechDemoDX12", sizing and message routing.
+#include <windows.h>
+
+#include <cstdint>
+
+struct App;
+
+// The App that window procedures reach; null until the main window has been
+// shown and again once the App is being destroyed, so that no message can
+// reach an App that does not exist.
+extern App* theApp;
+
+// Registers the class, creates the window centred for the App's client size and shows it.
+HWND CreateMainWindow(App& app, HINSTANCE instance);
+
+// Resizes the main window so that its client area is w x h, centred on the primary screen.
+void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight);
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,30 @@
+#pragma once
+// The Direct3D 12 backend of the Windows build.
+#include <cstdint>
+
+struct App;
+
+// Factory, adapter, device, queue, two allocators, the command list and the fence.
+bool CreateDeviceObjects(App& app);
+// Blocks until the GPU has finished everything submitted so far.
+void WaitForGpu(App& app);
+// After a present: signals the frame, moves to the next back buffer and waits
+// until the GPU has finished the frame that last used it.
+void MoveToNextFrame(App& app);
+
+// The two-buffer flip-model swap chain, scRGB where supported, and its render targets.
+void CreateSwapChain(App& app);
+// The shader-visible heap of three descriptors (bricks, debris, output texture).
+void CreateShaderVisibleHeap(App& app);
+// Constant blocks, brick buffer and upload ring, debris buffer and upload, output texture.
+void CreateGpuBuffers(App& app);
+void CreateOutputTexture(App& app);
+// Compiles both compute programs from the shader file beside the executable.
+void CreatePipelines(App& app);
+
+// Records, submits and presents one frame.
+void Render(App& app);
+// Follows a new client size; never throws, recovers from failures itself.
+void OnResize(App& app, uint32_t newWidth, uint32_t newHeight);
+// Fills the GPU debris buffer with zeros and waits until it is done.
+void ClearDebrisBuffer(App& app);

@@ -1,0 +1,88 @@
+#pragma once
+// What the GPU backend decides without talking to Direct3D: failure texts,
+// dispatch sizes, resize decisions, and the order of commands of a frame and
+// of the debris clear, with barriers only where a tracked state differs.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct GpuObjects;
+
+// "CreateDevice (hr=0x887a0004)": the operation, then the result in lowercase hexadecimal.
+std::string FailureText(const char* operation, int32_t result);
+
+struct DispatchSize {
+    uint32_t x, y, z;
+};
+inline constexpr DispatchSize kPhysicsDispatch{128, 1, 1};  // 8192 particles, 64 threads per group
+DispatchSize RenderDispatch(uint32_t width, uint32_t height);
+
+inline constexpr uint32_t kMaxResizeDimension = 8192;
+
+enum class ResizeKind {
+    StoreOnly,  // the GPU objects do not exist yet: only the size is kept
+    IgnoreZero, // a minimised window
+    SameSize,   // nothing to do
+    Resize,     // resize the swap chain and the output texture to width x height
+};
+struct ResizeDecision {
+    ResizeKind kind;
+    uint32_t width;  // clamped to 8192 for Resize
+    uint32_t height;
+};
+ResizeDecision DecideResize(bool gpuReady, uint32_t currentWidth, uint32_t currentHeight, uint32_t newWidth,
+                            uint32_t newHeight);
+
+// The constant block of each swap-chain buffer sits at its own offset in one
+// upload buffer, so a frame never rewrites constants the GPU may still read.
+inline constexpr uint32_t kConstantBlockSize = 512;
+inline constexpr uint32_t kConstantBlocks = 2;
+inline constexpr uint64_t ConstantBlockOffset(uint32_t frameIndex)
+{
+    return static_cast<uint64_t>(frameIndex) * kConstantBlockSize;
+}
+
+enum class GpuResource { BrickBuffer, DebrisBuffer, OutputTexture, BackBuffer };
+
+struct Transition {
+    GpuResource resource;
+    uint32_t before;
+    uint32_t after;
+    bool operator==(const Transition& o) const
+    {
+        return resource == o.resource && before == o.before && after == o.after;
+    }
+};
+
+// The recording calls of a frame, as the command list receives them.
+class FrameCommandSink {
+public:
+    virtual ~FrameCommandSink() = default;
+    // One ResourceBarrier call with these transitions, in order.
+    virtual void Barriers(const std::vector<Transition>& transitions) = 0;
+    // Copy the brick table into this frame's upload slot and record its copy into the brick buffer.
+    virtual void UploadBricks() = 0;
+    // Heap, root signature, this frame's constants and the three descriptor tables.
+    virtual void BindRootArguments() = 0;
+    virtual void Dispatch(bool renderPipeline, DispatchSize groups) = 0;
+    virtual void DebrisUavBarrier() = 0;
+    virtual void CopyOutputToBackBuffer() = 0;
+};
+
+// Records one frame: brick upload when dirty, debris and output texture
+// brought to unordered access when needed, the two dispatches, and the copy
+// into the back buffer. Updates the tracked states; clears bricksDirty.
+void RecordFrameCommands(GpuObjects& gpu, bool& bricksDirty, uint32_t width, uint32_t height, FrameCommandSink& sink);
+
+// The transitions around the debris clear's copy: into copy-destination if
+// needed (before the copy) and back to unordered access (after it).
+std::vector<Transition> DebrisClearTransitionsBefore(const GpuObjects& gpu);
+std::vector<Transition> DebrisClearTransitionsAfter(GpuObjects& gpu);
+
+// Sync interval and whether to ask for tearing, for a present mode
+// (0 vsync off, 1 vsync on, 2 triple buffering).
+struct PresentParameters {
+    uint32_t syncInterval;
+    bool allowTearing;
+};
+PresentParameters PresentParametersFor(uint32_t presentMode, bool tearingSupported);

@@ -1,0 +1,103 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct App;
+
+struct ResolutionPreset {
+    uint32_t width;
+    uint32_t height;
+    const wchar_t* label;
+};
+inline constexpr int kPresetCount = 5;
+extern const ResolutionPreset resolutionPresets[kPresetCount];
+extern const int32_t debrisPresetCounts[kPresetCount];
+
+// What the user chose in the startup (or launch) window.
+struct DialogChoice {
+    int32_t resolutionIndex = 0;
+    int32_t debrisIndex = 1;
+    int32_t presentModeIndex = 0;
+    bool multiRun = false;
+    bool justPlay = false;
+    bool deterministic = false;
+    bool cancelled = false;
+};
+
+// Control identifiers of the configuration windows.
+namespace dialog_id {
+inline constexpr int kStart = 1;
+inline constexpr int kExit = 2;
+inline constexpr int kResolutionFirst = 300;
+inline constexpr int kDebrisFirst = 305;
+inline constexpr int kPresentFirst = 310;
+inline constexpr int kSingleRun = 313;
+inline constexpr int kMultiRun = 314;
+inline constexpr int kJustPlay = 315;
+inline constexpr int kDeterministic = 316;
+inline constexpr int kPresetRtx = 317;
+inline constexpr int kPresetExtreme = 318;
+}  // namespace dialog_id
+
+// What the window must do after a command has updated the choice.
+enum class DialogAction {
+    None,          // handled, nothing more
+    SyncRadios,    // re-check the radio groups from the choice
+    Close,         // "Start": destroy the window, the choice stands
+    Cancel,        // "Exit": destroy the window, the choice is cancelled
+    NotHandled,    // an unknown id: default processing
+};
+
+// A WM_COMMAND with the given control id; deterministicChecked is the state
+// of the Deterministic check box (only read for its own id).
+DialogAction ApplyDialogCommand(DialogChoice& choice, int id, bool deterministicChecked);
+
+// The state of a fresh dialog and the radio buttons that start checked.
+DialogChoice DefaultDialogChoice();
+
+// Writes the confirmed choice into the run configuration.
+void ApplyStartupChoice(App& app, const DialogChoice& choice);
+
+// "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n"
+std::string ConfigLogLine(const DialogChoice& choice);
+
+// MulDiv(value, dpi, 96): scaled and rounded to the nearest, halves away from zero.
+int ScaleForDpi(int value, int dpi);
+
+enum class ControlKind { Label, FirstRadio, Radio, PresetButton, CheckBox, CommandButton };
+
+struct ControlSpec {
+    const wchar_t* caption;
+    int id;
+    ControlKind kind;
+    int x, y, w, h;
+    bool bold;
+};
+
+struct StartupLayout {
+    int clientWidth = 0;
+    int contentHeight = 0;
+    int fontHeight = 0;
+    std::vector<ControlSpec> controls;
+};
+
+// Every control of the startup window at the given dots per inch; each length
+// is scaled on its own and positions are sums of scaled lengths.
+StartupLayout BuildStartupLayout(int dpi);
+
+// The vertical scrolling of a configuration window taller than the screen.
+struct ScrollState {
+    int contentHeight = 0;
+    int visibleHeight = 0;
+    int scrollPos = 0;
+};
+
+enum class ScrollRequest { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom, Other };
+
+// The clamped new position for a scroll-bar request (thumb: the 16-bit track position).
+int ScrollPositionFor(const ScrollState& state, ScrollRequest request, int thumbPosition);
+// The clamped new position for a wheel turn of `delta` (120 per notch).
+int ScrollPositionForWheel(const ScrollState& state, int delta);
+// Visible height of a window whose content needs contentHeight on a screen screenHeight high.
+int VisibleDialogHeight(int contentHeight, int screenHeight, int dpi);

@@ -1,0 +1,264 @@
+#include "ui/startup_dialog.h"
+
+#include <dwmapi.h>
+
+#include <cstdio>
+
+#include "app/app.h"
+
+DialogChoice dialogChoice;
+
+namespace {
+
+// Scroll state and theme state, shared by the configuration windows.
+ScrollState scroll;
+bool darkTheme = true;
+COLORREF dialogBackColour = RGB(0x20, 0x20, 0x20);
+COLORREF dialogTextColour = RGB(0xFF, 0xFF, 0xFF);
+HBRUSH controlBackBrush = nullptr;
+
+// One window class per configuration window, registered for one theme at a time.
+struct DialogClass {
+    const wchar_t* name;
+    bool registered = false;
+    bool registeredDark = false;
+    HBRUSH background = nullptr;
+};
+DialogClass startupClass{L"OrvalisBenchStartup"};
+
+constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
+
+void RegisterDialogClass(DialogClass& cls, HINSTANCE instance)
+{
+    if (cls.registered && cls.registeredDark == darkTheme) {
+        return;
+    }
+    if (cls.registered) {
+        UnregisterClassW(cls.name, instance);
+        DeleteObject(cls.background);
+        cls.registered = false;
+    }
+    cls.background = CreateSolidBrush(dialogBackColour);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = BenchDialogProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = cls.background;
+    wc.lpszClassName = cls.name;
+    RegisterClassW(&wc);
+    cls.registered = true;
+    cls.registeredDark = darkTheme;
+}
+
+DWORD StyleFor(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::Label: return 0;
+    case ControlKind::FirstRadio: return WS_GROUP | BS_AUTORADIOBUTTON;
+    case ControlKind::Radio: return BS_AUTORADIOBUTTON;
+    case ControlKind::PresetButton: return 0;
+    case ControlKind::CheckBox: return BS_AUTOCHECKBOX;
+    case ControlKind::CommandButton: return WS_TABSTOP;
+    }
+    return 0;
+}
+
+HFONT MakeFont(int height, int weight)
+{
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Segoe UI");
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+void ScrollTo(HWND window, int position)
+{
+    if (position == scroll.scrollPos) {
+        return;
+    }
+    ScrollWindow(window, 0, scroll.scrollPos - position, nullptr, nullptr);
+    SetScrollPos(window, SB_VERT, position, TRUE);
+    UpdateWindow(window);
+    scroll.scrollPos = position;
+}
+
+ScrollRequest RequestFor(WORD code)
+{
+    switch (code) {
+    case SB_LINEUP: return ScrollRequest::LineUp;
+    case SB_LINEDOWN: return ScrollRequest::LineDown;
+    case SB_PAGEUP: return ScrollRequest::PageUp;
+    case SB_PAGEDOWN: return ScrollRequest::PageDown;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: return ScrollRequest::Thumb;
+    case SB_TOP: return ScrollRequest::Top;
+    case SB_BOTTOM: return ScrollRequest::Bottom;
+    default: return ScrollRequest::Other;
+    }
+}
+
+}  // namespace
+
+bool IsDarkTheme()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return true;
+    }
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    DWORD type = 0;
+    const LSTATUS status =
+        RegQueryValueExW(key, L"AppsUseLightTheme", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return status != ERROR_SUCCESS || value == 0;
+}
+
+void SyncDialogRadios(HWND window)
+{
+    CheckRadioButton(window, dialog_id::kResolutionFirst, dialog_id::kResolutionFirst + 4,
+                     dialog_id::kResolutionFirst + dialogChoice.resolutionIndex);
+    CheckRadioButton(window, dialog_id::kDebrisFirst, dialog_id::kDebrisFirst + 4,
+                     dialog_id::kDebrisFirst + dialogChoice.debrisIndex);
+    CheckRadioButton(window, dialog_id::kPresentFirst, dialog_id::kPresentFirst + 2,
+                     dialog_id::kPresentFirst + dialogChoice.presentModeIndex);
+}
+
+LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const bool deterministicChecked =
+            id == dialog_id::kDeterministic && IsDlgButtonChecked(window, dialog_id::kDeterministic) == BST_CHECKED;
+        switch (ApplyDialogCommand(dialogChoice, id, deterministicChecked)) {
+        case DialogAction::None: return 0;
+        case DialogAction::SyncRadios: SyncDialogRadios(window); return 0;
+        case DialogAction::Close:
+        case DialogAction::Cancel: DestroyWindow(window); return 0;
+        case DialogAction::NotHandled: break;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    case WM_CLOSE:
+        dialogChoice.cancelled = true;
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, dialogTextColour);
+        SetBkColor(dc, dialogBackColour);
+        if (controlBackBrush == nullptr) {
+            controlBackBrush = CreateSolidBrush(dialogBackColour);
+        }
+        return reinterpret_cast<LRESULT>(controlBackBrush);
+    }
+    case WM_VSCROLL:
+        ScrollTo(window, ScrollPositionFor(scroll, RequestFor(LOWORD(wParam)), HIWORD(wParam)));
+        return 0;
+    case WM_MOUSEWHEEL:
+        ScrollTo(window, ScrollPositionForWheel(scroll, GET_WHEEL_DELTA_WPARAM(wParam)));
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool ShowStartupDialog(App& app, HINSTANCE instance)
+{
+    darkTheme = IsDarkTheme();
+    dialogBackColour = darkTheme ? RGB(0x20, 0x20, 0x20) : RGB(0xF3, 0xF3, 0xF3);
+    dialogTextColour = darkTheme ? RGB(0xFF, 0xFF, 0xFF) : RGB(0x00, 0x00, 0x00);
+    if (controlBackBrush != nullptr) {
+        DeleteObject(controlBackBrush);
+        controlBackBrush = nullptr;
+    }
+    RegisterDialogClass(startupClass, instance);
+
+    const int dpi = ScreenDpi();
+    const StartupLayout layout = BuildStartupLayout(dpi);
+    HFONT normalFont = MakeFont(layout.fontHeight, FW_NORMAL);
+    HFONT boldFont = MakeFont(layout.fontHeight, FW_BOLD);
+
+    scroll.contentHeight = layout.contentHeight;
+    scroll.visibleHeight = VisibleDialogHeight(layout.contentHeight, GetSystemMetrics(SM_CYSCREEN), dpi);
+    scroll.scrollPos = 0;
+    const bool scrolls = scroll.contentHeight > scroll.visibleHeight;
+
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (scrolls ? WS_VSCROLL : 0);
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
+    RECT rect{0, 0, layout.clientWidth, scroll.visibleHeight};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    const int windowWidth = rect.right - rect.left;
+    const int windowHeight = rect.bottom - rect.top;
+    HWND window = CreateWindowExW(exStyle, startupClass.name, L"Orvalis Benchmark - Configuration", style,
+                                  (GetSystemMetrics(SM_CXSCREEN) - windowWidth) / 2,
+                                  (GetSystemMetrics(SM_CYSCREEN) - windowHeight) / 2, windowWidth, windowHeight,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        DeleteObject(normalFont);
+        DeleteObject(boldFont);
+        return false;
+    }
+    if (scrolls) {
+        SCROLLINFO info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        info.nMin = 0;
+        info.nMax = scroll.contentHeight;
+        info.nPage = static_cast<UINT>(scroll.visibleHeight);
+        info.nPos = 0;
+        SetScrollInfo(window, SB_VERT, &info, TRUE);
+    }
+    const BOOL darkTitle = darkTheme ? TRUE : FALSE;
+    DwmSetWindowAttribute(window, kDarkModeAttribute, &darkTitle, sizeof(darkTitle));
+
+    HWND startButton = nullptr;
+    for (const ControlSpec& c : layout.controls) {
+        const wchar_t* cls = c.kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+        HWND control = CreateWindowExW(0, cls, c.caption, WS_CHILD | WS_VISIBLE | StyleFor(c.kind), c.x, c.y, c.w, c.h,
+                                       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? boldFont : normalFont), TRUE);
+        if (c.id == dialog_id::kStart) {
+            startButton = control;
+        }
+    }
+
+    dialogChoice = DefaultDialogChoice();
+    CheckRadioButton(window, 300, 304, 300);
+    CheckRadioButton(window, 305, 309, 306);
+    CheckRadioButton(window, 310, 312, 310);
+    CheckRadioButton(window, 313, 315, 313);
+
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    SetFocus(startButton);
+    UpdateWindow(window);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+
+    DeleteObject(normalFont);
+    DeleteObject(boldFont);
+    if (dialogChoice.cancelled) {
+        return false;
+    }
+    ApplyStartupChoice(app, dialogChoice);
+    const std::string line = ConfigLogLine(dialogChoice);
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+    return true;
+}
