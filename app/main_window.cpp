@@ -58,6 +58,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 {
     switch (message) {
     case WM_DESTROY:
+        // A swap chain must not present into a window that no longer exists:
+        // it goes first, while its window is still there.
+        if (theApp != nullptr) {
+            ReleaseSwapChain(*theApp);
+        }
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:

@@ -550,6 +550,9 @@ void OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
 {
     D3DObjects* objects = app.gpu.d3d.get();
     const bool gpuReady = objects != nullptr && objects->device && objects->swapChain && objects->rtvHeap;
+    if (objects != nullptr && objects->device && !objects->swapChain && objects->rtvHeap) {
+        return;  // the window is going away: its swap chain has been released
+    }
     const ResizeDecision decision = DecideResize(gpuReady, app.width, app.height, newWidth, newHeight);
     switch (decision.kind) {
     case ResizeKind::StoreOnly:
@@ -614,6 +617,19 @@ void OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
         }
         MessageBoxA(static_cast<HWND>(app.mainWindow), text, "Resize Failed", MB_OK | MB_ICONWARNING);
     }
+}
+
+void ReleaseSwapChain(App& app)
+{
+    if (!app.gpu.d3d || !app.gpu.d3d->swapChain) {
+        return;
+    }
+    D3DObjects& d = Objects(app);
+    WaitForGpu(app);
+    d.renderTargetsUsable = false;
+    d.renderTargets[0].Reset();
+    d.renderTargets[1].Reset();
+    d.swapChain.Reset();
 }
 
 void ClearDebrisBuffer(App& app)

@@ -26,5 +26,8 @@ void CreatePipelines(App& app);
 void Render(App& app);
 // Follows a new client size; never throws, recovers from failures itself.
 void OnResize(App& app, uint32_t newWidth, uint32_t newHeight);
+// The main window is being destroyed: waits for the GPU and releases the swap
+// chain and its buffers while their window still exists. No frame is drawn after this.
+void ReleaseSwapChain(App& app);
 // Fills the GPU debris buffer with zeros and waits until it is done.
 void ClearDebrisBuffer(App& app);

@@ -15,11 +15,10 @@ cmake --preset native -DORVALIS_BENCHMARKS=ON >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
 
-echo "== Windows executable (mingw-w64, warnings as errors)"
-cmake --preset mingw >/dev/null
-cmake --build build/mingw -j"$jobs"
-
 echo "== report charts in Chromium"
 bash tests/browser/run.sh
+
+echo "== Windows executable under Wine (mingw-w64 build with warnings as errors, GPU and end-to-end tests)"
+bash scripts/test-windows.sh
 
 echo "== all tests passed"

@@ -4,7 +4,7 @@
 # stand-in compiler.
 #
 #   scripts/wine-env.sh setup            create (once) and check the environment
-#   scripts/wine-env.sh run CMD [ARG...] run CMD in it, with the repository at $ORVALIS_REPO
+#   scripts/wine-env.sh run CMD [ARG...] run CMD in it, from the repository ($ORVALIS_REPO)
 #   scripts/wine-env.sh where            print which environment is used
 #
 # When this machine already has Wine 10 or newer, vkd3d-compiler and a Vulkan
@@ -20,7 +20,7 @@ root=$cache/sid
 mirror=${ORVALIS_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 inside_repo=/orvalis
 packages=(wine wine64 mesa-vulkan-drivers libvulkan1 vkd3d-compiler xvfb xauth xdotool imagemagick
-          x11-utils procps ca-certificates)
+          x11-utils procps ca-certificates openbox)
 
 say() { printf 'wine-env: %s\n' "$*" >&2; }
 die() { say "$*"; exit 1; }
@@ -135,7 +135,7 @@ run_in_env() {
     setup_host
     local prefix=${WINEPREFIX:-$HOME/.cache/orvalis-bench/wineprefix}
     # shellcheck disable=SC2046
-    env $(wine_vars "$prefix" "$repo") DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" "$@"
+    (cd "$repo" && env $(wine_vars "$prefix" "$repo") DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" "$@")
   else
     setup_chroot
     trap unmount_all EXIT
@@ -148,7 +148,7 @@ run_in_env() {
     # shellcheck disable=SC2046
     chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 \
       $(wine_vars /root/wineprefix "$inside_repo") DISPLAY="${DISPLAY:-}" $xauth \
-      ORVALIS_ARTIFACTS="${ORVALIS_ARTIFACTS:+$inside_repo/artifacts}" "$@" || status=$?
+      /bin/sh -c 'cd "$ORVALIS_REPO" && exec "$@"' sh "$@" || status=$?
     unmount_all
     trap - EXIT
     return $status

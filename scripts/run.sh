@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds OrvalisBench.exe and runs it under Wine with software Vulkan.
+# With a display ($DISPLAY) the windows open on your desktop; without one the
+# program runs on a virtual screen and plays the default benchmark by itself.
+# Reports are written to artifacts/run/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-host.sh
+cmake --preset mingw >/dev/null
+cmake --build build/mingw -j"$(nproc 2>/dev/null || echo 2)"
+bash scripts/wine-env.sh setup
+if [ -n "${DISPLAY:-}" ]; then
+  exec bash scripts/wine-env.sh run bash scripts/wine/run-desktop.sh
+else
+  exec bash scripts/wine-env.sh run bash scripts/wine/run-headless.sh
+fi

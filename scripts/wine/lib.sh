@@ -1,0 +1,156 @@
+# Helpers for driving OrvalisBench.exe under Wine on a virtual screen.
+# Sourced inside the Wine environment (scripts/wine-env.sh run), where the
+# repository is at $ORVALIS_REPO.
+
+RUN_DIR=$ORVALIS_REPO/build/mingw/wine-run
+EXE=$RUN_DIR/OrvalisBench.exe
+ARTIFACTS=${ORVALIS_ARTIFACTS:-$ORVALIS_REPO/artifacts}
+WINESERVER=/usr/lib/x86_64-linux-gnu/wine/wineserver
+command -v wineserver >/dev/null 2>&1 && WINESERVER=wineserver
+STARTUP_TITLE='^Orvalis Benchmark - Configuration$'
+MAIN_TITLE='^Orvalis Benchmark(( - Zandor)|( DX12 - Zandor \| FPS: [0-9]+( \| HDR ON)?))$'
+
+xvfb_pid=
+program_pid=
+work=
+
+start_screen() {
+  local display=:${ORVALIS_XVFB_DISPLAY:-77}
+  Xvfb "$display" -screen 0 2560x1440x24 -nolisten tcp >/tmp/xvfb-$$.log 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  local i
+  for i in $(seq 1 50); do
+    xdotool getmouselocation >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "the virtual screen did not start" >&2
+  return 1
+}
+
+stop_screen() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+}
+
+# Starts the program in a fresh working directory; stdout and stderr (where
+# Wine prints the debugger output) go to files there.
+start_program() {
+  work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
+  (cd "$work" && exec wine "$EXE" >"$work/stdout.txt" 2>"$work/stderr.txt") &
+  program_pid=$!
+}
+
+# Waits for the program to end, up to $1 seconds; true when it ended with exit code 0.
+exits_cleanly() {
+  local limit=${1:-60} waited=0
+  while kill -0 "$program_pid" 2>/dev/null; do
+    if [ "$waited" -ge $((limit * 10)) ]; then
+      echo "  the program did not end within $limit s"
+      return 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  local code=0
+  wait "$program_pid" || code=$?
+  program_pid=
+  [ "$code" = 0 ] || echo "  exit code $code"
+  [ "$code" = 0 ]
+}
+
+# Ends whatever the last test left running, Wine's server included.
+kill_program() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null
+  program_pid=
+}
+
+# The first window whose title matches, waiting up to $2 seconds.
+find_window() {
+  local pattern=$1 limit=${2:-60} i id
+  for i in $(seq 1 $((limit * 5))); do
+    id=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+window_gone() {
+  local pattern=$1 limit=${2:-30} i
+  for i in $(seq 1 $((limit * 5))); do
+    [ -z "$(xdotool search --name "$pattern" 2>/dev/null)" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Clicks at (x, y) of a window's client area.
+click_at() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# Presses keys in the window that has the keyboard focus.
+press() {
+  xdotool key --clearmodifiers "$@"
+  sleep 0.3
+}
+
+# Closes the focused window the way its close box does (system menu close).
+close_focused_window() {
+  xdotool key --clearmodifiers alt+F4
+}
+
+client_size() {
+  xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p'
+}
+
+screenshot() {
+  mkdir -p "$ARTIFACTS"
+  import -window root "$ARTIFACTS/$1" 2>/dev/null
+}
+
+# True when the screenshot's region (WxH+X+Y) is not uniformly black.
+region_has_content() {
+  local file=$1 region=$2 max
+  max=$(convert "$file" -crop "$region" +repage -colorspace Gray -format '%[fx:maxima]' info: 2>/dev/null)
+  awk -v m="${max:-0}" 'BEGIN { exit !(m > 0.05) }'
+}
+
+# The program's standard output (Windows text mode: CR LF line ends).
+program_stdout() {
+  tr -d '\r' <"$work/stdout.txt" 2>/dev/null
+}
+
+debug_lines() {
+  grep -o 'OutputDebugStringA "[^"]*' "$work/stderr.txt" 2>/dev/null | sed 's/OutputDebugStringA "//'
+}
+
+# Test bookkeeping.
+passed=0
+failed=0
+failures=()
+check() {
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok - $name"
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+    echo "FAIL - $name"
+    if [ -n "$work" ]; then
+      echo "  stdout: $(tr '\n' '|' <"$work/stdout.txt" 2>/dev/null | cut -c1-400)"
+      echo "  debug: $(debug_lines | tail -5 | tr '\n' '|' | cut -c1-600)"
+    fi
+  fi
+}

@@ -1,0 +1,207 @@
+#!/bin/bash
+# End-to-end tests of OrvalisBench.exe under Wine on a virtual screen, driven
+# with xdotool. Run inside the Wine environment by scripts/test-windows.sh.
+# Startup-window coordinates are those of its layout at 96 dots per inch.
+set -u
+. "$ORVALIS_REPO/scripts/wine/lib.sh"
+
+START=(85 408)
+EXIT=(305 408)
+EXTREME=(287 202)
+MULTI=(210 312)
+JUST_PLAY=(35 338)
+DETERMINISTIC=(35 370)
+
+cleanup() { kill_program; stop_screen; }
+trap cleanup EXIT
+start_screen || exit 1
+
+test_exit_button() {
+  start_program
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  screenshot startup-window.png
+  click_at "$s" "${EXIT[@]}"
+  exits_cleanly 30 || return 1
+  ! program_stdout | grep -q 'Config'
+}
+
+test_close_box() {
+  start_program
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  xdotool mousemove --window "$s" 200 150
+  close_focused_window
+  exits_cleanly 30 || return 1
+  ! program_stdout | grep -q 'Config'
+}
+
+test_choices_reach_the_configuration() {
+  start_program
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  click_at "$s" "${EXTREME[@]}"
+  click_at "$s" "${MULTI[@]}"
+  click_at "$s" "${JUST_PLAY[@]}"
+  screenshot startup-choices.png
+  click_at "$s" "${START[@]}"
+  local m; m=$(find_window "$MAIN_TITLE" 60) || return 1
+  program_stdout | grep -qx '\[DX12\] Config: 1920x1080, debris=640, vsync=off, mode=play' || return 1
+  [ "$(client_size "$m")" = 1920x1080 ] || return 1
+  xdotool mousemove --window "$m" 300 300
+  close_focused_window
+  exits_cleanly 60
+}
+
+test_default_start_opens_the_game() {
+  start_program
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  click_at "$s" "${START[@]}"
+  local m; m=$(find_window "$MAIN_TITLE" 60) || return 1
+  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || return 1
+  [ "$(client_size "$m")" = 854x480 ] || return 1
+  find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 60 >/dev/null || return 1
+  xdotool mousemove --window "$m" 400 240
+  press 1
+  local i
+  for i in $(seq 1 50); do
+    debug_lines | grep -q '^SpawnBall: ADD mode created 1 ball' && break
+    sleep 0.2
+  done
+  debug_lines | grep -q '^SpawnBall: ADD mode created 1 ball' || return 1
+  screenshot main-window.png
+  # The window shows the level, not a black frame.
+  eval "$(xdotool getwindowgeometry --shell "$m")"
+  region_has_content "$ARTIFACTS/main-window.png" "854x480+$X+$Y" || return 1
+  close_focused_window
+  exits_cleanly 60
+}
+
+# A user's drag of the window frame: a window manager resizes the window in
+# steps and the program follows every size.
+test_resizing_keeps_rendering() {
+  openbox >/dev/null 2>&1 &
+  local wm=$!
+  sleep 1
+  start_program
+  local ok=1 s m size
+  s=$(find_window "$STARTUP_TITLE" 60) || ok=0
+  if [ $ok = 1 ]; then
+    click_at "$s" "${JUST_PLAY[@]}"
+    click_at "$s" "${START[@]}"
+    m=$(find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 90) || ok=0
+  fi
+  if [ $ok = 1 ]; then
+    for size in "950 540" "1100 620" "1280 720"; do
+      xdotool windowsize "$m" $size
+      sleep 0.5
+    done
+    local i
+    for i in $(seq 1 75); do
+      debug_lines | grep -q '^OnResize: Successfully resized to 1280x720' && break
+      sleep 0.2
+    done
+    debug_lines | grep -q '^OnResize: Successfully resized to 1280x720' || ok=0
+    [ "$(client_size "$m")" = 1280x720 ] || ok=0
+  fi
+  if [ $ok = 1 ]; then
+    sleep 3
+    screenshot main-window-resized.png
+    eval "$(xdotool getwindowgeometry --shell "$m")"
+    region_has_content "$ARTIFACTS/main-window-resized.png" "1280x720+$X+$Y" || ok=0
+    kill -0 "$program_pid" 2>/dev/null || ok=0
+    xdotool mousemove --window "$m" 300 300 click 1
+    close_focused_window
+    exits_cleanly 60 || ok=0
+  fi
+  kill "$wm" 2>/dev/null
+  wait "$wm" 2>/dev/null
+  [ $ok = 1 ]
+}
+
+# Runs a benchmark from the startup window to its summary box; $1 extra clicks.
+run_benchmark_to_summary() {
+  start_program
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  if [ "${1:-}" = deterministic ]; then click_at "$s" "${DETERMINISTIC[@]}"; fi
+  click_at "$s" "${START[@]}"
+  local box; box=$(find_window '^Benchmark Finished$' 400) || return 1
+  screenshot benchmark-finished.png
+  ls "$work"/benchmark_*.html >/dev/null 2>&1 || return 1
+  xdotool mousemove --window "$box" 10 10
+  press Return
+  window_gone '^Benchmark Finished$' 30 || return 1
+  local m; m=$(find_window "$MAIN_TITLE" 10) || return 1
+  xdotool mousemove --window "$m" 300 300
+  close_focused_window
+  exits_cleanly 60
+}
+
+test_single_benchmark_runs_to_its_report() {
+  run_benchmark_to_summary || return 1
+  local report; report=$(ls "$work"/benchmark_*.html | head -1)
+  grep -q '(Single Run)</h1>' "$report" || return 1
+  cp "$report" "$ARTIFACTS/single-benchmark-report.html"
+  debug_lines | grep -q '^Benchmark: All runs complete. Total recorded runs: 1'
+}
+
+test_deterministic_benchmark_counts_frames() {
+  run_benchmark_to_summary deterministic || return 1
+  local report frames
+  report=$(ls "$work"/benchmark_*.html | head -1)
+  grep -q '(Deterministic - Single Run)</h1>' "$report" || return 1
+  frames=$(tr -d '\r' <"$report" | grep -A1 'TOTAL FRAMES' | sed -n 's/.*score-value">\([0-9]*\)<.*/\1/p')
+  echo "  deterministic run: $frames frames"
+  [ -n "$frames" ] && [ "$frames" -gt 0 ]
+}
+
+# Starts the program from a copy of the run directory whose shader file is
+# replaced by $1 (or missing when $1 is empty), presses Start and waits for
+# the "Fatal error" box. Messages sent to the main window meanwhile must find
+# no App; Return dismisses the box and the program ends with exit code 0.
+fatal_error_with_shader() {
+  local dir; dir=$(mktemp -d /tmp/orvalis-run.XXXXXX)
+  cp "$RUN_DIR/OrvalisBench.exe" "$RUN_DIR/d3dcompiler_47.dll" "$dir/"
+  [ -n "$1" ] && cp "$1" "$dir/orvalis_shaders.hlsl"
+  local saved=$EXE
+  EXE=$dir/OrvalisBench.exe
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program
+  EXE=$saved
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  click_at "$s" "${START[@]}"
+  local box; box=$(find_window '^Fatal error$' 120) || return 1
+  screenshot fatal-error.png
+  local m; m=$(xdotool search --name '^Orvalis Benchmark - Zandor$' | head -1)
+  if [ -n "$m" ]; then
+    xdotool mousemove --window "$m" 100 100 mousemove --window "$m" 200 200 click 1
+    xdotool windowsize "$m" 640 360
+  fi
+  kill -0 "$program_pid" 2>/dev/null || return 1  # still alive, showing its box
+  click_at "$box" 5 5
+  press Return
+  exits_cleanly 30 || return 1
+  rm -rf "$dir"
+}
+
+test_missing_shader_file_is_a_fatal_error() {
+  fatal_error_with_shader "" || return 1
+  grep -q 'orvalis_shaders.hlsl not found next to the executable' "$work/stderr.txt"
+}
+
+test_shader_without_renderer_is_a_fatal_error() {
+  local broken=/tmp/orvalis-no-render.hlsl
+  sed 's/void renderCS(/void renderMain(/' "$RUN_DIR/orvalis_shaders.hlsl" >"$broken"
+  fatal_error_with_shader "$broken" || return 1
+  grep -q 'Failed to compile renderCS' "$work/stderr.txt" || return 1
+  # The compiler's own message went to the debugger output.
+  grep 'OutputDebugStringA' "$work/stderr.txt" | grep 'E5005' | grep -q 'renderCS'
+}
+
+tests=(test_exit_button test_close_box test_choices_reach_the_configuration test_default_start_opens_the_game
+       test_resizing_keeps_rendering test_single_benchmark_runs_to_its_report test_deterministic_benchmark_counts_frames
+       test_missing_shader_file_is_a_fatal_error test_shader_without_renderer_is_a_fatal_error)
+[ $# -gt 0 ] && tests=("$@")
+for t in "${tests[@]}"; do
+  export WINEDEBUG=-all,+debugstr
+  check "${t#test_}" "$t"
+  kill_program
+done
+echo "windows program: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,325 @@
+// GPU tests of the Direct3D 12 backend, run under Wine with lavapipe. Built
+// from the program's own gpu/ and game code: creates the device objects and
+// resources, builds a level, renders frames and reads the results back.
+//
+//   OrvalisGpuTests.exe               the rendering, debris and resize checks
+//   OrvalisGpuTests.exe --pipelines   only builds the pipelines and prints the
+//                                     result ("pipelines: ok" or the error)
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "app/win32_platform.h"
+#include "game/debris.h"
+#include "game/levels.h"
+#include "game/update.h"
+#include "gpu/d3d_backend.h"
+#include "gpu/d3d_objects.h"
+#include "gpu/frame_recording.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void Check(bool condition, const char* name, const std::string& detail = {})
+{
+    if (condition) {
+        ++passed;
+        std::printf("ok - %s\n", name);
+    } else {
+        ++failed;
+        std::printf("FAIL - %s %s\n", name, detail.c_str());
+    }
+    std::fflush(stdout);
+}
+
+void ThrowIfFailed(HRESULT hr, const char* what)
+{
+    if (FAILED(hr)) {
+        throw std::runtime_error(FailureText(what, static_cast<int32_t>(hr)));
+    }
+}
+
+float HalfToFloat(uint16_t h)
+{
+    const uint32_t sign = (h >> 15) & 1u;
+    const int exponent = (h >> 10) & 0x1f;
+    const uint32_t mantissa = h & 0x3ffu;
+    float value;
+    if (exponent == 0) {
+        value = std::ldexp(static_cast<float>(mantissa), -24);
+    } else if (exponent == 31) {
+        value = mantissa ? NAN : INFINITY;
+    } else {
+        value = std::ldexp(static_cast<float>(mantissa | 0x400u), exponent - 25);
+    }
+    return sign ? -value : value;
+}
+
+ComPtr<ID3D12Resource> ReadbackBuffer(ID3D12Device* device, UINT64 size)
+{
+    D3D12_HEAP_PROPERTIES heap{};
+    heap.Type = D3D12_HEAP_TYPE_READBACK;
+    heap.CreationNodeMask = heap.VisibleNodeMask = 1;
+    D3D12_RESOURCE_DESC desc{};
+    desc.Dimension = D3D12_RESOURCE_DIMENSION_BUFFER;
+    desc.Width = size;
+    desc.Height = 1;
+    desc.DepthOrArraySize = 1;
+    desc.MipLevels = 1;
+    desc.SampleDesc.Count = 1;
+    desc.Layout = D3D12_TEXTURE_LAYOUT_ROW_MAJOR;
+    ComPtr<ID3D12Resource> buffer;
+    ThrowIfFailed(device->CreateCommittedResource(&heap, D3D12_HEAP_FLAG_NONE, &desc, D3D12_RESOURCE_STATE_COPY_DEST,
+                                                  nullptr, IID_PPV_ARGS(&buffer)),
+                  "Create readback buffer");
+    return buffer;
+}
+
+D3D12_RESOURCE_BARRIER Transition(ID3D12Resource* resource, D3D12_RESOURCE_STATES before, D3D12_RESOURCE_STATES after)
+{
+    D3D12_RESOURCE_BARRIER b{};
+    b.Type = D3D12_RESOURCE_BARRIER_TYPE_TRANSITION;
+    b.Transition.pResource = resource;
+    b.Transition.Subresource = D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES;
+    b.Transition.StateBefore = before;
+    b.Transition.StateAfter = after;
+    return b;
+}
+
+// Records `record` on the program's command list, submits it and waits.
+template <typename Record>
+void Submit(App& app, Record record)
+{
+    D3DObjects& d = *app.gpu.d3d;
+    ThrowIfFailed(d.commandAllocators[app.gpu.frameIndex]->Reset(), "Reset allocator");
+    ThrowIfFailed(d.commandList->Reset(d.commandAllocators[app.gpu.frameIndex].Get(), nullptr), "Reset list");
+    record(d.commandList.Get());
+    ThrowIfFailed(d.commandList->Close(), "Close list");
+    ID3D12CommandList* lists[] = {d.commandList.Get()};
+    d.commandQueue->ExecuteCommandLists(1, lists);
+    WaitForGpu(app);
+}
+
+struct Image {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<float> rgba;
+    const float* At(uint32_t x, uint32_t y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+Image ReadOutputTexture(App& app)
+{
+    D3DObjects& d = *app.gpu.d3d;
+    WaitForGpu(app);
+    const D3D12_RESOURCE_DESC desc = d.outputTexture->GetDesc();
+    D3D12_PLACED_SUBRESOURCE_FOOTPRINT footprint{};
+    UINT64 total = 0;
+    d.device->GetCopyableFootprints(&desc, 0, 1, 0, &footprint, nullptr, nullptr, &total);
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(d.device.Get(), total);
+    Submit(app, [&](ID3D12GraphicsCommandList* list) {
+        D3D12_RESOURCE_BARRIER toCopy = Transition(d.outputTexture.Get(), D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                                                   D3D12_RESOURCE_STATE_COPY_SOURCE);
+        list->ResourceBarrier(1, &toCopy);
+        D3D12_TEXTURE_COPY_LOCATION dst{};
+        dst.pResource = readback.Get();
+        dst.Type = D3D12_TEXTURE_COPY_TYPE_PLACED_FOOTPRINT;
+        dst.PlacedFootprint = footprint;
+        D3D12_TEXTURE_COPY_LOCATION src{};
+        src.pResource = d.outputTexture.Get();
+        src.Type = D3D12_TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX;
+        src.SubresourceIndex = 0;
+        list->CopyTextureRegion(&dst, 0, 0, 0, &src, nullptr);
+        D3D12_RESOURCE_BARRIER back = Transition(d.outputTexture.Get(), D3D12_RESOURCE_STATE_COPY_SOURCE,
+                                                 D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+        list->ResourceBarrier(1, &back);
+    });
+    Image image;
+    image.width = static_cast<uint32_t>(desc.Width);
+    image.height = desc.Height;
+    image.rgba.resize(static_cast<size_t>(image.width) * image.height * 4);
+    void* mapped = nullptr;
+    ThrowIfFailed(readback->Map(0, nullptr, &mapped), "Map readback");
+    const auto* bytes = static_cast<const uint8_t*>(mapped) + footprint.Offset;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const auto* row = reinterpret_cast<const uint16_t*>(bytes + static_cast<size_t>(y) * footprint.Footprint.RowPitch);
+        for (uint32_t i = 0; i < image.width * 4; ++i) {
+            image.rgba[(static_cast<size_t>(y) * image.width * 4) + i] = HalfToFloat(row[i]);
+        }
+    }
+    readback->Unmap(0, nullptr);
+    return image;
+}
+
+std::vector<uint8_t> ReadDebrisBuffer(App& app)
+{
+    D3DObjects& d = *app.gpu.d3d;
+    const UINT64 size = 8192 * 48;
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(d.device.Get(), size);
+    Submit(app, [&](ID3D12GraphicsCommandList* list) {
+        D3D12_RESOURCE_BARRIER toCopy = Transition(d.debrisBuffer.Get(), D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                                                   D3D12_RESOURCE_STATE_COPY_SOURCE);
+        list->ResourceBarrier(1, &toCopy);
+        list->CopyBufferRegion(readback.Get(), 0, d.debrisBuffer.Get(), 0, size);
+        D3D12_RESOURCE_BARRIER back = Transition(d.debrisBuffer.Get(), D3D12_RESOURCE_STATE_COPY_SOURCE,
+                                                 D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+        list->ResourceBarrier(1, &back);
+    });
+    std::vector<uint8_t> bytes(size);
+    void* mapped = nullptr;
+    ThrowIfFailed(readback->Map(0, nullptr, &mapped), "Map readback");
+    std::memcpy(bytes.data(), mapped, size);
+    readback->Unmap(0, nullptr);
+    return bytes;
+}
+
+// The pixel where the renderer draws a world point: the shader fits 40 units
+// of height (or 42 of width) into the view, centred on (0, 2.5).
+void WorldToPixel(const Image& image, float x, float y, uint32_t& px, uint32_t& py)
+{
+    const float w = static_cast<float>(image.width);
+    const float h = static_cast<float>(image.height);
+    const float scale = std::fmin(h / 40.0f, w / 42.0f);
+    px = static_cast<uint32_t>(x * scale + 0.5f * w);
+    py = static_cast<uint32_t>((2.5f - y) * scale + 0.5f * h);
+}
+
+std::string Rgb(const float* c)
+{
+    char text[96];
+    std::snprintf(text, sizeof(text), "(%.3f, %.3f, %.3f)", c[0], c[1], c[2]);
+    return text;
+}
+
+void RenderFrames(App& app, int frames)
+{
+    for (int i = 0; i < frames; ++i) {
+        UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
+        Render(app);
+    }
+}
+
+void RunRenderingChecks(App& app)
+{
+    BuildLevel(app, 0);
+    ResetBallOnPaddle(app);
+    RenderFrames(app, 3);
+    Image image = ReadOutputTexture(app);
+    Check(image.width == 854 && image.height == 480, "the output texture is 854 x 480");
+
+    // Level 0: slot 0 is a colour-0 brick at (-12.25, 14), slot 79 a colour-4 brick at (12.25, 0.5).
+    uint32_t px, py;
+    WorldToPixel(image, -12.25f, 14.0f, px, py);
+    const float* red = image.At(px, py);
+    Check(red[0] > 0.3f && red[0] > 2.0f * red[1] && red[0] > 2.0f * red[2], "a colour-0 brick shows where it stands",
+          Rgb(red));
+    WorldToPixel(image, 12.25f, 0.5f, px, py);
+    const float* blue = image.At(px, py);
+    Check(blue[2] > 0.3f && blue[2] > blue[0], "a colour-4 brick shows in its own colour", Rgb(blue));
+    WorldToPixel(image, 0.0f, -6.0f, px, py);
+    const float* background = image.At(px, py);
+    Check(background[0] < 0.15f && background[1] < 0.15f && background[2] < 0.2f,
+          "the background shows where there is no brick", Rgb(background));
+
+    // A destroyed brick disappears with the next upload.
+    app.world.bricks[0].alive = 0.0f;
+    app.world.bricksDirty = true;
+    RenderFrames(app, 2);
+    image = ReadOutputTexture(app);
+    WorldToPixel(image, -12.25f, 14.0f, px, py);
+    const float* gone = image.At(px, py);
+    Check(gone[0] < 0.2f, "a destroyed brick is no longer drawn", Rgb(gone));
+}
+
+void RunDebrisChecks(App& app)
+{
+    app.world.debrisEnabled = true;
+    app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
+    app.world.activeDebris = 8;
+    RenderFrames(app, 3);
+    std::vector<uint8_t> bytes = ReadDebrisBuffer(app);
+    bool anyNonZero = false;
+    for (uint8_t b : bytes) {
+        anyNonZero = anyNonZero || b != 0;
+    }
+    Check(anyNonZero, "a burst writes particles into the debris buffer");
+
+    ResetDebris(app);
+    bytes = ReadDebrisBuffer(app);
+    bool allZero = true;
+    for (uint8_t b : bytes) {
+        allZero = allZero && b == 0;
+    }
+    Check(allZero, "after ResetDebris the debris buffer reads back all zeros");
+    Check(app.world.activeDebris == 0 && app.world.debrisCursor == 0, "ResetDebris restarts the ring");
+}
+
+void RunResizeChecks(App& app)
+{
+    OnResize(app, 1280, 720);
+    Check(app.width == 1280 && app.height == 720, "OnResize stores the new size");
+    RenderFrames(app, 2);
+    const Image image = ReadOutputTexture(app);
+    Check(image.width == 1280 && image.height == 720, "after a resize the texture is 1280 x 720",
+          std::to_string(image.width) + "x" + std::to_string(image.height));
+    uint32_t px, py;
+    WorldToPixel(image, 12.25f, 0.5f, px, py);
+    const float* blue = image.At(px, py);
+    Check(blue[2] > 0.3f, "the resized frame still shows the bricks", Rgb(blue));
+    DXGI_SWAP_CHAIN_DESC1 desc{};
+    app.gpu.d3d->swapChain->GetDesc1(&desc);
+    Check(desc.Width == 1280 && desc.Height == 720 && desc.BufferCount == 2, "the swap chain follows the resize");
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
+{
+    const bool pipelinesOnly = commandLine != nullptr && std::wstring(commandLine).find(L"--pipelines") != std::wstring::npos;
+    Win32Platform platform;
+    App app(platform);
+    platform.Attach(&app);
+    app.width = 854;
+    app.height = 480;
+    try {
+        if (CreateMainWindow(app, instance) == nullptr) {
+            std::printf("FAIL - no window\n");
+            return 1;
+        }
+        CreateDeviceObjects(app);
+        CreateSwapChain(app);
+        CreateShaderVisibleHeap(app);
+        CreateGpuBuffers(app);
+        if (pipelinesOnly) {
+            try {
+                CreatePipelines(app);
+                std::printf("pipelines: ok\n");
+            } catch (const std::exception& e) {
+                std::printf("pipelines: %s\n", e.what());
+            }
+            return 0;
+        }
+        CreatePipelines(app);
+        theApp = &app;
+        RunRenderingChecks(app);
+        RunDebrisChecks(app);
+        RunResizeChecks(app);
+        theApp = nullptr;
+        WaitForGpu(app);
+    } catch (const std::exception& e) {
+        theApp = nullptr;
+        std::printf("FAIL - unexpected error: %s\n", e.what());
+        ++failed;
+    }
+    std::printf("gpu: %d passed, %d failed\n", passed, failed);
+    std::fflush(stdout);
+    return failed == 0 ? 0 : 1;
+}
