@@ -89,6 +89,7 @@ int RunProgram(HINSTANCE instance)
     if (!Initialize(app, instance, binding)) {
         return 0;
     }
+    RethrowWindowProcedureFailure();
 
     MSG msg{};
     app.timing.lastFrameTime = ClockNanoseconds();
@@ -100,6 +101,7 @@ int RunProgram(HINSTANCE instance)
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            RethrowWindowProcedureFailure();
             continue;
         }
         RunFrame(app);

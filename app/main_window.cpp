@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <exception>
+
 #include "app/app.h"
 #include "game/input.h"
 #include "gpu/d3d_backend.h"
@@ -7,6 +9,8 @@
 App* theApp = nullptr;
 
 namespace {
+
+std::exception_ptr windowProcedureFailure;
 
 const wchar_t kMainWindowClass[] = L"TechDemoDX12";
 
@@ -54,7 +58,18 @@ void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight)
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void RethrowWindowProcedureFailure()
+{
+    if (windowProcedureFailure) {
+        std::exception_ptr failure = windowProcedureFailure;
+        windowProcedureFailure = nullptr;
+        std::rethrow_exception(failure);
+    }
+}
+
+namespace {
+
+LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_DESTROY:
@@ -96,5 +111,22 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return RouteMainWindowMessage(window, message, wParam, lParam);
+    } catch (...) {
+        if (!windowProcedureFailure) {
+            windowProcedureFailure = std::current_exception();
+        }
+        if (message == WM_DESTROY) {
+            PostQuitMessage(0);
+        }
+        return 0;
     }
 }

@@ -18,3 +18,8 @@ HWND CreateMainWindow(App& app, HINSTANCE instance);
 void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight);
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// An exception raised by a message handler is not left to cross the system's
+// frames: the window procedure keeps it and the frame loop rethrows it here,
+// after DispatchMessageW has returned.
+void RethrowWindowProcedureFailure();

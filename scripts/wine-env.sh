@@ -107,6 +107,7 @@ setup_chroot() {
   fi
   unmount_all
   trap - EXIT
+  flock -u 9
 }
 
 setup_host() {
@@ -138,6 +139,9 @@ run_in_env() {
     (cd "$repo" && env $(wine_vars "$prefix" "$repo") DISPLAY="${DISPLAY:-}" XAUTHORITY="${XAUTHORITY:-}" "$@")
   else
     setup_chroot
+    # One run at a time: every run mounts the repository at the same place.
+    exec 8>"$cache/.run.lock"
+    flock 8
     trap unmount_all EXIT
     mount_into_root
     local xauth=""
@@ -151,6 +155,7 @@ run_in_env() {
       /bin/sh -c 'cd "$ORVALIS_REPO" && exec "$@"' sh "$@" || status=$?
     unmount_all
     trap - EXIT
+    flock -u 8
     return $status
   fi
 }

@@ -52,5 +52,5 @@ tests=(test_rendering_debris_and_resize test_pipelines_build_from_the_project_sh
 for t in "${tests[@]}"; do
   check "${t#test_}" "$t"
 done
-echo "gpu backend: $passed passed, $failed failed"
+echo "gpu-backend: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

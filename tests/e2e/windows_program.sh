@@ -203,5 +203,5 @@ for t in "${tests[@]}"; do
   check "${t#test_}" "$t"
   kill_program
 done
-echo "windows program: $passed passed, $failed failed"
+echo "windows-program: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

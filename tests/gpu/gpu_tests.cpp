@@ -5,10 +5,16 @@
 //   OrvalisGpuTests.exe               the rendering, debris and resize checks
 //   OrvalisGpuTests.exe --pipelines   only builds the pipelines and prints the
 //                                     result ("pipelines: ok" or the error)
+//   OrvalisGpuTests.exe --measure LEVEL DEBRIS SECONDS
+//                                     plays LEVEL with autoplay and eight balls
+//                                     for SECONDS at 854 x 480 and prints the
+//                                     frame rate (a measured run, not a test)
 #include <windows.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -19,6 +25,7 @@
 #include "app/win32_platform.h"
 #include "game/debris.h"
 #include "game/levels.h"
+#include "game/spawning.h"
 #include "game/update.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
@@ -279,6 +286,37 @@ void RunResizeChecks(App& app)
     Check(desc.Width == 1280 && desc.Height == 720 && desc.BufferCount == 2, "the swap chain follows the resize");
 }
 
+void Measure(App& app, int level, int debris, double seconds)
+{
+    BuildLevel(app, level);
+    app.world.debrisCount = debris;
+    app.world.debrisEnabled = debris > 0;
+    app.world.autoplay = true;
+    LaunchBall(app);
+    for (int i = 0; i < 3; ++i) {
+        SpawnBall(app, kSpawnDouble);  // 1 -> 2 -> 4 -> 8 balls
+    }
+    RenderFrames(app, 5);  // the first frames pay for pipeline creation in the driver
+    WaitForGpu(app);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point last = start;
+    long frames = 0;
+    double elapsed = 0.0;
+    while (elapsed < seconds) {
+        const Clock::time_point now = Clock::now();
+        const float raw = std::chrono::duration<float>(now - last).count();
+        last = now;
+        UpdateFrame(app, std::fmin(raw, 0.05f), raw);
+        Render(app);
+        ++frames;
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    std::printf("measure: level %d, debris %d, %ux%u: %ld frames in %.1f s = %.1f FPS (live debris %d, bricks left %d)\n",
+                level, debris, app.width, app.height, frames, elapsed, static_cast<double>(frames) / elapsed,
+                app.world.activeDebris, app.world.bricksLeft);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
@@ -298,6 +336,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         CreateSwapChain(app);
         CreateShaderVisibleHeap(app);
         CreateGpuBuffers(app);
+        int level = 0;
+        int debris = 0;
+        double seconds = 0.0;
+        if (commandLine != nullptr && std::swscanf(commandLine, L"--measure %d %d %lf", &level, &debris, &seconds) == 3) {
+            CreatePipelines(app);
+            Measure(app, level, debris, seconds);
+            WaitForGpu(app);
+            return 0;
+        }
         if (pipelinesOnly) {
             try {
                 CreatePipelines(app);
