@@ -151,6 +151,8 @@ void SpawnBall(App& app, int mode)
 void SpawnRgbTrio(App& app)
 {
     World& world = app.world;
+    // Each ball heads down along its aim at the aim's length (sqrt(0.12^2 + 0.25^2)
+    // = sqrt(0.0769) for the outer two), turned by up to +-0.125 rad.
     struct TrioBall {
         float x, y, dx, dy, speed;
         BallColour colour;
@@ -158,7 +160,7 @@ void SpawnRgbTrio(App& app)
     static constexpr TrioBall kTrio[3] = {
         {-3.0f, 15.0f, -0.12f, -0.25f, 0.27730849f, kRed},
         {0.0f, 15.0f, 0.0f, -0.25f, 0.25f, kGreen},
-        {3.0f, 15.0f, 0.12f, -0.25f, 0.27730849f, kBlue}  // speeds: sqrt(0.0769), 0.25,
+        {3.0f, 15.0f, 0.12f, -0.25f, 0.27730849f, kBlue},
     };
     for (const TrioBall& t : kTrio) {
         const float speed = t.speed;

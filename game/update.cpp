@@ -15,7 +15,7 @@ namespace {
 
 constexpr float kPaddleKeySpeed = 30.0f;  // world units per second
 constexpr float kAutoplayFollow = 0.2f;   // fraction of the distance per update
-constexpr float kSubSteps = 4.0f;
+constexpr int kSubSteps = 4;
 
 // The lowest falling ball above y = -13 wins; failing that, the lowest active ball.
 float AutoplayTarget(const World& world)
@@ -160,7 +160,7 @@ void FixedTick(App& app)
     if (BallWaitsOnPaddle(world)) {
         return;
     }
-    for (int i = 0; i < static_cast<int>(kSubSteps); ++i) {
+    for (int i = 0; i < kSubSteps; ++i) {
         SubStep(app, 0.25f);
     }
     EndOfUpdateChecks(app);
@@ -184,7 +184,7 @@ void VariableStep(App& app, float step)
         return;
     }
     const float s = step * 60.0f * 0.25f;
-    for (int i = 0; i < static_cast<int>(kSubSteps); ++i) {
+    for (int i = 0; i < kSubSteps; ++i) {
         SubStep(app, s);
     }
     EndOfUpdateChecks(app);

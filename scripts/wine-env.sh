@@ -28,7 +28,10 @@ die() { say "$*"; exit 1; }
 host_wine_usable() {
   command -v wine >/dev/null 2>&1 || return 1
   command -v vkd3d-compiler >/dev/null 2>&1 || return 1
-  command -v Xvfb >/dev/null 2>&1 && command -v xdotool >/dev/null 2>&1 || return 1
+  local tool
+  for tool in Xvfb xdotool import convert openbox; do
+    command -v "$tool" >/dev/null 2>&1 || return 1
+  done
   local version major
   version=$(wine --version 2>/dev/null) || return 1          # "wine-10.0"
   major=${version#wine-}; major=${major%%.*}
@@ -41,7 +44,7 @@ mode() {
 }
 
 need_root() {
-  [ "$(id -u)" = 0 ] || die "the private Wine environment under $cache has to be created and entered as root; run this as root (sudo), or install Wine 10+, vkd3d-compiler, Xvfb and xdotool on this machine"
+  [ "$(id -u)" = 0 ] || die "the private Wine environment under $cache has to be created and entered as root; run this as root (sudo), or install Wine 10+, vkd3d-compiler, a Vulkan driver, Xvfb, xdotool, ImageMagick and openbox on this machine"
 }
 
 mounted=()

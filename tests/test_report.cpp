@@ -183,26 +183,15 @@ TEST_F(ReportTest, FileIsCrlfWithTwoMultiplicationSignsAndNoLineEndAfterHtml)
 
 TEST_F(ReportTest, NumbersFollowTheStreamsCarriedPrecision)
 {
+    // The first time of each run carries the precision the value before it
+    // left (0 decimals after a score); the others 2. Halfway cases round to even.
     const std::string multi = BuildReportDocument(SmallMulti(), std::tm{}, [](const char*) {});
-    // The first time of each run carries the precision the score left (0 decimals); the others 2.
     EXPECT_NE(multi.find("      {time:0,avgFps:100.00,"), std::string::npos);
-    EXPECT_NE(multi.find("      {time:1.00,avgFps:101.00,"), std::string::npos);
-    EXPECT_NE(multi.find("      {time:4.00,"), std::string::npos);  // the gap in time is kept
-    EXPECT_NE(multi.find(" | Debris: OFF | Run Time: 40 seconds</div>\n"), std::string::npos);
-    EXPECT_NE(multi.find("<span class=\"outliers\">(1 outliers removed)</span>"), std::string::npos);
-    EXPECT_NE(multi.find("<h1>DirectX 12 Raymarching Benchmark (2 Runs)</h1>\n"), std::string::npos);
-    EXPECT_NE(multi.find("{time:1.00,avgFps:240.00,minFps:238.75,maxFps:242.50,medianFps:240.12,debris:0.00,"
-                         "bricks:80.00,balls:1.00,isOutlier:true},\n"),
+    EXPECT_NE(multi.find("      {time:1.00,avgFps:240.00,minFps:238.75,maxFps:242.50,medianFps:240.12,"),
               std::string::npos);
-
+    EXPECT_NE(multi.find("      {time:4.00,"), std::string::npos);  // the gap in time is kept
     const std::string detSingle = BuildReportDocument(SmallDeterministicSingle(), std::tm{}, [](const char*) {});
     EXPECT_NE(detSingle.find("      {time:0.0,avgFps:30.50,"), std::string::npos);  // left by the Avg Bricks cell
-    EXPECT_EQ(detSingle.find("Frame Variance"), std::string::npos);
-    EXPECT_NE(detSingle.find("(Deterministic - Single Run)"), std::string::npos);
-
-    const std::string single = BuildReportDocument(SmallSingle(), std::tm{}, [](const char*) {});
-    EXPECT_EQ(single.find("outliers removed"), std::string::npos);
-    EXPECT_NE(single.find(" | Debris Cap: 80 | Run Time: 40 seconds</div>"), std::string::npos);
 }
 
 TEST_F(ReportTest, ProgressLinesAreLoggedInOrder)

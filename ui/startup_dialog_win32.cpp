@@ -235,10 +235,8 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
     }
 
     dialogChoice = DefaultDialogChoice();
-    CheckRadioButton(window, 300, 304, 300);
-    CheckRadioButton(window, 305, 309, 306);
-    CheckRadioButton(window, 310, 312, 310);
-    CheckRadioButton(window, 313, 315, 313);
+    SyncDialogRadios(window);  // 480p, 80 Debris, Off
+    CheckRadioButton(window, dialog_id::kSingleRun, dialog_id::kJustPlay, dialog_id::kSingleRun);
 
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);
