@@ -168,6 +168,13 @@ fatal_error_with_shader() {
   EXE=$dir/OrvalisBench.exe
   WINEDEBUG=-all,+debugstr,trace+msgbox start_program
   EXE=$saved
+  fatal_error_checks
+  local result=$?
+  rm -rf "$dir"
+  return $result
+}
+
+fatal_error_checks() {
   local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
   click_at "$s" "${START[@]}"
   local box; box=$(find_window '^Fatal error$' 120) || return 1
@@ -180,8 +187,7 @@ fatal_error_with_shader() {
   kill -0 "$program_pid" 2>/dev/null || return 1  # still alive, showing its box
   click_at "$box" 5 5
   press Return
-  exits_cleanly 30 || return 1
-  rm -rf "$dir"
+  exits_cleanly 30
 }
 
 test_missing_shader_file_is_a_fatal_error() {
@@ -206,6 +212,8 @@ for t in "${tests[@]}"; do
   export WINEDEBUG=-all,+debugstr
   check "${t#test_}" "$t"
   kill_program
+  [ -n "$work" ] && rm -rf "$work"
+  work=
 done
 echo "windows-program: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
