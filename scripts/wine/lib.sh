@@ -69,12 +69,15 @@ kill_program() {
   program_pid=
 }
 
-# The first window whose title matches, waiting up to $2 seconds.
+# The first mapped window whose title matches, waiting up to $2 seconds. A
+# window is found by its title before it is mapped; input sent then is lost,
+# so only a visible window counts, and it gets a moment to settle.
 find_window() {
   local pattern=$1 limit=${2:-60} i id
   for i in $(seq 1 $((limit * 5))); do
-    id=$(xdotool search --name "$pattern" 2>/dev/null | head -1)
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
     if [ -n "$id" ]; then
+      sleep 0.5
       echo "$id"
       return 0
     fi
