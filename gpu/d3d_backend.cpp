@@ -639,11 +639,10 @@ void ClearDebrisBuffer(App& app)
     }
     D3DObjects& d = Objects(app);
     const uint32_t i = app.gpu.frameIndex;
-    const std::vector<uint8_t> zeros(kDebrisBytes, 0);
     const D3D12_RANGE nothingRead{0, 0};
     void* mapped = nullptr;
     ThrowIfFailed(d.debrisUpload->Map(0, &nothingRead, &mapped), "Map debris upload");
-    std::memcpy(mapped, zeros.data(), zeros.size());
+    std::memset(mapped, 0, kDebrisBytes);
     d.debrisUpload->Unmap(0, nullptr);
     ThrowIfFailed(d.commandAllocators[i]->Reset(), "Reset allocator for debris clear");
     ThrowIfFailed(d.commandList->Reset(d.commandAllocators[i].Get(), nullptr), "Reset list for debris clear");

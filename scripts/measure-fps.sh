@@ -5,10 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-bash scripts/setup-host.sh
-cmake --preset mingw >/dev/null
-cmake --build build/mingw -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
-bash scripts/wine-env.sh setup
+bash scripts/prepare-windows.sh
 bash scripts/wine-env.sh run bash -c '
   . scripts/wine/lib.sh
   start_screen >/dev/null || exit 1

@@ -5,10 +5,7 @@
 # Reports are written to artifacts/run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-host.sh
-cmake --preset mingw >/dev/null
-cmake --build build/mingw -j"$(nproc 2>/dev/null || echo 2)"
-bash scripts/wine-env.sh setup
+bash scripts/prepare-windows.sh
 if [ -n "${DISPLAY:-}" ]; then
   exec bash scripts/wine-env.sh run bash scripts/wine/run-desktop.sh
 else

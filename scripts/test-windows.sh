@@ -3,9 +3,6 @@
 # Wine on a virtual screen. Screenshots land in artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup-host.sh
-cmake --preset mingw >/dev/null
-cmake --build build/mingw -j"$(nproc 2>/dev/null || echo 2)"
-bash scripts/wine-env.sh setup
+bash scripts/prepare-windows.sh
 mkdir -p artifacts
 bash scripts/wine-env.sh run bash tests/e2e/all.sh "$@"
