@@ -5,6 +5,7 @@
 #include "bench/recorder.h"
 #include "game/world.h"
 #include "gpu/gpu_objects.h"
+#include "gpu/present_mode.h"
 
 // Window and control handles are opaque pointers in the portable core; the
 // Windows build stores HWNDs and GDI handles in them.
@@ -22,12 +23,13 @@ struct PanelHandles {
     WindowHandle resolutionLabel = nullptr;
 };
 
+// The frame clock and the frame-rate window. (The deterministic run's tick
+// accumulator belongs to the world: World::stepAccumulator.)
 struct FrameTiming {
     int64_t lastFrameTime = 0;  // steady-clock nanoseconds of the previous frame
     uint64_t fpsFrames = 0;     // frames in the open frame-rate window
     double fpsSeconds = 0.0;    // real seconds in the open window
     double fps = 0.0;           // rate of the last closed window
-    float stepAccumulator = 0.0f;  // seconds not yet consumed by fixed 1/60 s ticks
 };
 
 // Written by the startup window, read by initialisation.
@@ -57,7 +59,7 @@ struct App {
     World world;
 
     // 4. Presentation settings
-    uint32_t presentMode = 0;  // 0 vsync off, 1 vsync on, 2 triple buffering
+    PresentMode presentMode = PresentMode::VsyncOff;
     bool tearingSupported = false;
 
     // 5. Control panel
@@ -75,10 +77,3 @@ struct App {
     // The seam to the operating system, GPU and windows (not owned).
     Platform* platform;
 };
-
-// True while a benchmark is running in deterministic mode: the game then takes
-// no input, steps in fixed ticks and keeps the paddle centred at every reset.
-inline bool DeterministicRunActive(const App& app)
-{
-    return app.bench.running && app.bench.deterministic;
-}

@@ -6,11 +6,12 @@
 #include <exception>
 
 #include "app/app.h"
+#include "app/commands.h"
+#include "app/frame.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
 #include "game/levels.h"
-#include "game/update.h"
 #include "gpu/d3d_backend.h"
 #include "ui/startup_dialog.h"
 
@@ -41,10 +42,7 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
     }
     binding.Bind(app);
 
-    CreateDeviceObjects(app);
-    CreateSwapChain(app);
-    CreateShaderVisibleHeap(app);
-    CreateGpuBuffers(app);
+    CreateGpuObjects(app);
     CreatePipelines(app);
 
     const StartRequests& start = app.start;
@@ -54,12 +52,12 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
     } else {
         BuildLevel(app, 0);
     }
-    ResetBallOnPaddle(app);
+    ResetBallOnPaddle(app.world);
     app.timing.lastFrameTime = ClockNanoseconds();
 
     if (start.benchmarkAtStart) {
         const ResolutionPreset& preset = resolutionPresets[dialogChoice.resolutionIndex];
-        BeginConfiguredBenchmark(app, preset.width, preset.height, debrisPresetCounts[dialogChoice.debrisIndex],
+        StartConfiguredBenchmark(app, preset.width, preset.height, debrisPresetCounts[dialogChoice.debrisIndex],
                                  start.singleRun, start.deterministic);
         app.start.benchmarkAtStart = false;
     }
@@ -95,7 +93,7 @@ int RunProgram(HINSTANCE instance)
     app.timing.lastFrameTime = ClockNanoseconds();
     for (;;) {
         if (msg.message == WM_QUIT) {
-            WaitForGpu(app);
+            WaitForGpu(app.gpu);
             return 0;
         }
         if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

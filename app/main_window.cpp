@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "app/app.h"
-#include "game/input.h"
+#include "app/commands.h"
 #include "gpu/d3d_backend.h"
 
 App* theApp = nullptr;
@@ -101,8 +101,8 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     case WM_SIZE:
-        if (theApp != nullptr) {
-            OnResize(*theApp, LOWORD(lParam), HIWORD(lParam));
+        if (theApp != nullptr && OnResize(*theApp, LOWORD(lParam), HIWORD(lParam))) {
+            RefreshTelemetry(*theApp);
         }
         return 0;
     case WM_HSCROLL:

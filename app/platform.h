@@ -3,19 +3,18 @@
 #include <ctime>
 #include <string>
 
+#include "bench/benchmark_host.h"
+
 struct TelemetryTexts;
 
 // Everything the portable core asks of the operating system, the GPU and the
 // windows goes through this one seam. The Windows build implements it with
 // Win32, DXGI and Direct3D 12; the native tests use a recording fake. The
 // methods are named for what the program needs, not for the calls behind them.
-class Platform {
+// The benchmark's own needs (debugger output, local time, summary box, opening
+// a report) are the BenchmarkHost part.
+class Platform : public BenchmarkHost {
 public:
-    virtual ~Platform() = default;
-
-    // One line for the debugger output (already formatted and cut to its buffer).
-    virtual void DebugOutput(const char* text) = 0;
-
     // Fill the GPU debris particle buffer with zeros and wait until the GPU is done.
     virtual void ClearGpuDebris() = 0;
 
@@ -31,15 +30,6 @@ public:
 
     // The main window title and the panel's telemetry labels.
     virtual void ShowTelemetry(const TelemetryTexts& texts) = 0;
-
-    // The modal "Benchmark Finished" box; returns when it is dismissed.
-    virtual void ShowBenchmarkSummary(const std::wstring& text) = 0;
-
-    // Open a written report with the shell's default action.
-    virtual void OpenReport(const std::string& path) = 0;
-
-    // The local wall-clock time (report names and time stamps).
-    virtual std::tm LocalTime() = 0;
 
     // Resize the main window so that its client area is w x h (centred on the screen).
     virtual void SetMainWindowClientSize(uint32_t w, uint32_t h) = 0;
@@ -70,6 +60,3 @@ public:
         h = 1080;
     }
 };
-
-// printf-style debugger output through a fixed buffer of N characters; longer text is cut.
-void DebugLog(Platform& platform, std::size_t bufferSize, const char* format, ...);

@@ -15,7 +15,7 @@ void Win32Platform::DebugOutput(const char* text)
 void Win32Platform::ClearGpuDebris()
 {
     if (app_ != nullptr) {
-        ClearDebrisBuffer(*app_);
+        ClearDebrisBuffer(app_->gpu);
     }
 }
 

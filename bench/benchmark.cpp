@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-#include "app/app.h"
+#include "bench/benchmark_host.h"
 #include "bench/report.h"
 #include "bench/statistics.h"
 #include "game/levels.h"
 #include "game/spawning.h"
+#include "game/world.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void BeginRun(BenchmarkRecorder& b)
     b.current.raySteps = b.config.raySteps;
     b.current.debrisCount = b.config.debrisCount;
     b.current.debrisEnabled = b.config.debrisEnabled;
-    b.current.deterministic = b.deterministic;
+    b.current.deterministic = b.config.deterministic;
     b.current.totalFrames = 0;
     b.currentBucket = -1;
     b.bucketFps.clear();
@@ -33,6 +34,22 @@ void BeginRun(BenchmarkRecorder& b)
     b.launchDone = false;
     b.trioDone = false;
     b.skipNextSample = true;
+}
+
+// A run's two events: the first ball served shortly after its start, and the
+// red, green and blue trio 15 s into a recorded run.
+void FireRunEvents(BenchmarkRecorder& b, World& world, bool launchDue, bool trioDue)
+{
+    if (!b.launchDone && launchDue) {
+        if (!world.ballLaunched) {
+            LaunchBall(world);
+        }
+        b.launchDone = true;
+    }
+    if (!b.trioDone && trioDue && b.currentRun > 0) {
+        SpawnRgbTrio(world);
+        b.trioDone = true;
+    }
 }
 
 void StoreCurrentRun(BenchmarkRecorder& b)
@@ -49,92 +66,70 @@ float RunLength(const BenchmarkRecorder& b)
     if (b.currentRun == 0) {
         return kWarmupSeconds;
     }
-    return b.deterministic ? kDeterministicRunSeconds : kRunSeconds;
+    return static_cast<float>(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
 }
 
-void RestartLevelAfterPause(App& app)
+// The world no longer runs a benchmark.
+void EndWorldBenchmark(World& world)
 {
-    BenchmarkRecorder& b = app.bench;
-    World& world = app.world;
+    world.benchmarkRunning = false;
+    world.deterministicRun = false;
+    world.autoplay = false;
+}
+
+WorldEffects RestartLevelAfterPause(BenchmarkRecorder& b, World& world)
+{
     b.skipNextSample = true;
-    if (b.deterministic) {
-        BuildLevel(app, kZivoLevel);
+    WorldEffects effects;
+    if (b.config.deterministic) {
+        effects = BuildLevel(world, kZivoLevel);
         world.paddleX = 0.0f;
         world.random.Seed(kDeterministicSeed);
-        app.timing.stepAccumulator = 0.0f;
+        world.stepAccumulator = 0.0f;
     } else {
-        BuildLevel(app, 0);
+        effects = BuildLevel(world, 0);
         world.paddleX = static_cast<float>(world.random.Next() / 32767.0 * 20.0 - 10.0);
     }
     world.autoplay = true;
     b.launchDone = false;
     b.trioDone = false;
-}
-
-void ShowBenchmarkSummary(App& app)
-{
-    app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench));
+    return effects;
 }
 
 }  // namespace
 
-void StartBenchmark(App& app, uint32_t width, uint32_t height, uint32_t raySteps, bool debrisEnabled,
-                    uint32_t debrisCount, bool singleRun, bool deterministic)
+void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& config)
 {
-    BenchmarkRecorder& b = app.bench;
     b.running = true;
     b.currentRun = 0;
     b.runElapsed = 0.0f;
     b.pausing = false;
     b.startLogged = false;
     b.runs.clear();
-    b.targetRuns = singleRun ? 1 : 4;
-    b.config = BenchmarkConfig{width, height, raySteps, debrisCount, debrisEnabled};
-    b.singleRun = singleRun;
-    b.deterministic = deterministic;
-    if (deterministic) {
-        app.world.random.Seed(kDeterministicSeed);
+    b.targetRuns = config.singleRun ? 1 : 4;
+    b.config = config;
+    if (config.deterministic) {
+        world.random.Seed(kDeterministicSeed);
     }
+    world.benchmarkRunning = true;
+    world.deterministicRun = config.deterministic;
     BeginRun(b);
 }
 
-void BeginConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
-                              bool deterministic)
+BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHost& host, float rawDt)
 {
-    World& world = app.world;
-    world.raySteps = kBenchmarkRaySteps;
-    world.debrisCount = debrisCount;
-    world.debrisEnabled = debrisCount > 0;
-    world.autoplay = true;
-    if (deterministic) {
-        world.paddleX = 0.0f;
-    }
-    app.platform->SetAutoplayChecked(true);
-    app.platform->SetDebrisChecked(world.debrisEnabled);
-    app.platform->RefreshPanelControls();
-    app.timing.stepAccumulator = 0.0f;
-    StartBenchmark(app, width, height, static_cast<uint32_t>(world.raySteps), world.debrisEnabled,
-                   static_cast<uint32_t>(debrisCount), singleRun, deterministic);
-    app.platform->ShowBenchmarkRunning(true);
-}
-
-bool BenchmarkFrameStep(App& app, float rawDt)
-{
-    BenchmarkRecorder& b = app.bench;
-    World& world = app.world;
+    BenchmarkStep step;
     if (b.pausing) {
         b.pauseElapsed += rawDt;
         if (b.pauseElapsed >= kPauseSeconds) {
             b.pausing = false;
+            step.effects = RestartLevelAfterPause(b, world);
         }
-        if (b.pausing) {
-            return true;
-        }
-        RestartLevelAfterPause(app);
-        return true;
+        step.stopUpdate = true;
+        return step;
     }
     if (!b.running) {
-        return false;
+        return step;
     }
 
     const float fps = 1.0f / std::clamp(rawDt, 0.0025f, 1000.0f);
@@ -145,66 +140,48 @@ bool BenchmarkFrameStep(App& app, float rawDt)
     if (b.skipNextSample) {
         b.skipNextSample = false;
     } else {
-        RecordFrame(b, *app.platform, rawDt, fps, debris, bricks, balls);
+        RecordFrame(b, host, rawDt, fps, debris, bricks, balls);
     }
 
-    if (!b.launchDone && b.runElapsed > kLaunchAt) {
-        if (!world.ballLaunched) {
-            LaunchBall(app);
-        }
-        b.launchDone = true;
-    }
-    if (!b.trioDone && b.runElapsed > kTrioAt && b.currentRun > 0) {
-        SpawnRgbTrio(app);
-        b.trioDone = true;
-    }
+    FireRunEvents(b, world, b.runElapsed > kLaunchAt, b.runElapsed > kTrioAt);
     if (b.runElapsed >= RunLength(b)) {
-        CompleteRun(app);
-        if (!b.running) {
-            world.autoplay = false;
-            app.platform->ShowBenchmarkRunning(false);
-            app.platform->SetAutoplayChecked(false);
-            ShowBenchmarkSummary(app);
-        }
+        CompleteRun(b, world, host);
+        step.finished = !b.running;
     }
-    return false;
+    return step;
 }
 
-void CompleteRun(App& app)
+void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
 {
-    BenchmarkRecorder& b = app.bench;
-    Platform& platform = *app.platform;
-    DebugLog(platform, 256, "Benchmark: Completed run %d at T=%.2f\n", b.currentRun,
-             static_cast<double>(b.runElapsed));
+    DebugLog(host, 256, "Benchmark: Completed run %d at T=%.2f\n", b.currentRun, static_cast<double>(b.runElapsed));
     if (b.currentRun > 0) {
         StoreCurrentRun(b);
-        DebugLog(platform, 256, "Benchmark: Recorded run %d with %d seconds of data\n", b.currentRun,
+        DebugLog(host, 256, "Benchmark: Recorded run %d with %d seconds of data\n", b.currentRun,
                  static_cast<int>(b.current.seconds.size()));
     }
     if (b.currentRun >= b.targetRuns) {
         b.running = false;
         b.currentRun = 0;
-        DebugLog(platform, 256, "Benchmark: All runs complete. Total recorded runs: %d\n",
-                 static_cast<int>(b.runs.size()));
-        GenerateHTMLReport(b, platform);
+        EndWorldBenchmark(world);
+        DebugLog(host, 256, "Benchmark: All runs complete. Total recorded runs: %d\n", static_cast<int>(b.runs.size()));
+        GenerateHTMLReport(b, host);
         return;
     }
     b.currentRun += 1;
     b.pausing = true;
     b.pauseElapsed = 0.0f;
-    if (b.deterministic) {
-        app.world.random.Seed(kDeterministicSeed);
+    if (b.config.deterministic) {
+        world.random.Seed(kDeterministicSeed);
     }
     b.runElapsed = 0.0f;
     b.startLogged = false;
     BeginRun(b);
 }
 
-void AbortBenchmark(App& app)
+bool AbortBenchmark(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
 {
-    BenchmarkRecorder& b = app.bench;
     if (!b.running) {
-        return;
+        return false;
     }
     if (b.currentRun >= 1 && b.currentBucket >= 0) {
         StoreCurrentRun(b);
@@ -213,16 +190,15 @@ void AbortBenchmark(App& app)
     b.pausing = false;
     b.currentRun = 0;
     if (!b.runs.empty()) {
-        GenerateHTMLReport(b, *app.platform);
+        GenerateHTMLReport(b, host);
     }
-    app.world.autoplay = false;
-    app.platform->SetAutoplayChecked(false);
-    app.platform->ShowBenchmarkRunning(false);
+    EndWorldBenchmark(world);
+    return true;
 }
 
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
 {
-    const std::wstring seconds = b.deterministic ? L"60" : L"40";
+    const std::wstring seconds = std::to_wstring(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
     const std::wstring reportName(b.reportPath.begin(), b.reportPath.end());
     std::wstring text = L"Benchmark Complete!\n\n";
     if (b.reportWritten) {
@@ -236,9 +212,9 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
     } else {
         text += L"Runs: " + std::to_wstring(b.runs.size()) + L" (" + seconds + L" seconds each)\n";
     }
-    if (b.deterministic) {
+    if (b.config.deterministic) {
         text += L"\nDETERMINISTIC MODE:\n";
-        text += L"- Fixed random seed (42)\n";
+        text += L"- Fixed random seed (" + std::to_wstring(kDeterministicSeed) + L")\n";
         text += L"- ZIVO level\n";
         text += L"- No mouse/keyboard input\n";
         text += L"\nResults per Run:\n";
@@ -249,7 +225,7 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
     }
     text += L"\nIncludes:\n";
     text += L"- Timeline charts per run\n";
-    if (!b.deterministic) {
+    if (!b.config.deterministic) {
         text += L"- Scatter plot (complexity analysis)\n";
         text += L"- Spike outlier removal\n";
     }

@@ -2,36 +2,40 @@
 #include <cstdint>
 #include <string>
 
-struct App;
-struct BenchmarkRecorder;
+#include "bench/recorder.h"
+#include "game/effects.h"
+
+class BenchmarkHost;
+struct World;
 
 inline constexpr float kWarmupSeconds = 1.0f;
 inline constexpr float kPauseSeconds = 2.0f;
-inline constexpr float kRunSeconds = 40.0f;
-inline constexpr float kDeterministicRunSeconds = 60.0f;
+inline constexpr int kRunSeconds = 40;
+inline constexpr int kDeterministicRunSeconds = 60;
 inline constexpr uint32_t kDeterministicSeed = 42;
 inline constexpr int32_t kBenchmarkRaySteps = 72;
 
 // Resets the recorder and starts a benchmark: a 1 s warm-up, then one or four
 // recorded runs. The first frame after this call is not sampled.
-void StartBenchmark(App& app, uint32_t width, uint32_t height, uint32_t raySteps, bool debrisEnabled,
-                    uint32_t debrisCount, bool singleRun, bool deterministic);
+void StartBenchmark(BenchmarkRecorder& recorder, World& world, const BenchmarkConfig& config);
 
-// What initialisation and the launch window do around StartBenchmark once the
-// level is built: benchmark settings, panel mirror, start, launch/abort buttons.
-// width x height is the chosen resolution preset, which enters the score.
-void BeginConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
-                              bool deterministic);
+// What the benchmark's part of a frame did.
+struct BenchmarkStep {
+    bool stopUpdate = false;  // the pause between runs and the frame that ends it: no game update
+    bool finished = false;    // the last run ended this frame: its report is written, the summary is due
+    WorldEffects effects;     // of the level built for the next run
+};
 
-// The benchmark's part of every frame. True when the rest of the frame update
-// must not run (the pause between runs and the frame that ends it).
-bool BenchmarkFrameStep(App& app, float rawDt);
+// The benchmark's part of every frame, before the game update: the pause,
+// sampling, the timed events of a run and the end of runs.
+BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, float rawDt);
 
 // Ends the current run: stores a recorded run, then pauses or finishes.
-void CompleteRun(App& app);
+void CompleteRun(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host);
 
-// Stops a running benchmark, keeping (and reporting) whatever runs were recorded.
-void AbortBenchmark(App& app);
+// Stops a running benchmark, keeping (and reporting) whatever runs were
+// recorded. False when no benchmark was running (nothing happens then).
+bool AbortBenchmark(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host);
 
 // The text of the "Benchmark Finished" box.
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder);

@@ -3,13 +3,17 @@
 #include <string>
 #include <vector>
 
-// The configuration a benchmark was started with; carried by every run.
+// The configuration a benchmark was started with. width x height is the
+// chosen resolution preset (it enters the score, whatever the window's size
+// later); every run carries a copy of the first five fields.
 struct BenchmarkConfig {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t raySteps = 0;
     uint32_t debrisCount = 0;
     bool debrisEnabled = false;
+    bool singleRun = false;      // one recorded run instead of four
+    bool deterministic = false;  // fixed seed, ZIVO level, fixed ticks, no input
 };
 
 // One closed 0.1 s bucket of samples.
@@ -61,9 +65,7 @@ struct BenchmarkRecorder {
     RunResult current;
     bool launchDone = false;
     bool trioDone = false;
-    bool singleRun = false;
     bool skipNextSample = false;
-    bool deterministic = false;
     std::vector<float> bucketFps;
     std::vector<uint32_t> bucketDebris;
     std::vector<uint32_t> bucketBricks;

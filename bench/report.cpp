@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/platform.h"
+#include "bench/benchmark_host.h"
 #include "bench/recorder.h"
 #include "bench/report_stream.h"
 #include "bench/statistics.h"
@@ -46,14 +46,14 @@ void WriteHead(ReportStream& out)
 void WriteHeading(ReportStream& out, const BenchmarkRecorder& r, size_t runCount)
 {
     out << "<h1>DirectX 12 Raymarching Benchmark";
-    if (r.deterministic) {
+    if (r.config.deterministic) {
         out << " (Deterministic";
-        if (r.singleRun) {
+        if (r.config.singleRun) {
             out << " - Single Run)";
         } else {
             out << " - " << runCount << " Runs)";
         }
-    } else if (r.singleRun) {
+    } else if (r.config.singleRun) {
         out << " (Single Run)";
     } else {
         out << " (" << runCount << " Runs)";
@@ -64,7 +64,7 @@ void WriteHeading(ReportStream& out, const BenchmarkRecorder& r, size_t runCount
 void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
     out << "<div class=\"score-box\">\n";
-    if (r.deterministic) {
+    if (r.config.deterministic) {
         out << "<div style=\"display:flex;justify-content:space-around;flex-wrap:wrap;\">\n"
             << "<div style=\"text-align:center;padding:10px;\">\n"
             << "<div style=\"color:#0f0;\">TOTAL FRAMES</div>\n"
@@ -106,14 +106,14 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     } else {
         out << " | Debris: OFF";
     }
-    out << (r.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds") << "</div>\n";
+    out << (r.config.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds") << "</div>\n";
     out << "</div>\n";
 }
 
 void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
     out << "<div class=\"stats\">\n<h2>Run Statistics</h2>\n";
-    if (!r.deterministic) {
+    if (!r.config.deterministic) {
         out << "<table>\n<tr><th>Run</th><th>Avg FPS</th><th>Cleaned FPS</th><th>Median FPS</th><th>Min FPS</th>"
                "<th>Max FPS</th><th>Cleaned Min</th><th>Cleaned Max</th><th>Avg Debris</th><th>Avg Balls</th>"
                "<th>Avg Bricks</th><th>Outliers</th><th>Score</th></tr>\n";
@@ -282,7 +282,7 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     return out.str();
 }
 
-bool GenerateHTMLReport(BenchmarkRecorder& r, Platform& platform)
+bool GenerateHTMLReport(BenchmarkRecorder& r, BenchmarkHost& platform)
 {
     DebugLog(platform, 512, "=== GenerateHTMLReport START ===\nruns.size() = %d, targetRuns = %d\n",
              static_cast<int>(r.runs.size()), r.targetRuns);

@@ -4,13 +4,13 @@
 #include <string>
 
 struct BenchmarkRecorder;
-class Platform;
+class BenchmarkHost;
 
 // Writes the HTML report of every recorded run into the current directory as
 // "benchmark_<local time>.html", stores the name in reportPath and opens it
 // with the shell. Returns whether the file was written whole; a report that
 // could not be written is logged and not opened.
-bool GenerateHTMLReport(BenchmarkRecorder& recorder, Platform& platform);
+bool GenerateHTMLReport(BenchmarkRecorder& recorder, BenchmarkHost& platform);
 
 // "benchmark_%Y-%m-%d_%H%M%S.html" for the given local time.
 std::string ReportFileName(const std::tm& localTime);

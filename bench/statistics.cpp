@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/platform.h"
+#include "bench/benchmark_host.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ double RoundHalfAwayFromZero(double value)
     return std::round(value);  // std::round rounds halves away from zero
 }
 
-void RecordFrame(BenchmarkRecorder& recorder, Platform& platform, float rawDt, float fps, uint32_t debris,
+void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float rawDt, float fps, uint32_t debris,
                  uint32_t bricks, int activeBalls)
 {
     if (!recorder.running || recorder.pausing) {

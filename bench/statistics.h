@@ -4,12 +4,12 @@
 
 #include "bench/recorder.h"
 
-class Platform;
+class BenchmarkHost;
 
 // Adds one sampled frame to the open 0.1 s bucket, closing the previous
 // bucket when the frame falls into a new one. Nothing happens in the
 // warm-up beyond the elapsed time, or while not running or pausing.
-void RecordFrame(BenchmarkRecorder& recorder, Platform& platform, float rawDt, float fps, uint32_t debris,
+void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float rawDt, float fps, uint32_t debris,
                  uint32_t bricks, int activeBalls);
 
 // Turns the open bucket into a record of the current run (if it holds samples).

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/app.h"
+#include "game/world.h"
 
 namespace {
 constexpr int kRingWhenDisabled = 512;
@@ -37,9 +37,11 @@ int32_t DebrisDrawCount(const World& world)
     return std::min(std::max(world.activeDebris, burstEnd), world.debrisCount);
 }
 
-void ResetDebris(App& app)
+WorldEffects ResetDebris(World& world)
 {
-    app.platform->ClearGpuDebris();
-    app.world.activeDebris = 0;
-    app.world.debrisCursor = 0;
+    world.activeDebris = 0;
+    world.debrisCursor = 0;
+    WorldEffects effects;
+    effects.clearGpuDebris = true;
+    return effects;
 }

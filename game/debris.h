@@ -1,7 +1,8 @@
 #pragma once
 #include <cstdint>
 
-struct App;
+#include "game/effects.h"
+
 struct World;
 
 // Advances the ring of burst positions after a destroyed brick's event was queued.
@@ -14,6 +15,6 @@ void HandOverExplosion(World& world);
 // The number of debris particles the GPU should treat as live this frame.
 int32_t DebrisDrawCount(const World& world);
 
-// Zeroes the GPU particle buffer (waiting until the GPU has done it) and sets
-// the ring back to its start. Queued bursts are kept.
-void ResetDebris(App& app);
+// Sets the ring back to its start and asks for the GPU particles to be
+// cleared. Queued bursts are kept.
+WorldEffects ResetDebris(World& world);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app.h"
+#include "game/world.h"
 #include "game/debris.h"
 
 const wchar_t* const kLevelNames[kLevelCount] = {
@@ -124,10 +124,9 @@ void Spectrum(World& world, BrickWriter& out)
 
 }  // namespace
 
-void ResetBallOnPaddle(App& app)
+void ResetBallOnPaddle(World& world)
 {
-    World& world = app.world;
-    if (DeterministicRunActive(app)) {
+    if (world.deterministicRun) {
         world.paddleX = 0.0f;
     }
     world.balls.clear();
@@ -140,9 +139,8 @@ void ResetBallOnPaddle(App& app)
     world.ballLaunched = false;
 }
 
-void BuildLevel(App& app, int32_t n)
+WorldEffects BuildLevel(World& world, int32_t n)
 {
-    World& world = app.world;
     world.brickHalfWidth = 1.5f;
     world.brickHalfHeight = 0.5f;
     world.levelIndex = n % kLevelCount;
@@ -167,14 +165,15 @@ void BuildLevel(App& app, int32_t n)
     world.debrisCursor = 0;
     world.explosionQueue.clear();
 
-    ResetBallOnPaddle(app);
+    ResetBallOnPaddle(world);
 
     world.debrisCap = std::min(kDebrisBurst * out.Count(), kDebrisParticles);
-    if (!app.bench.running) {
+    if (!world.benchmarkRunning) {
         world.debrisCount = world.debrisCap;
     }
     world.bricksDirty = true;
 
-    ResetDebris(app);
-    app.platform->RefreshPanelControls();
+    WorldEffects effects = ResetDebris(world);
+    effects.refreshPanel = true;
+    return effects;
 }

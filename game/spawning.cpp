@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "app/app.h"
+#include "game/log_line.h"
+#include "game/world.h"
 
-void LaunchBall(App& app)
+void LaunchBall(World& world)
 {
-    World& world = app.world;
     if (world.ballLaunched || world.balls.empty()) {
         return;
     }
@@ -16,9 +16,8 @@ void LaunchBall(App& app)
     world.balls[0].vy = std::cos(a) * 0.4f;
 }
 
-bool CloneBall(App& app, Ball templateBall, bool resetColour)
+bool CloneBall(World& world, Ball templateBall, bool resetColour)
 {
-    World& world = app.world;
     if (!world.balls.empty() && CountActiveBalls(world) >= kMaxActiveBalls) {
         return false;
     }
@@ -49,11 +48,10 @@ bool CloneBall(App& app, Ball templateBall, bool resetColour)
 
 namespace {
 
-void SpawnAdd(App& app)
+std::string SpawnAdd(World& world)
 {
-    World& world = app.world;
     if (world.balls.empty()) {
-        return;
+        return {};
     }
     int source = -1;
     float best = -9999.0f;
@@ -64,17 +62,16 @@ void SpawnAdd(App& app)
         }
     }
     if (source < 0 || CountActiveBalls(world) >= kMaxActiveBalls) {
-        return;
+        return {};
     }
     const Ball templateBall = world.balls[static_cast<size_t>(source)];
-    CloneBall(app, templateBall, true);
-    DebugLog(*app.platform, 128, "SpawnBall: ADD mode created 1 ball (now %d active, %zu array size)\n",
+    CloneBall(world, templateBall, true);
+    return FormatLogLine(128, "SpawnBall: ADD mode created 1 ball (now %d active, %zu array size)\n",
              CountActiveBalls(world), world.balls.size());
 }
 
-void SpawnDouble(App& app)
+std::string SpawnDouble(World& world)
 {
-    World& world = app.world;
     const size_t n = world.balls.size();
     int created = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -82,18 +79,17 @@ void SpawnDouble(App& app)
             continue;
         }
         const Ball templateBall = world.balls[i];  // copied: cloning may grow the array
-        if (!CloneBall(app, templateBall, false)) {
+        if (!CloneBall(world, templateBall, false)) {
             break;
         }
         ++created;
     }
-    DebugLog(*app.platform, 128, "SpawnBall: DOUBLE mode created %d balls (now %d active, %zu array size)\n",
+    return FormatLogLine(128, "SpawnBall: DOUBLE mode created %d balls (now %d active, %zu array size)\n",
              created, CountActiveBalls(world), world.balls.size());
 }
 
-void SpawnRgb(App& app)
+std::string SpawnRgb(World& world)
 {
-    World& world = app.world;
     const size_t n = world.balls.size();
     int processed = 0;
     int created = 0;
@@ -112,7 +108,7 @@ void SpawnRgb(App& app)
             Ball green = source;
             Paint(green, kGreen);
             green.vx = source.vx + 0.2f;
-            if (CloneBall(app, green, false)) {
+            if (CloneBall(world, green, false)) {
                 ++madeHere;
             }
         }
@@ -120,37 +116,41 @@ void SpawnRgb(App& app)
             Ball blue = source;
             Paint(blue, kBlue);
             blue.vx = source.vx - 0.2f;
-            if (CloneBall(app, blue, false)) {
+            if (CloneBall(world, blue, false)) {
                 ++madeHere;
             }
         }
         created += madeHere;
         ++processed;
     }
-    DebugLog(*app.platform, 128, "SpawnBall: RGB mode processed %d balls, created %d new (now %d active, %zu array size)\n",
+    return FormatLogLine(128, "SpawnBall: RGB mode processed %d balls, created %d new (now %d active, %zu array size)\n",
              processed, created, CountActiveBalls(world), world.balls.size());
 }
 
 }  // namespace
 
-void SpawnBall(App& app, int mode)
+WorldEffects SpawnBall(World& world, int mode)
 {
-    World& world = app.world;
     const bool launchedBefore = world.ballLaunched;
+    std::string line;
     switch (mode) {
-    case kSpawnAdd: SpawnAdd(app); break;
-    case kSpawnDouble: SpawnDouble(app); break;
-    case kSpawnRgb: SpawnRgb(app); break;
+    case kSpawnAdd: line = SpawnAdd(world); break;
+    case kSpawnDouble: line = SpawnDouble(world); break;
+    case kSpawnRgb: line = SpawnRgb(world); break;
     default: break;
     }
     if (!launchedBefore && !world.balls.empty() && !world.ballLaunched) {
-        LaunchBall(app);
+        LaunchBall(world);
     }
+    WorldEffects effects;
+    if (!line.empty()) {
+        effects.logLines.push_back(std::move(line));
+    }
+    return effects;
 }
 
-void SpawnRgbTrio(App& app)
+void SpawnRgbTrio(World& world)
 {
-    World& world = app.world;
     // Each ball heads down along its aim at the aim's length (sqrt(0.12^2 + 0.25^2)
     // = sqrt(0.0769) for the outer two), turned by up to +-0.125 rad.
     struct TrioBall {

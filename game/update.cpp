@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app.h"
-#include "bench/benchmark.h"
 #include "game/debris.h"
 #include "game/levels.h"
 #include "game/spawning.h"
-#include "gpu/frame_constants.h"
-#include "ui/telemetry.h"
+#include "game/world.h"
 
 namespace {
 
@@ -41,9 +38,8 @@ float AutoplayTarget(const World& world)
     return target;
 }
 
-void HitBrick(App& app, Ball& ball, Brick& brick)
+void HitBrick(World& world, Ball& ball, Brick& brick)
 {
-    World& world = app.world;
     brick.alive = 0.0f;
     world.score += 100;
     world.bricksLeft -= 1;
@@ -54,9 +50,8 @@ void HitBrick(App& app, Ball& ball, Brick& brick)
     world.bricksDirty = true;
 }
 
-void MoveBall(App& app, Ball& ball, float s)
+void MoveBall(World& world, Ball& ball, float s)
 {
-    World& world = app.world;
     ball.x += ball.vx * s;
     ball.y += ball.vy * s;
     if (std::fabs(ball.x) > field::kSideWall) {
@@ -81,58 +76,54 @@ void MoveBall(App& app, Ball& ball, float s)
         const float reachY = world.brickHalfHeight + field::kBallRadius;
         for (Brick& brick : world.bricks) {
             if (brick.alive != 0.0f && std::fabs(ball.x - brick.x) < reachX && std::fabs(ball.y - brick.y) < reachY) {
-                HitBrick(app, ball, brick);
+                HitBrick(world, ball, brick);
                 break;
             }
         }
     }
 }
 
-void SubStep(App& app, float s)
+void SubStep(World& world, float s)
 {
-    for (Ball& ball : app.world.balls) {
+    for (Ball& ball : world.balls) {
         if (ball.active) {
-            MoveBall(app, ball, s);
+            MoveBall(world, ball, s);
         }
     }
 }
 
-void EndOfUpdateChecks(App& app)
+WorldEffects EndOfUpdateChecks(World& world)
 {
-    World& world = app.world;
+    WorldEffects effects;
     if (CountActiveBalls(world) == 0) {
         if (world.autoplay) {
-            ResetBallOnPaddle(app);
-            LaunchBall(app);
-            if (app.bench.running) {
-                app.bench.skipNextSample = true;
-            }
+            ResetBallOnPaddle(world);
+            LaunchBall(world);
+            effects.sceneRebuilt = true;
         } else {
             world.lives -= 1;
             if (world.lives > 0) {
-                ResetBallOnPaddle(app);
+                ResetBallOnPaddle(world);
             } else {
-                BuildLevel(app, world.levelIndex);
+                effects += BuildLevel(world, world.levelIndex);
             }
         }
-        app.platform->RefreshPanelControls();
+        effects.refreshPanel = true;
     }
     if (world.bricksLeft <= 0) {
-        BuildLevel(app, world.levelIndex + 1);
+        effects += BuildLevel(world, world.levelIndex + 1);
         if (world.autoplay) {
-            LaunchBall(app);
+            LaunchBall(world);
         }
-        if (app.bench.running) {
-            app.bench.skipNextSample = true;
-        }
+        effects.sceneRebuilt = true;
     }
+    return effects;
 }
 
-void SteerByAutoplay(App& app)
+void SteerByAutoplay(World& world)
 {
-    World& world = app.world;
     if (!world.ballLaunched) {
-        LaunchBall(app);
+        LaunchBall(world);
     }
     world.paddleX += (AutoplayTarget(world) - world.paddleX) * kAutoplayFollow;
 }
@@ -150,27 +141,25 @@ bool BallWaitsOnPaddle(World& world)
     return true;
 }
 
-void FixedTick(App& app)
+WorldEffects FixedTick(World& world)
 {
-    World& world = app.world;
     if (world.autoplay) {
-        SteerByAutoplay(app);
+        SteerByAutoplay(world);
     }
     world.paddleX = std::clamp(world.paddleX, -field::kPaddleTravel, field::kPaddleTravel);
     if (BallWaitsOnPaddle(world)) {
-        return;
+        return {};
     }
     for (int i = 0; i < kSubSteps; ++i) {
-        SubStep(app, 0.25f);
+        SubStep(world, 0.25f);
     }
-    EndOfUpdateChecks(app);
+    return EndOfUpdateChecks(world);
 }
 
-void VariableStep(App& app, float step)
+WorldEffects VariableStep(World& world, float step)
 {
-    World& world = app.world;
     if (world.autoplay) {
-        SteerByAutoplay(app);
+        SteerByAutoplay(world);
     } else {
         if (world.moveLeft) {
             world.paddleX -= step * kPaddleKeySpeed;
@@ -181,52 +170,38 @@ void VariableStep(App& app, float step)
     }
     world.paddleX = std::clamp(world.paddleX, -field::kPaddleTravel, field::kPaddleTravel);
     if (BallWaitsOnPaddle(world)) {
-        return;
+        return {};
     }
     const float s = step * 60.0f * 0.25f;
     for (int i = 0; i < kSubSteps; ++i) {
-        SubStep(app, s);
+        SubStep(world, s);
     }
-    EndOfUpdateChecks(app);
-}
-
-void AdvanceFrameRateWindow(App& app, float rawStep)
-{
-    FrameTiming& timing = app.timing;
-    timing.fpsFrames += 1;
-    timing.fpsSeconds += static_cast<double>(rawStep);
-    if (timing.fpsSeconds >= 1.0) {
-        timing.fps = static_cast<double>(timing.fpsFrames) / timing.fpsSeconds;
-        timing.fpsFrames = 0;
-        timing.fpsSeconds = 0.0;
-        RefreshTelemetry(app);
-    }
+    return EndOfUpdateChecks(world);
 }
 
 }  // namespace
 
-void UpdateFrame(App& app, float step, float rawStep)
+WorldFrame AdvanceWorld(World& world, float step, const TickHook& beforeTick)
 {
-    if (BenchmarkFrameStep(app, rawStep)) {
-        return;  // the pause between benchmark runs: the previous constants stay
-    }
-    World& world = app.world;
+    WorldFrame frame;
     world.gameTime += step;
     world.currentExplosion.code = 0.0f;
-    const float paddleDelta = world.paddleX - world.prevPaddleX;
+    frame.paddleDelta = world.paddleX - world.prevPaddleX;
     world.prevPaddleX = world.paddleX;
 
-    if (DeterministicRunActive(app)) {
-        app.timing.stepAccumulator += step;
-        while (app.timing.stepAccumulator >= field::kTick) {
-            app.timing.stepAccumulator -= field::kTick;
-            FixedTick(app);
+    if (world.deterministicRun) {
+        world.stepAccumulator += step;
+        while (world.stepAccumulator >= field::kTick) {
+            world.stepAccumulator -= field::kTick;
+            if (beforeTick) {
+                beforeTick(world);
+            }
+            frame.effects += FixedTick(world);
         }
     } else {
-        VariableStep(app, step);
+        frame.effects += VariableStep(world, step);
     }
 
     HandOverExplosion(world);
-    app.gpu.frameConstants = AssembleFrameConstants(app, paddleDelta);
-    AdvanceFrameRateWindow(app, rawStep);
+    return frame;
 }

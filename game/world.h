@@ -93,6 +93,12 @@ struct World {
     bool moveLeft = false;
     bool moveRight = false;
     bool bricksDirty = false;
+    // Set by the benchmark while one runs. Level builds keep a benchmark's
+    // debris count; a deterministic run steps in fixed ticks, takes no input
+    // and centres the paddle at every serve.
+    bool benchmarkRunning = false;
+    bool deterministicRun = false;
+    float stepAccumulator = 0.0f;  // seconds not yet consumed by fixed 1/60 s ticks
     // The C runtime-compatible generator behind every launch angle, clone
     // velocity, trio jitter and random paddle start.
     CrtRandom random;

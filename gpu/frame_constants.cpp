@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/app.h"
 #include "game/debris.h"
+#include "game/world.h"
 
-FrameConstants AssembleFrameConstants(const App& app, float paddleDelta)
+FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, float paddleDelta)
 {
-    const World& world = app.world;
     FrameConstants c;
     std::memset(&c, 0, sizeof(c));
     c.paddleX = world.paddleX;
     c.time = world.gameTime;
-    c.width = static_cast<float>(app.width);
-    c.height = static_cast<float>(app.height);
+    c.width = static_cast<float>(width);
+    c.height = static_cast<float>(height);
     c.brightness = world.brightness;
     c.paddleDelta = paddleDelta;
     c.explosionCode = world.currentExplosion.code;

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-struct App;
+struct World;
 
 // The 512-byte constant block that both compute programs read (register b0).
 // Every field is a 32-bit little-endian float at the offset the shader's
@@ -41,6 +41,6 @@ static_assert(offsetof(FrameConstants, ballColor) == 272, "ballColor at 272");
 inline constexpr int kBallsOnGpu = 12;
 
 // Assembles the whole block (zero-filled first) from the world after this
-// frame's simulation step. paddleDelta is the paddle movement taken at the
-// start of the update.
-FrameConstants AssembleFrameConstants(const App& app, float paddleDelta);
+// frame's simulation step, for a width x height output. paddleDelta is the
+// paddle movement taken at the start of the update.
+FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, float paddleDelta);

@@ -58,9 +58,9 @@ void RecordFrameCommands(GpuObjects& gpu, bool& bricksDirty, uint32_t width, uin
     }
 
     sink.BindRootArguments();
-    sink.Dispatch(false, kPhysicsDispatch);
+    sink.Dispatch(ComputePipeline::Physics, kPhysicsDispatch);
     sink.DebrisUavBarrier();
-    sink.Dispatch(true, RenderDispatch(width, height));
+    sink.Dispatch(ComputePipeline::Render, RenderDispatch(width, height));
 
     sink.Barriers({{GpuResource::OutputTexture, kStateUnorderedAccess, kStateCopySource},
                    {GpuResource::BackBuffer, kStatePresent, kStateCopyDest}});
@@ -85,12 +85,12 @@ std::vector<Transition> DebrisClearTransitionsAfter(GpuObjects& gpu)
     return {{GpuResource::DebrisBuffer, kStateCopyDest, kStateUnorderedAccess}};
 }
 
-PresentParameters PresentParametersFor(uint32_t presentMode, bool tearingSupported)
+PresentParameters PresentParametersFor(PresentMode presentMode, bool tearingSupported)
 {
     switch (presentMode) {
-    case 0: return {0, tearingSupported};
-    case 1: return {1, false};
-    case 2: return {0, false};
-    default: return {1, false};
+    case PresentMode::VsyncOff: return {0, tearingSupported};
+    case PresentMode::VsyncOn: return {1, false};
+    case PresentMode::TripleBuffer: return {0, false};
     }
+    return {1, false};
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "gpu/present_mode.h"
+
 struct GpuObjects;
 
 // "CreateDevice (hr=0x887a0004)": the operation, then the result in lowercase hexadecimal.
@@ -44,6 +46,9 @@ inline constexpr uint64_t ConstantBlockOffset(uint32_t frameIndex)
 
 enum class GpuResource { BrickBuffer, DebrisBuffer, OutputTexture, BackBuffer };
 
+// The two compute programs.
+enum class ComputePipeline { Physics, Render };
+
 struct Transition {
     GpuResource resource;
     uint32_t before;
@@ -64,7 +69,7 @@ public:
     virtual void UploadBricks() = 0;
     // Heap, root signature, this frame's constants and the three descriptor tables.
     virtual void BindRootArguments() = 0;
-    virtual void Dispatch(bool renderPipeline, DispatchSize groups) = 0;
+    virtual void Dispatch(ComputePipeline pipeline, DispatchSize groups) = 0;
     virtual void DebrisUavBarrier() = 0;
     virtual void CopyOutputToBackBuffer() = 0;
 };
@@ -79,10 +84,10 @@ void RecordFrameCommands(GpuObjects& gpu, bool& bricksDirty, uint32_t width, uin
 std::vector<Transition> DebrisClearTransitionsBefore(const GpuObjects& gpu);
 std::vector<Transition> DebrisClearTransitionsAfter(GpuObjects& gpu);
 
-// Sync interval and whether to ask for tearing, for a present mode
-// (0 vsync off, 1 vsync on, 2 triple buffering).
+// Sync interval and whether to ask for tearing, for a present mode (any
+// value outside the three modes presents with vertical sync).
 struct PresentParameters {
     uint32_t syncInterval;
     bool allowTearing;
 };
-PresentParameters PresentParametersFor(uint32_t presentMode, bool tearingSupported);
+PresentParameters PresentParametersFor(PresentMode presentMode, bool tearingSupported);

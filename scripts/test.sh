@@ -10,6 +10,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 bash scripts/setup-host.sh
 
+echo "== layering of the sources"
+bash scripts/check-layers.sh
+
 echo "== native build and unit tests"
 cmake --preset native -DORVALIS_BENCHMARKS=ON >/dev/null
 cmake --build build/native -j"$jobs"

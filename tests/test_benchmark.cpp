@@ -2,8 +2,9 @@
 
 #include <filesystem>
 
+#include "app/commands.h"
+#include "app/frame.h"
 #include "bench/benchmark.h"
-#include "game/update.h"
 #include "test_support.h"
 
 namespace {
@@ -50,8 +51,8 @@ void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris
     } else {
         BuildLevel(t.app, 0);
     }
-    ResetBallOnPaddle(t.app);
-    BeginConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
+    ResetBallOnPaddle(t.world);
+    StartConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
 }
 
 // Frames until the benchmark stops running (or the limit is reached); returns the frame count.
@@ -242,7 +243,7 @@ TEST(Benchmark, DeterministicRunsRestartFromTheSameState)
             ++runsSeen;
             EXPECT_EQ(t.world.levelIndex, 3);
             EXPECT_EQ(t.world.paddleX, 0.0f);
-            EXPECT_EQ(t.app.timing.stepAccumulator, 0.0f);
+            EXPECT_EQ(t.world.stepAccumulator, 0.0f);
             CrtRandom seeded;
             seeded.Seed(42);
             EXPECT_EQ(t.world.random.Next(), seeded.Next());

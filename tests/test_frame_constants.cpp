@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "game/update.h"
+#include "app/commands.h"
+#include "app/frame.h"
 #include "gpu/frame_constants.h"
 #include "test_support.h"
 
 TEST(FrameConstants, ScalarsSitAtTheirShaderOffsets)
 {
-    TestApp t;
-    t.app.width = 1280;
-    t.app.height = 720;
-    World& w = t.world;
+    World w;
     w.paddleX = 2.5f;
     w.gameTime = 12.25f;
     w.brightness = 0.35f;
@@ -23,7 +21,7 @@ TEST(FrameConstants, ScalarsSitAtTheirShaderOffsets)
     w.autoplay = true;
     w.brickHalfWidth = 1.2f;
     w.brickHalfHeight = 0.8f;
-    const FrameConstants c = AssembleFrameConstants(t.app, -0.75f);
+    const FrameConstants c = AssembleFrameConstants(w, 1280, 720, -0.75f);
     const struct {
         size_t offset;
         float value;
@@ -42,13 +40,13 @@ TEST(FrameConstants, ScalarsSitAtTheirShaderOffsets)
 
 TEST(FrameConstants, OnlyTheFirstTwelveBallRecordsReachTheGpu)
 {
-    TestApp t;
+    World world;
     for (int i = 0; i < 15; ++i) {
         Ball b = MakeBall(static_cast<float>(i), static_cast<float>(-i), 0, 0, i != 3);
         Paint(b, kBlue);
-        t.world.balls.push_back(b);
+        world.balls.push_back(b);
     }
-    const FrameConstants c = AssembleFrameConstants(t.app, 0.0f);
+    const FrameConstants c = AssembleFrameConstants(world, 1920, 1080, 0.0f);
     for (int i = 0; i < 12; ++i) {
         const size_t pos = 80 + 16 * static_cast<size_t>(i);
         const size_t col = 272 + 16 * static_cast<size_t>(i);
@@ -63,11 +61,11 @@ TEST(FrameConstants, OnlyTheFirstTwelveBallRecordsReachTheGpu)
 
 TEST(FrameConstants, NoBallsAndDisabledDebrisGiveZeros)
 {
-    TestApp t;
-    t.world.debrisEnabled = false;
-    t.world.activeDebris = 400;
-    t.world.currentExplosion.code = 5.0f;
-    const FrameConstants c = AssembleFrameConstants(t.app, 0.0f);
+    World world;
+    world.debrisEnabled = false;
+    world.activeDebris = 400;
+    world.currentExplosion.code = 5.0f;
+    const FrameConstants c = AssembleFrameConstants(world, 1920, 1080, 0.0f);
     EXPECT_EQ(c.liveDebris, 0.0f);
     for (size_t offset = 80; offset < 464; offset += 4) {
         ASSERT_EQ(FloatAt(&c, offset), 0.0f) << "offset " << offset;

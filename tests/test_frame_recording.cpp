@@ -21,9 +21,9 @@ public:
     }
     void UploadBricks() override { calls.push_back("upload bricks"); }
     void BindRootArguments() override { calls.push_back("bind"); }
-    void Dispatch(bool render, DispatchSize g) override
+    void Dispatch(ComputePipeline pipeline, DispatchSize g) override
     {
-        calls.push_back(std::string(render ? "render " : "physics ") + std::to_string(g.x) + "x" + std::to_string(g.y) +
+        calls.push_back(std::string(pipeline == ComputePipeline::Render ? "render " : "physics ") + std::to_string(g.x) + "x" + std::to_string(g.y) +
                         "x" + std::to_string(g.z));
     }
     void DebrisUavBarrier() override { calls.push_back("debris uav barrier"); }
@@ -130,12 +130,12 @@ TEST(Resize, DecisionsClampingAndConstantBlocks)
 
 TEST(Present, ParametersPerMode)
 {
-    EXPECT_EQ(PresentParametersFor(0, true).syncInterval, 0u);
-    EXPECT_TRUE(PresentParametersFor(0, true).allowTearing);
-    EXPECT_FALSE(PresentParametersFor(0, false).allowTearing);
-    EXPECT_EQ(PresentParametersFor(1, true).syncInterval, 1u);
-    EXPECT_FALSE(PresentParametersFor(1, true).allowTearing);
-    EXPECT_EQ(PresentParametersFor(2, true).syncInterval, 0u);
-    EXPECT_FALSE(PresentParametersFor(2, true).allowTearing);  // triple buffering never tears
-    EXPECT_EQ(PresentParametersFor(7, true).syncInterval, 1u);
+    EXPECT_EQ(PresentParametersFor(PresentMode::VsyncOff, true).syncInterval, 0u);
+    EXPECT_TRUE(PresentParametersFor(PresentMode::VsyncOff, true).allowTearing);
+    EXPECT_FALSE(PresentParametersFor(PresentMode::VsyncOff, false).allowTearing);
+    EXPECT_EQ(PresentParametersFor(PresentMode::VsyncOn, true).syncInterval, 1u);
+    EXPECT_FALSE(PresentParametersFor(PresentMode::VsyncOn, true).allowTearing);
+    EXPECT_EQ(PresentParametersFor(PresentMode::TripleBuffer, true).syncInterval, 0u);
+    EXPECT_FALSE(PresentParametersFor(PresentMode::TripleBuffer, true).allowTearing);  // never tears
+    EXPECT_EQ(PresentParametersFor(static_cast<PresentMode>(7), true).syncInterval, 1u);
 }

@@ -1,164 +1,162 @@
 #include <gtest/gtest.h>
 
+#include "app/commands.h"
 #include "game/input.h"
 #include "test_support.h"
 
 namespace {
 
 constexpr int64_t kFirstPress = 0x00000001;
-constexpr int64_t kRepeat = 0x40000001;  // bit 30: the key was already down
+constexpr int64_t kRepeat = 0x00000001 | kKeyWasDown;
 
-void Press(TestApp& t, uint64_t key)
+WorldEffects Press(World& world, uint64_t virtualKey)
 {
-    HandleGameKey(t.app, key, kFirstPress);
+    return HandleGameKey(world, virtualKey, kFirstPress);
 }
 
 }  // namespace
 
 TEST(Keys, SpaceLaunchesOnceAndRepeatsAreIgnored)
 {
-    TestApp t;
-    BuildLevel(t.app, 0);
-    HandleGameKey(t.app, 0x20, kRepeat);
-    EXPECT_FALSE(t.world.ballLaunched);
-    Press(t, 0x20);
-    EXPECT_TRUE(t.world.ballLaunched);
-    const float vx = t.world.balls[0].vx;
-    Press(t, 0x20);
-    EXPECT_EQ(t.world.balls[0].vx, vx);
+    World world;
+    BuildLevel(world, 0);
+    HandleGameKey(world, key::kSpace, kRepeat);
+    EXPECT_FALSE(world.ballLaunched);
+    Press(world, key::kSpace);
+    EXPECT_TRUE(world.ballLaunched);
+    const float vx = world.balls[0].vx;
+    Press(world, key::kSpace);
+    EXPECT_EQ(world.balls[0].vx, vx);
 }
 
 TEST(Keys, MoveKeysActOnRepeatsAndReleaseClearsTheSharedFlag)
 {
-    TestApp t;
-    HandleGameKey(t.app, 0x25, kRepeat);
-    EXPECT_TRUE(t.world.moveLeft);
-    HandleGameKeyUp(t.app, 0x41);  // A shares the flag with Left
-    EXPECT_FALSE(t.world.moveLeft);
-    HandleGameKey(t.app, 0x44, kFirstPress);
-    EXPECT_TRUE(t.world.moveRight);
-    HandleGameKeyUp(t.app, 0x27);
-    EXPECT_FALSE(t.world.moveRight);
+    World world;
+    HandleGameKey(world, key::kLeft, kRepeat);
+    EXPECT_TRUE(world.moveLeft);
+    HandleGameKeyUp(world, key::kA);  // A shares the flag with Left
+    EXPECT_FALSE(world.moveLeft);
+    HandleGameKey(world, key::kD, kFirstPress);
+    EXPECT_TRUE(world.moveRight);
+    HandleGameKeyUp(world, key::kRight);
+    EXPECT_FALSE(world.moveRight);
 }
 
 TEST(Keys, SettingsStayWithinTheirBounds)
 {
-    TestApp t;
-    t.world.debrisCount = 20;
-    Press(t, 'N');
-    EXPECT_EQ(t.world.debrisCount, 8);
-    t.world.debrisCount = 8180;
-    Press(t, 'M');
-    EXPECT_EQ(t.world.debrisCount, 8192);
-    t.world.ballGlow = 0.55f;
-    Press(t, 'G');
-    EXPECT_EQ(t.world.ballGlow, 0.5f);
-    t.world.ballGlow = 4.95f;
-    Press(t, 'H');
-    EXPECT_EQ(t.world.ballGlow, 5.0f);
-    t.world.raySteps = 5;
-    Press(t, 0x5B);
-    EXPECT_EQ(t.world.raySteps, 1);
-    t.world.raySteps = 1020;
-    Press(t, 0x5D);
-    EXPECT_EQ(t.world.raySteps, 1024);
-    t.world.brightness = 1.95f;
-    Press(t, 0xBB);
-    EXPECT_EQ(t.world.brightness, 2.0f);
-    t.world.brightness = 0.05f;
-    Press(t, 0xBD);
-    EXPECT_EQ(t.world.brightness, 0.0f);
-    // The bracket keys and the keypad's plus and minus do nothing.
-    const int32_t steps = t.world.raySteps;
-    Press(t, 0xDB);
-    Press(t, 0xDD);
-    Press(t, 0x6B);
-    EXPECT_EQ(t.world.raySteps, steps);
-    EXPECT_EQ(t.world.brightness, 0.0f);
+    struct Case {
+        uint64_t virtualKey;
+        float before;
+        float after;
+        float World::*setting;
+    };
+    const Case floats[] = {
+        {key::kG, 0.55f, 0.5f, &World::ballGlow},    {key::kH, 4.95f, 5.0f, &World::ballGlow},
+        {key::kBrighter, 1.95f, 2.0f, &World::brightness}, {key::kDarker, 0.05f, 0.0f, &World::brightness},
+    };
+    for (const Case& c : floats) {
+        World world;
+        world.*c.setting = c.before;
+        Press(world, c.virtualKey);
+        EXPECT_EQ(world.*c.setting, c.after) << "key " << c.virtualKey;
+    }
+    struct IntCase {
+        uint64_t virtualKey;
+        int32_t before;
+        int32_t after;
+        int32_t World::*setting;
+    };
+    const IntCase ints[] = {
+        {key::kN, 20, 8, &World::debrisCount},       {key::kM, 8180, 8192, &World::debrisCount},
+        {key::kFewerSteps, 5, 1, &World::raySteps},  {key::kMoreSteps, 1020, 1024, &World::raySteps},
+        {0xDB, 64, 64, &World::raySteps},            {0xDD, 64, 64, &World::raySteps},  // the bracket keys
+    };
+    for (const IntCase& c : ints) {
+        World world;
+        world.*c.setting = c.before;
+        Press(world, c.virtualKey);
+        EXPECT_EQ(world.*c.setting, c.after) << "key " << c.virtualKey;
+    }
+    World world;
+    Press(world, 0x6B);  // the keypad's plus does nothing
+    EXPECT_EQ(world.brightness, World{}.brightness);
 }
 
-TEST(Keys, LevelAutoplayDebrisAndWindowCommands)
+TEST(Keys, LevelAutoplayAndDebrisCommands)
 {
-    TestApp t;
-    BuildLevel(t.app, 5);
-    Press(t, 'L');
-    EXPECT_EQ(t.world.levelIndex, 0);
-    t.world.lives = 1;
-    Press(t, 'R');
-    EXPECT_EQ(t.world.levelIndex, 0);
-    EXPECT_EQ(t.world.lives, 3);
+    World world;
+    BuildLevel(world, 5);
+    EXPECT_TRUE(Press(world, key::kL).clearGpuDebris);
+    EXPECT_EQ(world.levelIndex, 0);
+    world.lives = 1;
+    Press(world, key::kR);
+    EXPECT_EQ(world.levelIndex, 0);
+    EXPECT_EQ(world.lives, 3);
 
-    Press(t, 'B');  // on, and the waiting ball is launched
-    EXPECT_TRUE(t.world.autoplay);
-    EXPECT_TRUE(t.world.ballLaunched);
-    Press(t, 'B');
-    EXPECT_FALSE(t.world.autoplay);
+    Press(world, key::kB);  // on, and the waiting ball is launched
+    EXPECT_TRUE(world.autoplay);
+    EXPECT_TRUE(world.ballLaunched);
+    Press(world, key::kB);
+    EXPECT_FALSE(world.autoplay);
 
-    Press(t, 'V');
-    EXPECT_FALSE(t.world.debrisEnabled);
-    t.world.activeDebris = 40;
-    const int clears = t.platform.debrisClears;
-    Press(t, 'C');
-    EXPECT_EQ(t.platform.debrisClears, clears + 1);
-    EXPECT_EQ(t.world.activeDebris, 0);
-
-    Press(t, 'P');
-    ASSERT_EQ(t.platform.windowSizes.size(), 1u);
-    EXPECT_EQ(t.platform.windowSizes[0], std::make_pair(2560u, 1440u));
+    Press(world, key::kV);
+    EXPECT_FALSE(world.debrisEnabled);
+    world.activeDebris = 40;
+    EXPECT_TRUE(Press(world, key::kC).clearGpuDebris);
+    EXPECT_EQ(world.activeDebris, 0);
+    EXPECT_TRUE(Press(world, key::kP).resizeToScreen);
 }
 
-TEST(Keys, SpawnKeysAndPanelRefreshAfterEveryKey)
+TEST(Keys, EveryKeyRefreshesThePanelThroughTheApp)
 {
     TestApp t;
     BuildLevel(t.app, 0);
     const int refreshes = t.platform.panelRefreshes;
-    Press(t, '1');
+    const int clears = t.platform.debrisClears;
+    HandleGameKey(t.app, key::k1, kFirstPress);
     EXPECT_EQ(t.world.balls.size(), 2u);
-    Press(t, '2');
-    EXPECT_EQ(CountActiveBalls(t.world), 4);
-    Press(t, '3');
-    EXPECT_EQ(CountActiveBalls(t.world), 12);
-    Press(t, 0x7B);  // F12: not a command, but the panel still follows the state
+    EXPECT_EQ(t.platform.LinesStartingWith("SpawnBall: ADD mode created 1 ball").size(), 1u);
+    HandleGameKey(t.app, key::kC, kFirstPress);
+    EXPECT_EQ(t.platform.debrisClears, clears + 1);
+    HandleGameKey(t.app, key::kP, kFirstPress);
+    ASSERT_EQ(t.platform.windowSizes.size(), 1u);
+    EXPECT_EQ(t.platform.windowSizes[0], std::make_pair(2560u, 1440u));
+    HandleGameKey(t.app, 0x7B, kFirstPress);  // F12: not a command, but the panel still follows the state
     EXPECT_EQ(t.platform.panelRefreshes, refreshes + 4);
 }
 
 TEST(Keys, DeterministicRunIgnoresInputButKeyUpStillReleases)
 {
-    TestApp t;
-    BuildLevel(t.app, 3);
-    t.app.bench.running = true;
-    t.app.bench.deterministic = true;
-    t.world.moveLeft = true;
-    const int refreshes = t.platform.panelRefreshes;
-    Press(t, 0x20);
-    Press(t, 'L');
-    HandlePointerMove(t.app, 100);
-    HandlePointerClick(t.app);
-    EXPECT_FALSE(t.world.ballLaunched);
-    EXPECT_EQ(t.world.levelIndex, 3);
-    EXPECT_EQ(t.world.paddleX, 0.0f);
-    EXPECT_EQ(t.platform.panelRefreshes, refreshes);  // not even the refresh
-    HandleGameKeyUp(t.app, 0x25);
-    EXPECT_FALSE(t.world.moveLeft);
+    World world;
+    BuildLevel(world, 3);
+    world.deterministicRun = true;
+    world.moveLeft = true;
+    EXPECT_FALSE(Press(world, key::kSpace).refreshPanel);  // not even the refresh
+    Press(world, key::kL);
+    HandlePointerMove(world, 100, 854);
+    HandlePointerClick(world);
+    EXPECT_FALSE(world.ballLaunched);
+    EXPECT_EQ(world.levelIndex, 3);
+    EXPECT_EQ(world.paddleX, 0.0f);
+    HandleGameKeyUp(world, key::kLeft);
+    EXPECT_FALSE(world.moveLeft);
 }
 
 TEST(Pointer, MapsTheClientWidthOntoThePaddleTravel)
 {
-    TestApp t;
-    t.app.width = 854;
-    HandlePointerMove(t.app, 427);
-    EXPECT_FLOAT_EQ(t.world.paddleX, 0.0f);
-    HandlePointerMove(t.app, 0);
-    EXPECT_FLOAT_EQ(t.world.paddleX, -16.5f);
-    HandlePointerMove(t.app, 854);
-    EXPECT_FLOAT_EQ(t.world.paddleX, 16.5f);
-    HandlePointerMove(t.app, 1000);  // beyond the client: clamped by the next update, not here
-    EXPECT_GT(t.world.paddleX, 16.5f);
-    t.app.width = 0;
-    HandlePointerMove(t.app, 10);
-    EXPECT_GT(t.world.paddleX, 16.5f);
+    World world;
+    HandlePointerMove(world, 427, 854);
+    EXPECT_FLOAT_EQ(world.paddleX, 0.0f);
+    HandlePointerMove(world, 0, 854);
+    EXPECT_FLOAT_EQ(world.paddleX, -16.5f);
+    HandlePointerMove(world, 854, 854);
+    EXPECT_FLOAT_EQ(world.paddleX, 16.5f);
+    HandlePointerMove(world, 1000, 854);  // beyond the client: clamped by the next update, not here
+    EXPECT_GT(world.paddleX, 16.5f);
+    HandlePointerMove(world, 10, 0);
+    EXPECT_GT(world.paddleX, 16.5f);
 
-    BuildLevel(t.app, 0);
-    HandlePointerClick(t.app);
-    EXPECT_TRUE(t.world.ballLaunched);
+    BuildLevel(world, 0);
+    HandlePointerClick(world);
+    EXPECT_TRUE(world.ballLaunched);
 }

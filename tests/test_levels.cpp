@@ -21,15 +21,15 @@ int StandingBricks(const World& world)
 TEST(BuildLevel, EachLevelHasItsBrickCountAndLeavesTheRestOfTheTableEmpty)
 {
     const int expected[kLevelCount] = {80, 80, 66, 39, 148, 1000};
-    TestApp t;
+    World world;
     for (int level = 0; level < kLevelCount; ++level) {
-        BuildLevel(t.app, level);
-        EXPECT_EQ(t.world.levelIndex, level);
-        EXPECT_EQ(t.world.bricksTotal, expected[level]) << "level " << level;
-        EXPECT_EQ(t.world.bricksLeft, expected[level]);
-        EXPECT_EQ(StandingBricks(t.world), expected[level]);
+        BuildLevel(world, level);
+        EXPECT_EQ(world.levelIndex, level);
+        EXPECT_EQ(world.bricksTotal, expected[level]) << "level " << level;
+        EXPECT_EQ(world.bricksLeft, expected[level]);
+        EXPECT_EQ(StandingBricks(world), expected[level]);
         for (int slot = expected[level]; slot < kBrickSlots; ++slot) {
-            const Brick& b = t.world.bricks[static_cast<size_t>(slot)];
+            const Brick& b = world.bricks[static_cast<size_t>(slot)];
             ASSERT_TRUE(b.x == 0.0f && b.y == 0.0f && b.colorIndex == 0.0f && b.alive == 0.0f) << "slot " << slot;
         }
     }
@@ -37,9 +37,9 @@ TEST(BuildLevel, EachLevelHasItsBrickCountAndLeavesTheRestOfTheTableEmpty)
 
 TEST(BuildLevel, GridPrimeAndNebulaPositions)
 {
-    TestApp t;
-    BuildLevel(t.app, 0);
-    const auto& b = t.world.bricks;
+    World world;
+    BuildLevel(world, 0);
+    const auto& b = world.bricks;
     EXPECT_FLOAT_EQ(b[0].x, -12.25f);
     EXPECT_FLOAT_EQ(b[0].y, 14.0f);
     EXPECT_FLOAT_EQ(b[9].x, -8.75f);   // row 1, column 1
@@ -49,7 +49,7 @@ TEST(BuildLevel, GridPrimeAndNebulaPositions)
     EXPECT_FLOAT_EQ(b[79].y, 0.5f);
     EXPECT_FLOAT_EQ(b[79].colorIndex, 4.0f);
 
-    BuildLevel(t.app, 1);
+    BuildLevel(world, 1);
     EXPECT_FLOAT_EQ(b[0].x, 1.0f);
     EXPECT_FLOAT_EQ(b[0].y, 8.0f);
     EXPECT_NEAR(b[1].x, std::cos(0.4f) * 1.15f, 1e-5);
@@ -59,9 +59,9 @@ TEST(BuildLevel, GridPrimeAndNebulaPositions)
 
 TEST(BuildLevel, HeartHas63CurvePointsThenThreeCentreBricks)
 {
-    TestApp t;
-    BuildLevel(t.app, 2);
-    const auto& b = t.world.bricks;
+    World world;
+    BuildLevel(world, 2);
+    const auto& b = world.bricks;
     EXPECT_NEAR(b[0].x, 0.0f, 1e-6);
     EXPECT_NEAR(b[0].y, (13.0f - 5.0f - 2.0f - 1.0f) * 0.8f + 8.0f, 1e-5);
     EXPECT_NEAR(b[62].x, 16.0f * std::pow(std::sin(6.2f), 3.0f) * 0.8f, 1e-3);  // t accumulated to about 6.2
@@ -78,11 +78,11 @@ TEST(BuildLevel, HeartHas63CurvePointsThenThreeCentreBricks)
 
 TEST(BuildLevel, ZivoLettersSitOnTheirRowsWithOneColourPerLetter)
 {
-    TestApp t;
-    BuildLevel(t.app, 3);
+    World world;
+    BuildLevel(world, 3);
     std::map<int, int> perLetter;
-    for (int i = 0; i < t.world.bricksTotal; ++i) {
-        const Brick& b = t.world.bricks[static_cast<size_t>(i)];
+    for (int i = 0; i < world.bricksTotal; ++i) {
+        const Brick& b = world.bricks[static_cast<size_t>(i)];
         const int letter = static_cast<int>(b.colorIndex);
         ++perLetter[letter];
         const float x0 = -12.0f + 7.5f * static_cast<float>(letter);
@@ -96,7 +96,7 @@ TEST(BuildLevel, ZivoLettersSitOnTheirRowsWithOneColourPerLetter)
     EXPECT_EQ(perLetter[1], 9);
     EXPECT_EQ(perLetter[2], 9);
     EXPECT_EQ(perLetter[3], 12);
-    EXPECT_FLOAT_EQ(t.world.brickHalfWidth, 1.5f);
+    EXPECT_FLOAT_EQ(world.brickHalfWidth, 1.5f);
 }
 
 TEST(BuildLevel, CodeWallMatchesItsColourGridAndHoles)
@@ -107,13 +107,13 @@ TEST(BuildLevel, CodeWallMatchesItsColourGridAndHoles)
         "12342123.0124", "3402234112.00", "0.3343023321.", "204.103400234",
         "30121.0143402", "1333032.43103", "3411230012440", "0023421234012",
     };
-    TestApp t;
-    BuildLevel(t.app, 4);
-    EXPECT_FLOAT_EQ(t.world.brickHalfWidth, 1.2f);
-    EXPECT_FLOAT_EQ(t.world.brickHalfHeight, 0.8f);
+    World world;
+    BuildLevel(world, 4);
+    EXPECT_FLOAT_EQ(world.brickHalfWidth, 1.2f);
+    EXPECT_FLOAT_EQ(world.brickHalfHeight, 0.8f);
     std::map<std::pair<int, int>, int> cells;
-    for (int i = 0; i < t.world.bricksTotal; ++i) {
-        const Brick& b = t.world.bricks[static_cast<size_t>(i)];
+    for (int i = 0; i < world.bricksTotal; ++i) {
+        const Brick& b = world.bricks[static_cast<size_t>(i)];
         const int c = static_cast<int>(std::lround((b.x + 17.0f) / 2.8f));
         const int r = static_cast<int>(std::lround((18.0f - b.y) / 2.0f));
         EXPECT_NEAR(b.x, -17.0f + 2.8f * static_cast<float>(c), 1e-4);
@@ -135,11 +135,11 @@ TEST(BuildLevel, CodeWallMatchesItsColourGridAndHoles)
 
 TEST(BuildLevel, SpectrumIsAFortyByTwentyFiveGridOfSmallBricks)
 {
-    TestApp t;
-    BuildLevel(t.app, 5);
-    EXPECT_FLOAT_EQ(t.world.brickHalfWidth, 0.45f);
-    EXPECT_FLOAT_EQ(t.world.brickHalfHeight, 0.45f);
-    const auto& b = t.world.bricks;
+    World world;
+    BuildLevel(world, 5);
+    EXPECT_FLOAT_EQ(world.brickHalfWidth, 0.45f);
+    EXPECT_FLOAT_EQ(world.brickHalfHeight, 0.45f);
+    const auto& b = world.bricks;
     EXPECT_EQ(b[0].x, -20.0f);
     EXPECT_EQ(b[0].y, 20.0f);
     EXPECT_EQ(b[999].x, 19.0f);
@@ -150,73 +150,69 @@ TEST(BuildLevel, SpectrumIsAFortyByTwentyFiveGridOfSmallBricks)
 
 TEST(BuildLevel, ResetsTheWorldButKeepsScoreAndClearsTheGpuDebris)
 {
-    TestApp t;
-    BuildLevel(t.app, 4);
-    t.world.score = 1200;
-    t.world.lives = 1;
-    t.world.ballGlow = 4.0f;
-    t.world.activeDebris = 64;
-    t.world.debrisCursor = 7;
-    t.world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
-    t.world.paddleX = 5.0f;
-    t.world.balls.push_back(MakeBall(1, 1, 0.1f, 0.1f));
-    t.world.ballLaunched = true;
-    const int clearsBefore = t.platform.debrisClears;
-    const int refreshesBefore = t.platform.panelRefreshes;
+    World world;
+    BuildLevel(world, 4);
+    world.score = 1200;
+    world.lives = 1;
+    world.ballGlow = 4.0f;
+    world.activeDebris = 64;
+    world.debrisCursor = 7;
+    world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
+    world.paddleX = 5.0f;
+    world.balls.push_back(MakeBall(1, 1, 0.1f, 0.1f));
+    world.ballLaunched = true;
+    const WorldEffects effects = BuildLevel(world, 6);  // wraps to level 0
 
-    BuildLevel(t.app, 6);  // wraps to level 0
-
-    EXPECT_EQ(t.world.levelIndex, 0);
-    EXPECT_FLOAT_EQ(t.world.brickHalfWidth, 1.5f);
-    EXPECT_FLOAT_EQ(t.world.brickHalfHeight, 0.5f);
-    EXPECT_EQ(t.world.score, 1200);
-    EXPECT_EQ(t.world.lives, 3);
-    EXPECT_EQ(t.world.ballGlow, 2.0f);
-    EXPECT_EQ(t.world.activeDebris, 0);
-    EXPECT_EQ(t.world.debrisCursor, 0);
-    EXPECT_TRUE(t.world.explosionQueue.empty());
-    EXPECT_TRUE(t.world.bricksDirty);
-    EXPECT_FALSE(t.world.ballLaunched);
-    ASSERT_EQ(t.world.balls.size(), 1u);
-    EXPECT_EQ(t.world.balls[0].x, 5.0f);  // paddle kept outside a deterministic run
-    EXPECT_EQ(t.world.balls[0].y, -11.0f);
-    EXPECT_TRUE(t.world.balls[0].active);
-    EXPECT_EQ(t.world.balls[0].r, 1.5f);
-    EXPECT_EQ(t.platform.debrisClears, clearsBefore + 1);
-    EXPECT_EQ(t.platform.panelRefreshes, refreshesBefore + 1);
+    EXPECT_EQ(world.levelIndex, 0);
+    EXPECT_FLOAT_EQ(world.brickHalfWidth, 1.5f);
+    EXPECT_FLOAT_EQ(world.brickHalfHeight, 0.5f);
+    EXPECT_EQ(world.score, 1200);
+    EXPECT_EQ(world.lives, 3);
+    EXPECT_EQ(world.ballGlow, 2.0f);
+    EXPECT_EQ(world.activeDebris, 0);
+    EXPECT_EQ(world.debrisCursor, 0);
+    EXPECT_TRUE(world.explosionQueue.empty());
+    EXPECT_TRUE(world.bricksDirty);
+    EXPECT_FALSE(world.ballLaunched);
+    ASSERT_EQ(world.balls.size(), 1u);
+    EXPECT_EQ(world.balls[0].x, 5.0f);  // paddle kept outside a deterministic run
+    EXPECT_EQ(world.balls[0].y, -11.0f);
+    EXPECT_TRUE(world.balls[0].active);
+    EXPECT_EQ(world.balls[0].r, 1.5f);
+    EXPECT_TRUE(effects.clearGpuDebris);
+    EXPECT_TRUE(effects.refreshPanel);
 }
 
 TEST(BuildLevel, DebrisCapFollowsTheLevelAndTheCountOnlyOutsideABenchmark)
 {
-    TestApp t;
-    BuildLevel(t.app, 5);
-    EXPECT_EQ(t.world.debrisCap, 8000);
-    EXPECT_EQ(t.world.debrisCount, 8000);
-    BuildLevel(t.app, 2);
-    EXPECT_EQ(t.world.debrisCap, 528);
-    EXPECT_EQ(t.world.debrisCount, 528);
+    World world;
+    BuildLevel(world, 5);
+    EXPECT_EQ(world.debrisCap, 8000);
+    EXPECT_EQ(world.debrisCount, 8000);
+    BuildLevel(world, 2);
+    EXPECT_EQ(world.debrisCap, 528);
+    EXPECT_EQ(world.debrisCount, 528);
 
-    t.app.bench.running = true;
-    t.world.debrisCount = 160;
-    BuildLevel(t.app, 5);
-    EXPECT_EQ(t.world.debrisCap, 8000);
-    EXPECT_EQ(t.world.debrisCount, 160);
+    world.benchmarkRunning = true;
+    world.debrisCount = 160;
+    BuildLevel(world, 5);
+    EXPECT_EQ(world.debrisCap, 8000);
+    EXPECT_EQ(world.debrisCount, 160);
 }
 
 TEST(ResetBallOnPaddle, CentresThePaddleOnlyInADeterministicRun)
 {
-    TestApp t;
-    t.world.paddleX = 7.0f;
-    t.world.balls.assign(5, MakeBall(0, 0, 1, 1));
-    ResetBallOnPaddle(t.app);
-    EXPECT_EQ(t.world.balls.size(), 1u);
-    EXPECT_EQ(t.world.balls[0].x, 7.0f);
+    World world;
+    world.paddleX = 7.0f;
+    world.balls.assign(5, MakeBall(0, 0, 1, 1));
+    ResetBallOnPaddle(world);
+    EXPECT_EQ(world.balls.size(), 1u);
+    EXPECT_EQ(world.balls[0].x, 7.0f);
 
-    t.app.bench.running = true;
-    t.app.bench.deterministic = true;
-    ResetBallOnPaddle(t.app);
-    EXPECT_EQ(t.world.paddleX, 0.0f);
-    EXPECT_EQ(t.world.balls[0].x, 0.0f);
-    EXPECT_EQ(t.world.balls[0].vx, 0.0f);
-    EXPECT_FALSE(t.world.ballLaunched);
+    world.deterministicRun = true;
+    ResetBallOnPaddle(world);
+    EXPECT_EQ(world.paddleX, 0.0f);
+    EXPECT_EQ(world.balls[0].x, 0.0f);
+    EXPECT_EQ(world.balls[0].vx, 0.0f);
+    EXPECT_FALSE(world.ballLaunched);
 }

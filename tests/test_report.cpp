@@ -48,10 +48,10 @@ RunResult Run(const BenchmarkConfig& c, bool deterministic, std::vector<SecondRe
 BenchmarkRecorder Recorder(bool singleRun, bool deterministic, const BenchmarkConfig& config)
 {
     BenchmarkRecorder r;
-    r.singleRun = singleRun;
-    r.deterministic = deterministic;
-    r.targetRuns = singleRun ? 1 : 4;
     r.config = config;
+    r.config.singleRun = singleRun;
+    r.config.deterministic = deterministic;
+    r.targetRuns = singleRun ? 1 : 4;
     return r;
 }
 

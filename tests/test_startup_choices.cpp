@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "game/world.h"
 #include "ui/startup_choices.h"
 #include "ui/telemetry.h"
 
@@ -22,14 +22,14 @@ TEST(StartupChoice, StartWithoutChangesGivesTheDefaultBenchmark)
     DialogChoice choice = DefaultDialogChoice();
     EXPECT_EQ(ApplyDialogCommand(choice, 1, false), DialogAction::Close);
     EXPECT_FALSE(choice.cancelled);
-    TestApp t;
-    ApplyStartupChoice(t.app, choice);
-    EXPECT_EQ(t.app.width, 854u);
-    EXPECT_EQ(t.app.height, 480u);
-    EXPECT_EQ(t.app.presentMode, 0u);
-    EXPECT_TRUE(t.app.start.benchmarkAtStart);
-    EXPECT_TRUE(t.app.start.singleRun);
-    EXPECT_FALSE(t.app.start.deterministic);
+    const StartupConfiguration config = ConfigurationFor(choice);
+    EXPECT_EQ(config.width, 854u);
+    EXPECT_EQ(config.height, 480u);
+    EXPECT_EQ(config.presentMode, PresentMode::VsyncOff);
+    EXPECT_TRUE(config.benchmarkAtStart);
+    EXPECT_TRUE(config.singleRun);
+    EXPECT_FALSE(config.deterministic);
+    EXPECT_EQ(config.debrisCount, 80);
     EXPECT_EQ(ConfigLogLine(choice), "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n");
 }
 
@@ -49,10 +49,8 @@ TEST(StartupChoice, PresetsMoveResolutionAndDebrisOnly)
 TEST(StartupChoice, RunModesPresentModesAndTheDeterministicBox)
 {
     DialogChoice play = Apply({318, 314, 315});
-    TestApp t;
-    ApplyStartupChoice(t.app, play);
-    EXPECT_FALSE(t.app.start.benchmarkAtStart);
-    EXPECT_FALSE(t.app.start.singleRun);  // "Just Play" leaves the multi-run choice as it was
+    EXPECT_FALSE(ConfigurationFor(play).benchmarkAtStart);
+    EXPECT_FALSE(ConfigurationFor(play).singleRun);  // "Just Play" leaves the multi-run choice as it was
     EXPECT_EQ(ConfigLogLine(play), "[DX12] Config: 1920x1080, debris=640, vsync=off, mode=play\n");
 
     DialogChoice triple = Apply({312, 314, 304, 305});
@@ -61,8 +59,7 @@ TEST(StartupChoice, RunModesPresentModesAndTheDeterministicBox)
     EXPECT_EQ(ConfigLogLine(vsync), "[DX12] Config: 854x480, debris=80, vsync=on, mode=single\n");
 
     DialogChoice det = Apply({315, 316}, true);
-    ApplyStartupChoice(t.app, det);
-    EXPECT_TRUE(t.app.start.deterministic);  // written even for free play
+    EXPECT_TRUE(ConfigurationFor(det).deterministic);  // written even for free play
     det = Apply({316}, false);
     EXPECT_FALSE(det.deterministic);
 }
@@ -149,15 +146,12 @@ TEST(StartupScroll, PositionsAreClampedToTheContent)
 
 TEST(Telemetry, TitleAndLabelTexts)
 {
-    TestApp t;
-    t.app.timing.fps = 59.96;
-    t.world.bricksLeft = 66;
-    t.world.activeDebris = 48;
-    t.world.score = -100;
-    t.world.lives = 2;
-    t.app.width = 1280;
-    t.app.height = 720;
-    TelemetryTexts texts = BuildTelemetryTexts(t.app);
+    World world;
+    world.bricksLeft = 66;
+    world.activeDebris = 48;
+    world.score = -100;
+    world.lives = 2;
+    TelemetryTexts texts = BuildTelemetryTexts(world, 59.96, 1280, 720, false);
     EXPECT_EQ(texts.title, L"Orvalis Benchmark DX12 - Zandor | FPS: 59");
     EXPECT_EQ(texts.fps, L"FPS: 60.0");
     EXPECT_EQ(texts.bricks, L"Current Bricks: 66");
@@ -165,6 +159,5 @@ TEST(Telemetry, TitleAndLabelTexts)
     EXPECT_EQ(texts.score, L"Score: -100");
     EXPECT_EQ(texts.lives, L"Lives: 2");
     EXPECT_EQ(texts.resolution, L"Current: 1280x720");
-    t.app.gpu.hdrEnabled = true;
-    EXPECT_EQ(BuildTelemetryTexts(t.app).title, L"Orvalis Benchmark DX12 - Zandor | FPS: 59 | HDR ON");
+    EXPECT_EQ(BuildTelemetryTexts(world, 59.96, 1280, 720, true).title, L"Orvalis Benchmark DX12 - Zandor | FPS: 59 | HDR ON");
 }

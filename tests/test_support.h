@@ -2,6 +2,8 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/commands.h"
+#include "app/frame.h"
 #include "fake_platform.h"
 #include "game/levels.h"
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/frame.h"
+#include "app/commands.h"
 #include "bench/benchmark.h"
 #include "game/update.h"
 #include "test_support.h"
@@ -12,30 +14,36 @@ namespace {
 constexpr float kFrame = 1.0f / 60.0f;
 
 // A world with no bricks in the way and one launched ball.
-void FreeFlight(TestApp& t, Ball ball)
+void FreeFlight(World& world, Ball ball)
 {
-    BuildLevel(t.app, 0);
-    ClearBricks(t.world);
-    t.world.balls = {ball};
-    t.world.ballLaunched = true;
+    BuildLevel(world, 0);
+    ClearBricks(world);
+    world.balls = {ball};
+    world.ballLaunched = true;
+}
+
+// One frame of the game alone.
+WorldFrame Advance(World& world, float step)
+{
+    return AdvanceWorld(world, step);
 }
 
 }  // namespace
 
 TEST(UpdateFrame, OneSixtiethOfASecondMovesABallByItsVelocity)
 {
-    TestApp t;
-    FreeFlight(t, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_NEAR(t.world.balls[0].x, 1.3f, 1e-5);
-    EXPECT_NEAR(t.world.balls[0].y, 1.8f, 1e-5);
-    EXPECT_NEAR(t.world.gameTime, kFrame, 1e-7);
+    World world;
+    FreeFlight(world, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
+    Advance(world, kFrame);
+    EXPECT_NEAR(world.balls[0].x, 1.3f, 1e-5);
+    EXPECT_NEAR(world.balls[0].y, 1.8f, 1e-5);
+    EXPECT_NEAR(world.gameTime, kFrame, 1e-7);
 }
 
 TEST(UpdateFrame, ZeroStepMovesNothingButHandsOverABurstAndWritesConstants)
 {
     TestApp t;
-    FreeFlight(t, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
+    FreeFlight(t.world, MakeBall(1.0f, 2.0f, 0.3f, -0.2f));
     t.world.explosionQueue.push_back(ExplosionEvent{7.0f, 1.0f, 1.0f});
     t.world.explosionQueue.push_back(ExplosionEvent{8.0f, 1.0f, 1.0f});
     UpdateFrame(t.app, 0.0f, 0.0f);
@@ -48,87 +56,87 @@ TEST(UpdateFrame, ZeroStepMovesNothingButHandsOverABurstAndWritesConstants)
 
 TEST(UpdateFrame, WallsAndCeilingReflectAndTheLossLineRemoves)
 {
-    TestApp t;
-    FreeFlight(t, MakeBall(0.0f, 19.9f, 0.0f, 0.4f));
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_LT(t.world.balls[0].vy, 0.0f);
+    World world;
+    FreeFlight(world, MakeBall(0.0f, 19.9f, 0.0f, 0.4f));
+    Advance(world, kFrame);
+    EXPECT_LT(world.balls[0].vy, 0.0f);
 
-    FreeFlight(t, MakeBall(18.95f, 0.0f, 0.4f, 0.0f));
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_LT(t.world.balls[0].vx, 0.0f);
+    FreeFlight(world, MakeBall(18.95f, 0.0f, 0.4f, 0.0f));
+    Advance(world, kFrame);
+    EXPECT_LT(world.balls[0].vx, 0.0f);
 
     // Passing the paddle band far from the paddle is not yet a loss.
-    t.world.autoplay = false;
-    FreeFlight(t, MakeBall(15.0f, -15.0f, 0.0f, -0.6f));
-    t.world.paddleX = -15.0f;
+    world.autoplay = false;
+    FreeFlight(world, MakeBall(15.0f, -15.0f, 0.0f, -0.6f));
+    world.paddleX = -15.0f;
     Ball second = MakeBall(-15.0f, 10.0f, 0.0f, 0.0f);  // keeps the game going
-    t.world.balls.push_back(second);
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_TRUE(t.world.balls[0].active);  // at -15.6
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_FALSE(t.world.balls[0].active);  // below -16
-    EXPECT_EQ(t.world.lives, 3);
+    world.balls.push_back(second);
+    Advance(world, kFrame);
+    EXPECT_TRUE(world.balls[0].active);  // at -15.6
+    Advance(world, kFrame);
+    EXPECT_FALSE(world.balls[0].active);  // below -16
+    EXPECT_EQ(world.lives, 3);
 }
 
 TEST(UpdateFrame, PaddleCentreHitSendsTheBallStraightUp)
 {
-    TestApp t;
-    FreeFlight(t, MakeBall(2.0f, -11.0f, 0.0f, -0.4f));
-    t.world.paddleX = 2.0f;
-    t.world.prevPaddleX = 2.0f;
-    UpdateFrame(t.app, kFrame, kFrame);
-    const Ball& b = t.world.balls[0];
+    World world;
+    FreeFlight(world, MakeBall(2.0f, -11.0f, 0.0f, -0.4f));
+    world.paddleX = 2.0f;
+    world.prevPaddleX = 2.0f;
+    Advance(world, kFrame);
+    const Ball& b = world.balls[0];
     EXPECT_NEAR(b.vx, 0.0f, 1e-6);
     EXPECT_NEAR(b.vy, 0.4f * 1.02f, 1e-6);
 
     // Off-centre to the right sends it right; the speed stays capped at 0.8 before the stretch.
-    FreeFlight(t, MakeBall(4.0f, -11.0f, 0.0f, -1.0f));
-    t.world.paddleX = 2.0f;
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_GT(t.world.balls[0].vx, 0.0f);
-    EXPECT_GT(t.world.balls[0].vy, 0.0f);
-    EXPECT_LE(t.world.balls[0].vy, 0.8f);
+    FreeFlight(world, MakeBall(4.0f, -11.0f, 0.0f, -1.0f));
+    world.paddleX = 2.0f;
+    Advance(world, kFrame);
+    EXPECT_GT(world.balls[0].vx, 0.0f);
+    EXPECT_GT(world.balls[0].vy, 0.0f);
+    EXPECT_LE(world.balls[0].vy, 0.8f);
 }
 
 TEST(UpdateFrame, OverlappingZivoCellsLoseOnlyTheLowerSlotPerSubStep)
 {
-    TestApp t;
-    BuildLevel(t.app, 3);
+    World world;
+    BuildLevel(world, 3);
     // The Z's top row: slots 0, 1, 2 at x = -12, -10, -8, y = 14; their reach overlaps.
-    t.world.ballLaunched = true;
+    world.ballLaunched = true;
     // Between the first two cells, rising into both: the first sub-step reaches y = 12.75.
-    t.world.balls = {MakeBall(-11.0f, 12.65f, 0.0f, 0.4f)};
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.world.bricks[0].alive, 0.0f);
-    EXPECT_EQ(t.world.bricks[1].alive, 1.0f);
-    EXPECT_EQ(t.world.score, 100);
-    EXPECT_EQ(t.world.bricksLeft, 38);
-    EXPECT_TRUE(t.world.bricksDirty);
+    world.balls = {MakeBall(-11.0f, 12.65f, 0.0f, 0.4f)};
+    Advance(world, kFrame);
+    EXPECT_EQ(world.bricks[0].alive, 0.0f);
+    EXPECT_EQ(world.bricks[1].alive, 1.0f);
+    EXPECT_EQ(world.score, 100);
+    EXPECT_EQ(world.bricksLeft, 38);
+    EXPECT_TRUE(world.bricksDirty);
 }
 
 TEST(UpdateFrame, LosingTheLastBallCostsALifeAndGameOverRestartsTheLevel)
 {
-    TestApp t;
-    BuildLevel(t.app, 1);
-    t.world.score = 700;
-    t.world.ballLaunched = true;
-    t.world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.world.lives, 2);
-    EXPECT_FALSE(t.world.ballLaunched);
+    World world;
+    BuildLevel(world, 1);
+    world.score = 700;
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
+    Advance(world, kFrame);
+    EXPECT_EQ(world.lives, 2);
+    EXPECT_FALSE(world.ballLaunched);
 
-    t.world.lives = 1;
-    t.world.bricks[0].alive = 0.0f;
-    t.world.bricksLeft -= 1;
-    t.world.ballLaunched = true;
-    t.world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.world.levelIndex, 1);
-    EXPECT_EQ(t.world.lives, 3);
-    EXPECT_EQ(t.world.bricksLeft, 80);
-    EXPECT_EQ(t.world.score, 700);
-    EXPECT_FALSE(t.world.ballLaunched);
-    EXPECT_EQ(t.world.balls.size(), 1u);
+    world.lives = 1;
+    world.bricks[0].alive = 0.0f;
+    world.bricksLeft -= 1;
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
+    Advance(world, kFrame);
+    EXPECT_EQ(world.levelIndex, 1);
+    EXPECT_EQ(world.lives, 3);
+    EXPECT_EQ(world.bricksLeft, 80);
+    EXPECT_EQ(world.score, 700);
+    EXPECT_FALSE(world.ballLaunched);
+    EXPECT_EQ(world.balls.size(), 1u);
 }
 
 TEST(UpdateFrame, AutoplayNeverLosesLivesAndMarksTheNextBenchmarkSampleSkipped)
@@ -148,83 +156,81 @@ TEST(UpdateFrame, AutoplayNeverLosesLivesAndMarksTheNextBenchmarkSampleSkipped)
 
 TEST(UpdateFrame, ClearingTheLastLevelBuildsTheFirst)
 {
-    TestApp t;
-    BuildLevel(t.app, 5);
+    World world;
+    BuildLevel(world, 5);
     for (int i = 1; i < 1000; ++i) {
-        t.world.bricks[static_cast<size_t>(i)].alive = 0.0f;
+        world.bricks[static_cast<size_t>(i)].alive = 0.0f;
     }
-    t.world.bricksLeft = 1;
-    t.world.autoplay = true;
-    t.world.ballLaunched = true;
-    const Brick& last = t.world.bricks[0];
-    t.world.balls = {MakeBall(last.x, last.y - 1.2f, 0.0f, 0.4f)};
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.world.levelIndex, 0);
-    EXPECT_EQ(t.world.bricksLeft, 80);
-    EXPECT_TRUE(t.world.ballLaunched);  // autoplay serves at once
-    EXPECT_EQ(t.world.score, 100);
+    world.bricksLeft = 1;
+    world.autoplay = true;
+    world.ballLaunched = true;
+    const Brick& last = world.bricks[0];
+    world.balls = {MakeBall(last.x, last.y - 1.2f, 0.0f, 0.4f)};
+    Advance(world, kFrame);
+    EXPECT_EQ(world.levelIndex, 0);
+    EXPECT_EQ(world.bricksLeft, 80);
+    EXPECT_TRUE(world.ballLaunched);  // autoplay serves at once
+    EXPECT_EQ(world.score, 100);
 }
 
 TEST(UpdateFrame, MoveKeysSteerAtThirtyUnitsPerSecondAndCancelOut)
 {
-    TestApp t;
-    BuildLevel(t.app, 0);
-    t.world.moveLeft = true;
-    UpdateFrame(t.app, 0.05f, 0.05f);
-    EXPECT_NEAR(t.world.paddleX, -1.5f, 1e-6);
-    t.world.moveRight = true;
-    UpdateFrame(t.app, 0.05f, 0.05f);
-    EXPECT_NEAR(t.world.paddleX, -1.5f, 1e-6);
-    t.world.moveRight = false;
+    World world;
+    BuildLevel(world, 0);
+    world.moveLeft = true;
+    Advance(world, 0.05f);
+    EXPECT_NEAR(world.paddleX, -1.5f, 1e-6);
+    world.moveRight = true;
+    Advance(world, 0.05f);
+    EXPECT_NEAR(world.paddleX, -1.5f, 1e-6);
+    world.moveRight = false;
     for (int i = 0; i < 40; ++i) {
-        UpdateFrame(t.app, 0.05f, 0.05f);
+        Advance(world, 0.05f);
     }
-    EXPECT_EQ(t.world.paddleX, -16.5f);
-    EXPECT_EQ(t.world.balls[0].x, -16.5f);  // the waiting ball rides along
+    EXPECT_EQ(world.paddleX, -16.5f);
+    EXPECT_EQ(world.balls[0].x, -16.5f);  // the waiting ball rides along
 }
 
 TEST(UpdateFrame, AutoplayFollowsTheLowestFallingBall)
 {
-    TestApp t;
-    FreeFlight(t, MakeBall(-8.0f, 5.0f, 0.0f, -0.1f));
-    t.world.balls.push_back(MakeBall(6.0f, -2.0f, 0.0f, -0.1f));   // lowest falling: the target
-    t.world.balls.push_back(MakeBall(9.0f, -10.0f, 0.0f, 0.1f));   // lower, but rising
-    t.world.autoplay = true;
-    UpdateFrame(t.app, 0.0f, 0.0f);
-    EXPECT_NEAR(t.world.paddleX, 6.0f * 0.2f, 1e-6);
+    World world;
+    FreeFlight(world, MakeBall(-8.0f, 5.0f, 0.0f, -0.1f));
+    world.balls.push_back(MakeBall(6.0f, -2.0f, 0.0f, -0.1f));   // lowest falling: the target
+    world.balls.push_back(MakeBall(9.0f, -10.0f, 0.0f, 0.1f));   // lower, but rising
+    world.autoplay = true;
+    Advance(world, 0.0f);
+    EXPECT_NEAR(world.paddleX, 6.0f * 0.2f, 1e-6);
 
     // Nothing falling: the lowest active ball is followed instead.
-    t.world.balls = {MakeBall(-4.0f, 3.0f, 0.0f, 0.1f), MakeBall(-10.0f, 1.0f, 0.0f, 0.1f)};
-    t.world.paddleX = 0.0f;
-    UpdateFrame(t.app, 0.0f, 0.0f);
-    EXPECT_NEAR(t.world.paddleX, -2.0f, 1e-6);
+    world.balls = {MakeBall(-4.0f, 3.0f, 0.0f, 0.1f), MakeBall(-10.0f, 1.0f, 0.0f, 0.1f)};
+    world.paddleX = 0.0f;
+    Advance(world, 0.0f);
+    EXPECT_NEAR(world.paddleX, -2.0f, 1e-6);
 }
 
 TEST(UpdateFrame, FixedStepRunsOnlyWholeTicks)
 {
-    TestApp t;
-    BuildLevel(t.app, 3);
-    ClearBricks(t.world);
-    t.app.bench.running = true;
-    t.app.bench.deterministic = true;
-    t.world.ballLaunched = true;
-    t.world.balls = {MakeBall(0.0f, 0.0f, 0.1f, 0.1f)};
-    t.world.explosionQueue.push_back(ExplosionEvent{3.0f, 0, 0});
-    UpdateFrame(t.app, 0.01f, 0.01f);
-    EXPECT_EQ(t.world.balls[0].x, 0.0f);  // no tick yet
-    EXPECT_EQ(t.world.currentExplosion.code, 3.0f);
-    UpdateFrame(t.app, 0.01f, 0.01f);
-    EXPECT_NEAR(t.world.balls[0].x, 0.1f, 1e-6);  // one tick of 1/60 s
-    UpdateFrame(t.app, 0.05f, 0.05f);
-    EXPECT_NEAR(t.world.balls[0].x, 0.4f, 1e-5);  // three more ticks
+    World world;
+    BuildLevel(world, 3);
+    ClearBricks(world);
+    world.deterministicRun = true;
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.0f, 0.0f, 0.1f, 0.1f)};
+    world.explosionQueue.push_back(ExplosionEvent{3.0f, 0, 0});
+    Advance(world, 0.01f);
+    EXPECT_EQ(world.balls[0].x, 0.0f);  // no tick yet
+    EXPECT_EQ(world.currentExplosion.code, 3.0f);
+    Advance(world, 0.01f);
+    EXPECT_NEAR(world.balls[0].x, 0.1f, 1e-6);  // one tick of 1/60 s
+    Advance(world, 0.05f);
+    EXPECT_NEAR(world.balls[0].x, 0.4f, 1e-5);  // three more ticks
 }
 
 TEST(UpdateFrame, DeterministicRunRepeatsBitForBit)
 {
     auto run = [](TestApp& t) {
-        StartBenchmark(t.app, 854, 480, 72, true, 80, true, true);
         BuildLevel(t.app, 3);
-        t.world.autoplay = true;
+        StartConfiguredBenchmark(t.app, 854, 480, 80, true, true);
         const float steps[] = {0.016f, 0.021f, 0.05f, 0.0f, 0.0125f, 0.033f};
         for (int frame = 0; frame < 3000; ++frame) {
             const float s = steps[frame % 6];

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/app.h"
 
 const ResolutionPreset resolutionPresets[kPresetCount] = {
     {854, 480, L"480p"}, {1280, 720, L"720p"}, {1920, 1080, L"1080p"}, {2560, 1440, L"2.5K"}, {3840, 2160, L"4K"},
@@ -63,15 +62,18 @@ DialogAction ApplyDialogCommand(DialogChoice& choice, int id, bool deterministic
     }
 }
 
-void ApplyStartupChoice(App& app, const DialogChoice& choice)
+StartupConfiguration ConfigurationFor(const DialogChoice& choice)
 {
     const ResolutionPreset& preset = resolutionPresets[choice.resolutionIndex];
-    app.width = preset.width;
-    app.height = preset.height;
-    app.presentMode = static_cast<uint32_t>(choice.presentModeIndex);
-    app.start.benchmarkAtStart = !choice.justPlay;
-    app.start.singleRun = !choice.multiRun;
-    app.start.deterministic = choice.deterministic;
+    StartupConfiguration config;
+    config.width = preset.width;
+    config.height = preset.height;
+    config.presentMode = static_cast<PresentMode>(choice.presentModeIndex);
+    config.benchmarkAtStart = !choice.justPlay;
+    config.singleRun = !choice.multiRun;
+    config.deterministic = choice.deterministic;
+    config.debrisCount = debrisPresetCounts[choice.debrisIndex];
+    return config;
 }
 
 std::string ConfigLogLine(const DialogChoice& choice)

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-struct App;
+#include "gpu/present_mode.h"
 
 struct ResolutionPreset {
     uint32_t width;
@@ -56,8 +56,17 @@ DialogAction ApplyDialogCommand(DialogChoice& choice, int id, bool deterministic
 // The state of a fresh dialog and the radio buttons that start checked.
 DialogChoice DefaultDialogChoice();
 
-// Writes the confirmed choice into the run configuration.
-void ApplyStartupChoice(App& app, const DialogChoice& choice);
+// The run configuration that a confirmed choice sets.
+struct StartupConfiguration {
+    uint32_t width = 1920;
+    uint32_t height = 1080;
+    PresentMode presentMode = PresentMode::VsyncOff;
+    bool benchmarkAtStart = false;
+    bool singleRun = false;
+    bool deterministic = false;
+    int32_t debrisCount = 80;  // the benchmark's debris preset
+};
+StartupConfiguration ConfigurationFor(const DialogChoice& choice);
 
 // "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n"
 std::string ConfigLogLine(const DialogChoice& choice);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/commands.h"
 
 DialogChoice dialogChoice;
 
@@ -254,7 +255,7 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
     if (dialogChoice.cancelled) {
         return false;
     }
-    ApplyStartupChoice(app, dialogChoice);
+    ApplyStartupConfiguration(app, ConfigurationFor(dialogChoice));
     const std::string line = ConfigLogLine(dialogChoice);
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "app/app.h"
+#include "game/world.h"
 
 namespace {
 
@@ -16,24 +16,18 @@ std::wstring OneDecimal(double value)
 
 }  // namespace
 
-TelemetryTexts BuildTelemetryTexts(const App& app)
+TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t width, uint32_t height, bool hdrEnabled)
 {
-    const World& world = app.world;
     TelemetryTexts texts;
-    texts.title = L"Orvalis Benchmark DX12 - Zandor | FPS: " + std::to_wstring(static_cast<int64_t>(app.timing.fps));
-    if (app.gpu.hdrEnabled) {
+    texts.title = L"Orvalis Benchmark DX12 - Zandor | FPS: " + std::to_wstring(static_cast<int64_t>(fps));
+    if (hdrEnabled) {
         texts.title += L" | HDR ON";
     }
-    texts.fps = L"FPS: " + OneDecimal(app.timing.fps);
+    texts.fps = L"FPS: " + OneDecimal(fps);
     texts.bricks = L"Current Bricks: " + std::to_wstring(world.bricksLeft);
     texts.debris = L"Current Debris: " + std::to_wstring(world.activeDebris);
     texts.score = L"Score: " + std::to_wstring(world.score);
     texts.lives = L"Lives: " + std::to_wstring(world.lives);
-    texts.resolution = L"Current: " + std::to_wstring(app.width) + L"x" + std::to_wstring(app.height);
+    texts.resolution = L"Current: " + std::to_wstring(width) + L"x" + std::to_wstring(height);
     return texts;
-}
-
-void RefreshTelemetry(App& app)
-{
-    app.platform->ShowTelemetry(BuildTelemetryTexts(app));
 }

@@ -1,7 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
-struct App;
+struct World;
 
 // The main window title and the six telemetry labels of the control panel.
 struct TelemetryTexts {
@@ -14,7 +15,6 @@ struct TelemetryTexts {
     std::wstring resolution;
 };
 
-TelemetryTexts BuildTelemetryTexts(const App& app);
-
-// Rebuilds the texts and shows them (title always, labels where they exist).
-void RefreshTelemetry(App& app);
+// The texts for the last closed frame-rate window's rate, the world's
+// counters and the current render size.
+TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t width, uint32_t height, bool hdrEnabled);

@@ -2,9 +2,9 @@
 #include <benchmark/benchmark.h>
 
 #include "app/app.h"
+#include "app/commands.h"
+#include "app/frame.h"
 #include "fake_platform.h"
-#include "game/levels.h"
-#include "game/update.h"
 
 namespace {
 

@@ -17,19 +17,20 @@
 #include <cwchar>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
+#include "app/commands.h"
+#include "app/frame.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
-#include "game/debris.h"
 #include "game/levels.h"
 #include "game/spawning.h"
-#include "game/update.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
-#include "gpu/frame_recording.h"
+#include "gpu/d3d_support.h"
 
 namespace {
 
@@ -48,13 +49,6 @@ void Check(bool condition, const char* name, const std::string& detail = {})
     std::fflush(stdout);
 }
 
-void ThrowIfFailed(HRESULT hr, const char* what)
-{
-    if (FAILED(hr)) {
-        throw std::runtime_error(FailureText(what, static_cast<int32_t>(hr)));
-    }
-}
-
 float HalfToFloat(uint16_t h)
 {
     const uint32_t sign = (h >> 15) & 1u;
@@ -71,49 +65,16 @@ float HalfToFloat(uint16_t h)
     return sign ? -value : value;
 }
 
-ComPtr<ID3D12Resource> ReadbackBuffer(ID3D12Device* device, UINT64 size)
+ComPtr<ID3D12Resource> ReadbackBuffer(App& app, UINT64 size)
 {
-    D3D12_HEAP_PROPERTIES heap{};
-    heap.Type = D3D12_HEAP_TYPE_READBACK;
-    heap.CreationNodeMask = heap.VisibleNodeMask = 1;
-    D3D12_RESOURCE_DESC desc{};
-    desc.Dimension = D3D12_RESOURCE_DIMENSION_BUFFER;
-    desc.Width = size;
-    desc.Height = 1;
-    desc.DepthOrArraySize = 1;
-    desc.MipLevels = 1;
-    desc.SampleDesc.Count = 1;
-    desc.Layout = D3D12_TEXTURE_LAYOUT_ROW_MAJOR;
-    ComPtr<ID3D12Resource> buffer;
-    ThrowIfFailed(device->CreateCommittedResource(&heap, D3D12_HEAP_FLAG_NONE, &desc, D3D12_RESOURCE_STATE_COPY_DEST,
-                                                  nullptr, IID_PPV_ARGS(&buffer)),
-                  "Create readback buffer");
-    return buffer;
-}
-
-D3D12_RESOURCE_BARRIER Transition(ID3D12Resource* resource, D3D12_RESOURCE_STATES before, D3D12_RESOURCE_STATES after)
-{
-    D3D12_RESOURCE_BARRIER b{};
-    b.Type = D3D12_RESOURCE_BARRIER_TYPE_TRANSITION;
-    b.Transition.pResource = resource;
-    b.Transition.Subresource = D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES;
-    b.Transition.StateBefore = before;
-    b.Transition.StateAfter = after;
-    return b;
+    return CreateBuffer(app.gpu.d3d->device.Get(), D3D12_HEAP_TYPE_READBACK, size, D3D12_RESOURCE_FLAG_NONE,
+                        D3D12_RESOURCE_STATE_COPY_DEST, "Create readback buffer");
 }
 
 // Records `record` on the program's command list, submits it and waits.
-template <typename Record>
-void Submit(App& app, Record record)
+void Submit(App& app, const std::function<void(ID3D12GraphicsCommandList*)>& record)
 {
-    D3DObjects& d = *app.gpu.d3d;
-    ThrowIfFailed(d.commandAllocators[app.gpu.frameIndex]->Reset(), "Reset allocator");
-    ThrowIfFailed(d.commandList->Reset(d.commandAllocators[app.gpu.frameIndex].Get(), nullptr), "Reset list");
-    record(d.commandList.Get());
-    ThrowIfFailed(d.commandList->Close(), "Close list");
-    ID3D12CommandList* lists[] = {d.commandList.Get()};
-    d.commandQueue->ExecuteCommandLists(1, lists);
-    WaitForGpu(app);
+    SubmitAndWait(app.gpu, SubmissionNames{"Reset allocator", "Reset list", "Close list"}, record);
 }
 
 struct Image {
@@ -126,15 +87,14 @@ struct Image {
 Image ReadOutputTexture(App& app)
 {
     D3DObjects& d = *app.gpu.d3d;
-    WaitForGpu(app);
+    WaitForGpu(app.gpu);
     const D3D12_RESOURCE_DESC desc = d.outputTexture->GetDesc();
     D3D12_PLACED_SUBRESOURCE_FOOTPRINT footprint{};
     UINT64 total = 0;
     d.device->GetCopyableFootprints(&desc, 0, 1, 0, &footprint, nullptr, nullptr, &total);
-    ComPtr<ID3D12Resource> readback = ReadbackBuffer(d.device.Get(), total);
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(app, total);
     Submit(app, [&](ID3D12GraphicsCommandList* list) {
-        D3D12_RESOURCE_BARRIER toCopy = Transition(d.outputTexture.Get(), D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-                                                   D3D12_RESOURCE_STATE_COPY_SOURCE);
+        const D3D12_RESOURCE_BARRIER toCopy = TransitionBarrier(d.outputTexture.Get(), kStateUnorderedAccess, kStateCopySource);
         list->ResourceBarrier(1, &toCopy);
         D3D12_TEXTURE_COPY_LOCATION dst{};
         dst.pResource = readback.Get();
@@ -145,8 +105,7 @@ Image ReadOutputTexture(App& app)
         src.Type = D3D12_TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX;
         src.SubresourceIndex = 0;
         list->CopyTextureRegion(&dst, 0, 0, 0, &src, nullptr);
-        D3D12_RESOURCE_BARRIER back = Transition(d.outputTexture.Get(), D3D12_RESOURCE_STATE_COPY_SOURCE,
-                                                 D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+        const D3D12_RESOURCE_BARRIER back = TransitionBarrier(d.outputTexture.Get(), kStateCopySource, kStateUnorderedAccess);
         list->ResourceBarrier(1, &back);
     });
     Image image;
@@ -170,14 +129,12 @@ std::vector<uint8_t> ReadDebrisBuffer(App& app)
 {
     D3DObjects& d = *app.gpu.d3d;
     const UINT64 size = 8192 * 48;
-    ComPtr<ID3D12Resource> readback = ReadbackBuffer(d.device.Get(), size);
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(app, size);
     Submit(app, [&](ID3D12GraphicsCommandList* list) {
-        D3D12_RESOURCE_BARRIER toCopy = Transition(d.debrisBuffer.Get(), D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-                                                   D3D12_RESOURCE_STATE_COPY_SOURCE);
+        const D3D12_RESOURCE_BARRIER toCopy = TransitionBarrier(d.debrisBuffer.Get(), kStateUnorderedAccess, kStateCopySource);
         list->ResourceBarrier(1, &toCopy);
         list->CopyBufferRegion(readback.Get(), 0, d.debrisBuffer.Get(), 0, size);
-        D3D12_RESOURCE_BARRIER back = Transition(d.debrisBuffer.Get(), D3D12_RESOURCE_STATE_COPY_SOURCE,
-                                                 D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+        const D3D12_RESOURCE_BARRIER back = TransitionBarrier(d.debrisBuffer.Get(), kStateCopySource, kStateUnorderedAccess);
         list->ResourceBarrier(1, &back);
     });
     std::vector<uint8_t> bytes(size);
@@ -217,7 +174,6 @@ void RenderFrames(App& app, int frames)
 void RunRenderingChecks(App& app)
 {
     BuildLevel(app, 0);
-    ResetBallOnPaddle(app);
     RenderFrames(app, 3);
     Image image = ReadOutputTexture(app);
     Check(image.width == 854 && image.height == 480, "the output texture is 854 x 480");
@@ -292,12 +248,12 @@ void Measure(App& app, int level, int debris, double seconds)
     app.world.debrisCount = debris;
     app.world.debrisEnabled = debris > 0;
     app.world.autoplay = true;
-    LaunchBall(app);
+    LaunchBall(app.world);
     for (int i = 0; i < 3; ++i) {
         SpawnBall(app, kSpawnDouble);  // 1 -> 2 -> 4 -> 8 balls
     }
     RenderFrames(app, 5);  // the first frames pay for pipeline creation in the driver
-    WaitForGpu(app);
+    WaitForGpu(app.gpu);
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     Clock::time_point last = start;
@@ -332,17 +288,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             std::printf("FAIL - no window\n");
             return 1;
         }
-        CreateDeviceObjects(app);
-        CreateSwapChain(app);
-        CreateShaderVisibleHeap(app);
-        CreateGpuBuffers(app);
+        CreateGpuObjects(app);
         int level = 0;
         int debris = 0;
         double seconds = 0.0;
         if (commandLine != nullptr && std::swscanf(commandLine, L"--measure %d %d %lf", &level, &debris, &seconds) == 3) {
             CreatePipelines(app);
             Measure(app, level, debris, seconds);
-            WaitForGpu(app);
+            WaitForGpu(app.gpu);
             return 0;
         }
         if (pipelinesOnly) {
@@ -360,7 +313,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         RunDebrisChecks(app);
         RunResizeChecks(app);
         theApp = nullptr;
-        WaitForGpu(app);
+        WaitForGpu(app.gpu);
     } catch (const std::exception& e) {
         theApp = nullptr;
         std::printf("FAIL - unexpected error: %s\n", e.what());

@@ -1,0 +1,119 @@
+#include "app/commands.h"
+
+#include "app/app.h"
+#include "bench/benchmark.h"
+#include "game/debris.h"
+#include "game/input.h"
+#include "game/levels.h"
+#include "game/spawning.h"
+#include "ui/startup_choices.h"
+#include "ui/telemetry.h"
+
+void ApplyWorldEffects(App& app, const WorldEffects& effects)
+{
+    Platform& platform = *app.platform;
+    for (const std::string& line : effects.logLines) {
+        platform.DebugOutput(line.c_str());
+    }
+    if (effects.clearGpuDebris) {
+        platform.ClearGpuDebris();
+    }
+    if (effects.resizeToScreen) {
+        int w = 0;
+        int h = 0;
+        platform.PrimaryScreenSize(w, h);
+        platform.SetMainWindowClientSize(static_cast<uint32_t>(w > 0 ? w : 0), static_cast<uint32_t>(h > 0 ? h : 0));
+    }
+    if (effects.refreshPanel) {
+        platform.RefreshPanelControls();
+    }
+    if (effects.sceneRebuilt && app.bench.running) {
+        app.bench.skipNextSample = true;
+    }
+}
+
+void BuildLevel(App& app, int32_t n)
+{
+    ApplyWorldEffects(app, BuildLevel(app.world, n));
+}
+
+void ResetDebris(App& app)
+{
+    ApplyWorldEffects(app, ResetDebris(app.world));
+}
+
+void SpawnBall(App& app, int mode)
+{
+    ApplyWorldEffects(app, SpawnBall(app.world, mode));
+}
+
+void HandleGameKey(App& app, uint64_t virtualKey, int64_t keyData)
+{
+    ApplyWorldEffects(app, HandleGameKey(app.world, virtualKey, keyData));
+}
+
+void HandleGameKeyUp(App& app, uint64_t virtualKey)
+{
+    HandleGameKeyUp(app.world, virtualKey);
+}
+
+void HandlePointerMove(App& app, uint32_t clientX)
+{
+    HandlePointerMove(app.world, clientX, app.width);
+}
+
+void HandlePointerClick(App& app)
+{
+    HandlePointerClick(app.world);
+}
+
+void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
+                              bool deterministic)
+{
+    World& world = app.world;
+    world.raySteps = kBenchmarkRaySteps;
+    world.debrisCount = debrisCount;
+    world.debrisEnabled = debrisCount > 0;
+    world.autoplay = true;
+    if (deterministic) {
+        world.paddleX = 0.0f;
+    }
+    app.platform->SetAutoplayChecked(true);
+    app.platform->SetDebrisChecked(world.debrisEnabled);
+    app.platform->RefreshPanelControls();
+    world.stepAccumulator = 0.0f;
+    BenchmarkConfig config;
+    config.width = width;
+    config.height = height;
+    config.raySteps = static_cast<uint32_t>(world.raySteps);
+    config.debrisCount = static_cast<uint32_t>(debrisCount);
+    config.debrisEnabled = world.debrisEnabled;
+    config.singleRun = singleRun;
+    config.deterministic = deterministic;
+    StartBenchmark(app.bench, world, config);
+    app.platform->ShowBenchmarkRunning(true);
+}
+
+void AbortBenchmark(App& app)
+{
+    if (!AbortBenchmark(app.bench, app.world, *app.platform)) {
+        return;
+    }
+    app.platform->SetAutoplayChecked(false);
+    app.platform->ShowBenchmarkRunning(false);
+}
+
+void RefreshTelemetry(App& app)
+{
+    app.platform->ShowTelemetry(BuildTelemetryTexts(app.world, app.timing.fps, app.width, app.height, app.gpu.hdrEnabled));
+}
+
+void ApplyStartupConfiguration(App& app, const StartupConfiguration& config)
+{
+    app.width = config.width;
+    app.height = config.height;
+    app.presentMode = config.presentMode;
+    app.start.benchmarkAtStart = config.benchmarkAtStart;
+    app.start.singleRun = config.singleRun;
+    app.start.deterministic = config.deterministic;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The program's operations on the App: each calls the game or the benchmark
+// and then carries out what they asked of the rest of the program.
+#include <cstdint>
+
+#include "game/effects.h"
+
+struct App;
+struct StartupConfiguration;
+
+// Debugger lines, the GPU debris clear, the window size, the panel refresh,
+// and an unsampled benchmark frame after a scene was rebuilt mid-run.
+void ApplyWorldEffects(App& app, const WorldEffects& effects);
+
+void BuildLevel(App& app, int32_t n);
+void ResetDebris(App& app);
+void SpawnBall(App& app, int mode);
+
+// Key, pointer and click input of the main window.
+void HandleGameKey(App& app, uint64_t virtualKey, int64_t keyData);
+void HandleGameKeyUp(App& app, uint64_t virtualKey);
+void HandlePointerMove(App& app, uint32_t clientX);
+void HandlePointerClick(App& app);
+
+// What initialisation and the launch window do once the benchmark's level is
+// built: the benchmark's settings (ray steps 72, the debris preset, autoplay),
+// the panel's check boxes and sliders, the accumulator, the start itself and
+// the launch/abort buttons. width x height is the chosen resolution preset.
+void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
+                              bool deterministic);
+
+// The panel's "Abort": keeps and reports the runs so far, then shows "Launch Benchmark" again.
+void AbortBenchmark(App& app);
+
+// The window title and the panel's telemetry labels from the current state.
+void RefreshTelemetry(App& app);
+
+// The startup window's confirmed choice becomes the run configuration.
+void ApplyStartupConfiguration(App& app, const StartupConfiguration& config);

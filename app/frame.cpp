@@ -1,0 +1,50 @@
+#include "app/frame.h"
+
+#include "app/app.h"
+#include "app/commands.h"
+#include "bench/benchmark.h"
+#include "game/update.h"
+#include "gpu/frame_constants.h"
+
+namespace {
+
+// Frames counted over about a second of real time; the telemetry follows
+// each time the window closes.
+void AdvanceFrameRateWindow(App& app, float rawStep)
+{
+    FrameTiming& timing = app.timing;
+    timing.fpsFrames += 1;
+    timing.fpsSeconds += static_cast<double>(rawStep);
+    if (timing.fpsSeconds >= 1.0) {
+        timing.fps = static_cast<double>(timing.fpsFrames) / timing.fpsSeconds;
+        timing.fpsFrames = 0;
+        timing.fpsSeconds = 0.0;
+        RefreshTelemetry(app);
+    }
+}
+
+// The last run has ended: the panel shows "Launch Benchmark" again, then the summary box.
+void FinishBenchmark(App& app)
+{
+    app.platform->ShowBenchmarkRunning(false);
+    app.platform->SetAutoplayChecked(false);
+    app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench));
+}
+
+}  // namespace
+
+void UpdateFrame(App& app, float step, float rawStep)
+{
+    const BenchmarkStep benchmark = BenchmarkFrameStep(app.bench, app.world, *app.platform, rawStep);
+    ApplyWorldEffects(app, benchmark.effects);
+    if (benchmark.finished) {
+        FinishBenchmark(app);
+    }
+    if (benchmark.stopUpdate) {
+        return;  // the pause between benchmark runs: the previous constants stay
+    }
+    const WorldFrame frame = AdvanceWorld(app.world, step);
+    ApplyWorldEffects(app, frame.effects);
+    app.gpu.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
+    AdvanceFrameRateWindow(app, rawStep);
+}

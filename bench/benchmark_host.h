@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+// What the benchmark asks of the world outside it: the debugger output, the
+// local time (report names and time stamps), the modal summary box and the
+// shell that opens a written report.
+class BenchmarkHost {
+public:
+    virtual ~BenchmarkHost() = default;
+
+    // One line for the debugger output (already formatted and cut to its buffer).
+    virtual void DebugOutput(const char* text) = 0;
+
+    // The local wall-clock time.
+    virtual std::tm LocalTime() = 0;
+
+    // The modal "Benchmark Finished" box; returns when it is dismissed.
+    virtual void ShowBenchmarkSummary(const std::wstring& text) = 0;
+
+    // Open a written report with the shell's default action.
+    virtual void OpenReport(const std::string& path) = 0;
+};
+
+// printf-style debugger output through a fixed buffer of bufferSize
+// characters; longer text is cut.
+inline void DebugLog(BenchmarkHost& host, std::size_t bufferSize, const char* format, ...)
+{
+    std::vector<char> buffer(bufferSize, '\0');
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    va_end(args);
+    host.DebugOutput(buffer.data());
+}

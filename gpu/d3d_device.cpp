@@ -1,0 +1,138 @@
+// Device, queue, allocators, command list and fence, and the two ways of
+// waiting for the GPU.
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/app.h"
+#include "gpu/d3d_backend.h"
+#include "gpu/d3d_objects.h"
+#include "gpu/d3d_support.h"
+
+namespace {
+
+constexpr UINT kPreferredVendor = 0x10DE;
+constexpr DWORD kDrainTimeoutMs = 10000;
+
+// Signals `value` on the queue; the value is remembered for the teardown drain.
+void SignalFence(D3DObjects& d, UINT64 value)
+{
+    ThrowIfFailed(d.commandQueue->Signal(d.fence.Get(), value), "Signal fence");
+    d.highestSignalled = value;
+}
+
+// Blocks until the fence has reached `value`.
+void WaitForFence(D3DObjects& d, UINT64 value)
+{
+    if (d.fence->GetCompletedValue() >= value) {
+        return;
+    }
+    ThrowIfFailed(d.fence->SetEventOnCompletion(value, d.fenceEvent), "SetEventOnCompletion");
+    WaitForSingleObject(d.fenceEvent, INFINITE);
+}
+
+}  // namespace
+
+void D3DObjectsRelease::operator()(D3DObjects* objects) const noexcept
+{
+    delete objects;
+}
+
+D3DObjects::~D3DObjects()
+{
+    // Nothing may be released while submitted work can still use it. A normal
+    // exit has already waited; after a failure the queue may still be busy.
+    if (device && commandQueue && fence && fenceEvent && device->GetDeviceRemovedReason() == S_OK) {
+        const UINT64 drainValue = highestSignalled + 1;
+        if (SUCCEEDED(commandQueue->Signal(fence.Get(), drainValue)) &&
+            SUCCEEDED(fence->SetEventOnCompletion(drainValue, fenceEvent))) {
+            WaitForSingleObject(fenceEvent, kDrainTimeoutMs);
+        }
+    }
+    if (fenceEvent != nullptr) {
+        CloseHandle(fenceEvent);
+    }
+}
+
+bool CreateDeviceObjects(App& app)
+{
+    app.gpu.d3d.reset(new D3DObjects);
+    D3DObjects& d = *app.gpu.d3d;
+    ThrowIfFailed(CreateDXGIFactory2(0, IID_PPV_ARGS(&d.factory)), "CreateDXGIFactory2");
+
+    app.tearingSupported = false;
+    {
+        ComPtr<IDXGIFactory5> factory5;
+        BOOL allowTearing = FALSE;
+        if (SUCCEEDED(d.factory.As(&factory5)) &&
+            SUCCEEDED(factory5->CheckFeatureSupport(DXGI_FEATURE_PRESENT_ALLOW_TEARING, &allowTearing,
+                                                    sizeof(allowTearing)))) {
+            app.tearingSupported = allowTearing == TRUE;
+        }
+    }
+    std::printf("[DX12] Tearing support: %s\n", app.tearingSupported ? "yes" : "no");
+    std::fflush(stdout);
+
+    // The first hardware adapter of the preferred vendor; otherwise adapter 0.
+    for (UINT i = 0;; ++i) {
+        ComPtr<IDXGIAdapter1> adapter;
+        if (FAILED(d.factory->EnumAdapters1(i, &adapter))) {
+            break;  // the end of the list, or an adapter that cannot be had: the search ends
+        }
+        DXGI_ADAPTER_DESC1 desc{};
+        if (FAILED(adapter->GetDesc1(&desc))) {
+            continue;
+        }
+        if ((desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) == 0 && desc.VendorId == kPreferredVendor) {
+            ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
+                          "CreateDevice");
+            break;
+        }
+    }
+    if (!d.device) {
+        ComPtr<IDXGIAdapter1> adapter;
+        ThrowIfFailed(d.factory->EnumAdapters1(0, &adapter), "EnumAdapters1");
+        ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
+                      "CreateDevice fallback");
+    }
+
+    D3D12_COMMAND_QUEUE_DESC queueDesc{};
+    queueDesc.Type = D3D12_COMMAND_LIST_TYPE_DIRECT;
+    queueDesc.Priority = D3D12_COMMAND_QUEUE_PRIORITY_NORMAL;
+    queueDesc.Flags = D3D12_COMMAND_QUEUE_FLAG_NONE;
+    ThrowIfFailed(d.device->CreateCommandQueue(&queueDesc, IID_PPV_ARGS(&d.commandQueue)), "CreateCommandQueue");
+    for (auto& allocator : d.commandAllocators) {
+        ThrowIfFailed(d.device->CreateCommandAllocator(D3D12_COMMAND_LIST_TYPE_DIRECT, IID_PPV_ARGS(&allocator)),
+                      "CreateCommandAllocator");
+    }
+    ThrowIfFailed(d.device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, d.commandAllocators[0].Get(), nullptr,
+                                              IID_PPV_ARGS(&d.commandList)),
+                  "CreateCommandList");
+    d.commandList->Close();
+    ThrowIfFailed(d.device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&d.fence)), "CreateFence");
+    app.gpu.fenceValues[0] = 1;
+    app.gpu.fenceValues[1] = 1;
+    d.fenceEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (d.fenceEvent == nullptr) {
+        throw std::runtime_error("Failed to create fence event");
+    }
+    return true;
+}
+
+void WaitForGpu(GpuObjects& gpu)
+{
+    D3DObjects& d = *gpu.d3d;
+    const UINT64 value = gpu.fenceValues[gpu.frameIndex];
+    SignalFence(d, value);
+    WaitForFence(d, value);
+    gpu.fenceValues[gpu.frameIndex] = value + 1;
+}
+
+void MoveToNextFrame(GpuObjects& gpu)
+{
+    D3DObjects& d = *gpu.d3d;
+    const UINT64 value = gpu.fenceValues[gpu.frameIndex];
+    SignalFence(d, value);
+    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    WaitForFence(d, gpu.fenceValues[gpu.frameIndex]);
+    gpu.fenceValues[gpu.frameIndex] = value + 1;
+}

@@ -1,0 +1,164 @@
+// The swap chain, its render targets, and following the window's size.
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/app.h"
+#include "gpu/d3d_backend.h"
+#include "gpu/d3d_objects.h"
+#include "gpu/d3d_support.h"
+#include "gpu/frame_recording.h"
+
+namespace {
+
+constexpr DXGI_FORMAT kFrameFormat = DXGI_FORMAT_R16G16B16A16_FLOAT;
+
+// Takes both swap-chain buffers and writes their render-target views. A
+// buffer that cannot be had (or comes back empty) throws with `operation`.
+void CreateRenderTargetViews(D3DObjects& d, uint32_t rtvDescriptorSize, const char* operation)
+{
+    const D3D12_CPU_DESCRIPTOR_HANDLE start = d.rtvHeap->GetCPUDescriptorHandleForHeapStart();
+    for (UINT i = 0; i < 2; ++i) {
+        d.renderTargets[i].Reset();
+        const HRESULT result = d.swapChain->GetBuffer(i, IID_PPV_ARGS(&d.renderTargets[i]));
+        ThrowIfFailed(FAILED(result) || d.renderTargets[i] ? result : E_POINTER, operation);
+        const D3D12_CPU_DESCRIPTOR_HANDLE slot{start.ptr + static_cast<SIZE_T>(i) * rtvDescriptorSize};
+        d.device->CreateRenderTargetView(d.renderTargets[i].Get(), nullptr, slot);
+    }
+}
+
+// After a failed resize: the render targets at whatever size the swap chain
+// kept, and an output texture to match. Throws when that fails too.
+void RecoverRenderTargets(App& app)
+{
+    D3DObjects& d = *app.gpu.d3d;
+    app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    try {
+        CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "GetBuffer recovery");
+    } catch (const std::exception&) {
+        OutputDebugStringA("OnResize: CRITICAL - Failed to re-acquire render target!\n");
+        throw std::runtime_error("Failed to recover render targets");
+    }
+    CreateOutputTexture(app);
+}
+
+}  // namespace
+
+void CreateSwapChain(App& app)
+{
+    D3DObjects& d = *app.gpu.d3d;
+    DXGI_SWAP_CHAIN_DESC1 desc{};
+    desc.Width = app.width;
+    desc.Height = app.height;
+    desc.Format = kFrameFormat;
+    desc.Stereo = FALSE;
+    desc.SampleDesc.Count = 1;
+    desc.SampleDesc.Quality = 0;
+    desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    desc.BufferCount = 2;
+    desc.Scaling = DXGI_SCALING_STRETCH;
+    desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
+    desc.AlphaMode = DXGI_ALPHA_MODE_IGNORE;
+    desc.Flags = app.tearingSupported ? DXGI_SWAP_CHAIN_FLAG_ALLOW_TEARING : 0;
+
+    ComPtr<IDXGISwapChain1> swapChain1;
+    ThrowIfFailed(d.factory->CreateSwapChainForHwnd(d.commandQueue.Get(), static_cast<HWND>(app.mainWindow), &desc,
+                                                    nullptr, nullptr, &swapChain1),
+                  "CreateSwapChainForHwnd");
+    d.swapChain.Reset();
+    ThrowIfFailed(swapChain1.As(&d.swapChain), "SwapChain cast");
+    app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+
+    ComPtr<IDXGISwapChain4> swapChain4;
+    UINT support = 0;
+    if (SUCCEEDED(d.swapChain.As(&swapChain4)) &&
+        SUCCEEDED(swapChain4->CheckColorSpaceSupport(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709, &support)) &&
+        (support & DXGI_SWAP_CHAIN_COLOR_SPACE_SUPPORT_FLAG_PRESENT) != 0) {
+        swapChain4->SetColorSpace1(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709);
+        app.gpu.hdrEnabled = true;
+    }
+
+    D3D12_DESCRIPTOR_HEAP_DESC heapDesc{};
+    heapDesc.Type = D3D12_DESCRIPTOR_HEAP_TYPE_RTV;
+    heapDesc.NumDescriptors = 2;
+    heapDesc.Flags = D3D12_DESCRIPTOR_HEAP_FLAG_NONE;
+    d.rtvHeap.Reset();
+    ThrowIfFailed(d.device->CreateDescriptorHeap(&heapDesc, IID_PPV_ARGS(&d.rtvHeap)), "CreateDescriptorHeap RTV");
+    app.gpu.rtvDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV);
+    CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "Get swap buffer");
+}
+
+bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
+{
+    D3DObjects* objects = app.gpu.d3d.get();
+    const bool gpuReady = objects != nullptr && objects->device && objects->swapChain && objects->rtvHeap;
+    if (objects != nullptr && objects->device && !objects->swapChain && objects->rtvHeap) {
+        return false;  // the window is going away: its swap chain has been released
+    }
+    const ResizeDecision decision = DecideResize(gpuReady, app.width, app.height, newWidth, newHeight);
+    switch (decision.kind) {
+    case ResizeKind::StoreOnly:
+        app.width = newWidth;
+        app.height = newHeight;
+        return false;
+    case ResizeKind::IgnoreZero:
+        OutputDebugStringA("OnResize: Ignoring zero-dimension resize request\n");
+        return false;
+    case ResizeKind::SameSize:
+        return false;
+    case ResizeKind::Resize:
+        break;
+    }
+    D3DObjects& d = *objects;
+    char line[128];
+    std::snprintf(line, sizeof(line), "OnResize: Attempting resize from %ux%u to %ux%u\n", app.width, app.height,
+                  decision.width, decision.height);
+    OutputDebugStringA(line);
+    try {
+        WaitForGpu(app.gpu);
+        app.gpu.fenceValues[0] = app.gpu.fenceValues[1] = app.gpu.fenceValues[app.gpu.frameIndex];
+        d.renderTargetsUsable = false;
+        d.renderTargets[0].Reset();
+        d.renderTargets[1].Reset();
+        DXGI_SWAP_CHAIN_DESC desc{};
+        d.swapChain->GetDesc(&desc);
+        ThrowIfFailed(d.swapChain->ResizeBuffers(2, decision.width, decision.height, desc.BufferDesc.Format, desc.Flags),
+                      "ResizeBuffers");
+        app.width = decision.width;
+        app.height = decision.height;
+        app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+        CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "GetBuffer resize");
+        CreateOutputTexture(app);
+        d.renderTargetsUsable = true;
+        std::snprintf(line, sizeof(line), "OnResize: Successfully resized to %ux%u\n", app.width, app.height);
+        OutputDebugStringA(line);
+        return true;
+    } catch (const std::exception& e) {
+        char text[256];
+        std::snprintf(text, sizeof(text), "Resize Error: %s\nAttempted: %ux%u, Remaining at: %ux%u\n", e.what(),
+                      decision.width, decision.height, app.width, app.height);
+        OutputDebugStringA(text);
+        try {
+            RecoverRenderTargets(app);
+            d.renderTargetsUsable = true;
+            OutputDebugStringA("OnResize: Resource recovery successful\n");
+        } catch (const std::exception&) {
+            d.renderTargetsUsable = false;
+            OutputDebugStringA("OnResize: CRITICAL - Resource recovery failed - application may crash\n");
+        }
+        MessageBoxA(static_cast<HWND>(app.mainWindow), text, "Resize Failed", MB_OK | MB_ICONWARNING);
+        return false;
+    }
+}
+
+void ReleaseSwapChain(App& app)
+{
+    if (!app.gpu.d3d || !app.gpu.d3d->swapChain) {
+        return;
+    }
+    D3DObjects& d = *app.gpu.d3d;
+    WaitForGpu(app.gpu);
+    d.renderTargetsUsable = false;
+    d.renderTargets[0].Reset();
+    d.renderTargets[1].Reset();
+    d.swapChain.Reset();
+}
