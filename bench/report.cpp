@@ -11,6 +11,8 @@
 namespace {
 
 const char* const kChartJs = "https://cdn.jsdelivr.net/npm/chart.js@3.9.1/dist/chart.min.js";
+// The zoom plug-in pans (and pinches) only with Hammer.js loaded before it.
+const char* const kHammer = "https://cdn.jsdelivr.net/npm/hammerjs@2.0.8/hammer.min.js";
 const char* const kZoomPlugin = "https://cdn.jsdelivr.net/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js";
 
 // The multiplication sign, UTF-8 encoded.
@@ -22,6 +24,7 @@ void WriteHead(ReportStream& out)
         << "<meta charset=\"UTF-8\">\n"
         << "<title>Benchmark Results</title>\n"
         << "<script src=\"" << kChartJs << "\"></script>\n"
+        << "<script src=\"" << kHammer << "\"></script>\n"
         << "<script src=\"" << kZoomPlugin << "\"></script>\n"
         << "<style>\n"
         << "body { font-family: Arial, sans-serif; background: #1a1a1a; color: #fff; padding: 20px; }\n"
@@ -277,6 +280,7 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     log("Checkpoint: Starting scatter plot generation\n");
     WriteScatterChart(out);
     log("Checkpoint: Scatter plot complete\n");
+    WriteDoubleClickReset(out);
 
     out << "</script>\n</body>\n</html>";
     return out.str();

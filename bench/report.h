@@ -28,3 +28,5 @@ class ReportStream;
 // The two chart scripts (timeline per run, scatter over all runs).
 void WriteTimelineCharts(ReportStream& out);
 void WriteScatterChart(ReportStream& out);
+// A double-click on any chart resets its zoom and pan, as the charts' hint says.
+void WriteDoubleClickReset(ReportStream& out);

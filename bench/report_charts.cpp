@@ -214,3 +214,11 @@ void WriteScatterChart(ReportStream& out)
            "  }\n"
            "});\n";
 }
+
+void WriteDoubleClickReset(ReportStream& out)
+{
+    out << "\n// Double-click on a chart resets its zoom and pan\n"
+           "for (const chartId of Object.keys(chartInstances)) {\n"
+           "  chartInstances[chartId].canvas.addEventListener('dblclick', () => resetZoom(chartId));\n"
+           "}\n";
+}

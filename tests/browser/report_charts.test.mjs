@@ -1,5 +1,5 @@
 // Opens reports written by the program's report writer in headless Chromium,
-// with chart.js 3.9.1 and chartjs-plugin-zoom 1.2.1 served from node_modules
+// with chart.js 3.9.1, hammerjs 2.0.8 and chartjs-plugin-zoom 1.2.1 served from node_modules
 // in place of the CDN, and checks the charts they build.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -13,6 +13,7 @@ const repo = path.resolve(here, '..', '..');
 const artifacts = process.env.ORVALIS_ARTIFACTS || path.join(repo, 'artifacts');
 const scripts = {
   '/npm/chart.js@3.9.1/dist/chart.min.js': path.join(here, 'node_modules/chart.js/dist/chart.min.js'),
+  '/npm/hammerjs@2.0.8/hammer.min.js': path.join(here, 'node_modules/hammerjs/hammer.min.js'),
   '/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js':
     path.join(here, 'node_modules/chartjs-plugin-zoom/dist/chartjs-plugin-zoom.min.js'),
 };
@@ -154,6 +155,31 @@ test('Reset Zoom restores the original view after zooming', async () => {
   // A deterministic report draws its timelines and the scatter chart too.
   const charts = await page.evaluate(() => Object.keys(chartInstances).sort());
   assert.deepEqual(charts, ['chart1', 'chart2', 'scatterChart']);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('dragging a zoomed chart pans it and a double-click restores the view', async () => {
+  const { page, errors } = await openReport(golden('report_multi.html'));
+  const range = () => page.evaluate(() => {
+    const { x, y } = chartInstances.scatterChart.scales;
+    return { min: x.min, max: x.max, yMin: y.min, yMax: y.max };
+  });
+  const initial = await range();
+  await page.locator('#scatterChart').scrollIntoViewIfNeeded();
+  await page.evaluate(() => chartInstances.scatterChart.zoom({ x: 1.5 }));
+  const zoomed = await range();
+  const box = await page.locator('#scatterChart').boundingBox();
+  const y = box.y + box.height / 2;
+  await page.mouse.move(box.x + box.width * 0.6, y);
+  await page.mouse.down();
+  await page.mouse.move(box.x + box.width * 0.3, y, { steps: 12 });
+  await page.mouse.up();
+  const panned = await range();
+  assert.notEqual(panned.min, zoomed.min, 'the x range moves with the drag');
+  assert.ok(Math.abs((panned.max - panned.min) - (zoomed.max - zoomed.min)) < 1e-9);
+  await page.locator('#scatterChart').dblclick();
+  assert.deepEqual(await range(), initial);
   assert.deepEqual(errors, []);
   await page.close();
 });
