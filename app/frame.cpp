@@ -43,7 +43,8 @@ void UpdateFrame(App& app, float step, float rawStep)
     if (benchmark.stopUpdate) {
         return;  // the pause between benchmark runs: the previous constants stay
     }
-    const WorldFrame frame = AdvanceWorld(app.world, step);
+    const WorldFrame frame =
+        AdvanceWorld(app.world, step, rawStep, [&app](World& world) { BenchmarkTick(app.bench, world); });
     ApplyWorldEffects(app, frame.effects);
     app.gpu.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
     AdvanceFrameRateWindow(app, rawStep);

@@ -30,6 +30,11 @@ struct BenchmarkStep {
 // sampling, the timed events of a run and the end of runs.
 BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, float rawDt);
 
+// Before each simulation tick of a deterministic run: the run's launch and
+// trio events fire on the tick count (0.05 s = 3 ticks, 15 s = 900 ticks), so
+// that the world at tick N is the same whatever the frame rate.
+void BenchmarkTick(BenchmarkRecorder& recorder, World& world);
+
 // Ends the current run: stores a recorded run, then pauses or finishes.
 void CompleteRun(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host);
 

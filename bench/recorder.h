@@ -66,6 +66,7 @@ struct BenchmarkRecorder {
     bool launchDone = false;
     bool trioDone = false;
     bool skipNextSample = false;
+    int64_t runTicks = 0;  // simulation ticks of this run (a deterministic run times its events in ticks)
     std::vector<float> bucketFps;
     std::vector<uint32_t> bucketDebris;
     std::vector<uint32_t> bucketBricks;

@@ -54,7 +54,9 @@ void MoveBall(World& world, Ball& ball, float s)
 {
     ball.x += ball.vx * s;
     ball.y += ball.vy * s;
-    if (std::fabs(ball.x) > field::kSideWall) {
+    // A wall turns back only a ball that moves outward: one the paddle sent
+    // outward while it was already past the wall must not flip every sub-step.
+    if (std::fabs(ball.x) > field::kSideWall && ball.x * ball.vx > 0.0f) {
         ball.vx = -ball.vx;
     }
     if (ball.y > field::kCeiling) {
@@ -181,7 +183,7 @@ WorldEffects VariableStep(World& world, float step)
 
 }  // namespace
 
-WorldFrame AdvanceWorld(World& world, float step, const TickHook& beforeTick)
+WorldFrame AdvanceWorld(World& world, float step, float rawStep, const TickHook& beforeTick)
 {
     WorldFrame frame;
     world.gameTime += step;
@@ -190,7 +192,7 @@ WorldFrame AdvanceWorld(World& world, float step, const TickHook& beforeTick)
     world.prevPaddleX = world.paddleX;
 
     if (world.deterministicRun) {
-        world.stepAccumulator += step;
+        world.stepAccumulator += std::clamp(rawStep, 0.0f, kDeterministicCatchUp);
         while (world.stepAccumulator >= field::kTick) {
             world.stepAccumulator -= field::kTick;
             if (beforeTick) {

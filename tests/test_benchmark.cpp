@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "app/commands.h"
 #include "app/frame.h"
@@ -138,7 +142,10 @@ TEST(Benchmark, LaunchFiresAfterFiftyMillisecondsAndTheTrioOnlyInRecordedRuns)
     ASSERT_TRUE(spawned);
     EXPECT_GT(t.app.bench.runElapsed, 15.0f);
     EXPECT_LT(t.app.bench.runElapsed, 15.0f + 2 * kFrame);
-    EXPECT_GE(t.world.balls.size(), ballsBefore + 3 - 1);  // the trio (a ball may have been lost meanwhile)
+    ASSERT_EQ(t.world.balls.size(), ballsBefore + 3);  // appended, whatever the limit
+    EXPECT_EQ(t.world.balls[ballsBefore].r, 3.0f);
+    EXPECT_EQ(t.world.balls[ballsBefore + 1].g, 3.0f);
+    EXPECT_EQ(t.world.balls[ballsBefore + 2].b, 6.0f);
 }
 
 TEST(Benchmark, SingleRunRecordsFortySecondsAfterWarmupAndPause)
@@ -201,6 +208,13 @@ TEST(Benchmark, MultiRunRecordsFourRunsEachAfterAPause)
     ASSERT_EQ(t.platform.summaries.size(), 1u);
     EXPECT_NE(t.platform.summaries[0].find(L"Runs: 4 (40 seconds each)\n"), std::wstring::npos);
     EXPECT_EQ(t.platform.openedReports.size(), 1u);
+    EXPECT_EQ(t.platform.summaries[0].find(L"Results (not saved)"), std::wstring::npos);
+    // Had the report been lost, the box would list every run and the mean score.
+    BenchmarkRecorder unsaved = t.app.bench;
+    unsaved.reportWritten = false;
+    const std::wstring summary = BuildBenchmarkSummary(unsaved);
+    EXPECT_NE(summary.find(L"  Run 4: score "), std::wstring::npos);
+    EXPECT_NE(summary.find(L"  Mean score: "), std::wstring::npos);
 }
 
 TEST(Benchmark, FramesAfterAPauseAreNotSampledAndFastFramesCountFourHundred)
@@ -266,6 +280,79 @@ TEST(Benchmark, DeterministicRunsRestartFromTheSameState)
     EXPECT_EQ(summary.find(L"Scatter"), std::wstring::npos);
 }
 
+// The world of a deterministic run at one tick: its balls, bricks, score and
+// the next random value.
+struct TickState {
+    std::vector<Ball> balls;
+    std::array<Brick, kBrickSlots> bricks;
+    int32_t score;
+    int nextRandom;
+
+    bool operator==(const TickState& o) const
+    {
+        auto sameBall = [](const Ball& a, const Ball& b) {
+            return a.x == b.x && a.y == b.y && a.vx == b.vx && a.vy == b.vy && a.active == b.active && a.r == b.r;
+        };
+        return std::equal(balls.begin(), balls.end(), o.balls.begin(), o.balls.end(), sameBall) &&
+               std::memcmp(bricks.data(), o.bricks.data(), sizeof(bricks)) == 0 && score == o.score &&
+               nextRandom == o.nextRandom;
+    }
+};
+
+// Plays a deterministic single benchmark with the given frame times (cycled)
+// and keeps the world's state at every (run, tick) a frame ended on.
+std::map<std::pair<int, int64_t>, TickState> PlayDeterministic(const std::vector<float>& frameTimes, bool stirRandom)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    if (stirRandom) {
+        t.world.random.Next();  // a different generator state before the seeding
+    }
+    StartFromStartup(t, true, true);
+    std::map<std::pair<int, int64_t>, TickState> states;
+    for (size_t frame = 0; t.app.bench.running; ++frame) {
+        const float dt = frameTimes[frame % frameTimes.size()];
+        UpdateFrame(t.app, std::min(dt, 0.05f), dt);
+        if (t.app.bench.pausing) {
+            continue;
+        }
+        CrtRandom next = t.world.random;
+        states[{t.app.bench.currentRun, t.app.bench.runTicks}] =
+            TickState{t.world.balls, t.world.bricks, t.world.score, next.Next()};
+    }
+    return states;
+}
+
+TEST(Benchmark, DeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRate)
+{
+    const auto steady144 = PlayDeterministic({1.0f / 144.0f}, false);
+    const auto steady30 = PlayDeterministic({1.0f / 30.0f}, true);
+    const auto jittered = PlayDeterministic({0.012f, 0.031f, 0.07f, 0.016f, 0.055f, 0.004f, 0.021f}, false);
+    int compared = 0;
+    int64_t lastTick = 0;
+    for (const auto& [key, state] : steady30) {
+        const auto a = steady144.find(key);
+        const auto b = jittered.find(key);
+        if (a == steady144.end() || b == jittered.end() || key.first != 1 || key.second == 0) {
+            continue;
+        }
+        ASSERT_TRUE(a->second == state) << "tick " << key.second;
+        ASSERT_TRUE(b->second == state) << "tick " << key.second;
+        ++compared;
+        lastTick = key.second;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_GT(lastTick, 2000);  // well past the trio at tick 900
+    // Each run covers the same 60 s of game, even with frames longer than 50 ms.
+    for (const auto* states : {&steady144, &steady30, &jittered}) {
+        int64_t ticks = 0;
+        for (const auto& entry : *states) {
+            ticks = entry.first.first == 1 ? std::max(ticks, entry.first.second) : ticks;
+        }
+        EXPECT_NEAR(static_cast<double>(ticks), 3600.0, 5.0);
+    }
+}
+
 TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
 {
     ScratchDirectory scratch;
@@ -281,6 +368,22 @@ TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
     EXPECT_EQ(t.platform.benchmarkRunningShown.back(), false);
     AbortBenchmark(t.app);  // nothing more happens when idle
     EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u);
+
+    // Aborted in the pause after the warm-up: nothing recorded, and the pause does not go on.
+    StartFromStartup(t, false, false);
+    while (!t.app.bench.pausing) {
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    BuildLevel(t.app, 4);
+    AbortBenchmark(t.app);
+    EXPECT_FALSE(t.app.bench.pausing);
+    EXPECT_TRUE(t.app.bench.runs.empty());
+    for (int i = 0; i < 200; ++i) {
+        UpdateFrame(t.app, kFrame, kFrame);
+    }
+    EXPECT_EQ(t.world.levelIndex, 4);  // no benchmark level was built after the abort
+    EXPECT_FALSE(t.world.deterministicRun || t.world.benchmarkRunning);
+    EXPECT_EQ(scratch.Files(), 0);
 
     StartFromStartup(t, false, false);
     while (t.app.bench.currentRun < 2) {
@@ -299,22 +402,26 @@ TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
     EXPECT_EQ(scratch.Files(), 1);
 }
 
-TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummarySaysSo)
+TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummaryKeepsTheResults)
 {
     TestApp t;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path("/proc");  // nobody, root included, can create files here
-    StartFromStartup(t, true, false);
-    RunFrames(t, 0.05f, 5000);
+    StartFromStartup(t, true, true);
+    RunFrames(t, kFrame, 10000);
     std::filesystem::current_path(previous);
     ASSERT_EQ(t.app.bench.runs.size(), 1u);
     EXPECT_TRUE(t.platform.openedReports.empty());
     EXPECT_FALSE(t.app.bench.reportWritten);
     EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
     ASSERT_EQ(t.platform.summaries.size(), 1u);
-    const std::wstring& summary = t.platform.summaries[0];
-    EXPECT_EQ(summary.find(L"Generated:"), std::wstring::npos);
-    EXPECT_NE(summary.find(L"The report could not be written: benchmark_2026-12-06_140509.html\n\nSingle run (40 seconds)"),
-              std::wstring::npos);
-    EXPECT_NE(summary.find(L"- Benchmark score\n"), std::wstring::npos);
+    const RunResult& run = t.app.bench.runs[0];
+    EXPECT_EQ(run.totalFrames, 3840);
+    const std::wstring score = std::to_wstring(static_cast<int>(run.score));
+    EXPECT_EQ(t.platform.summaries[0],
+              L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
+              L"Single run (60 seconds)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
+              L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, " + score + L" score\n"
+              L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"
+              L"\nResults (not saved):\n  Run 1: score " + score + L", average 64.0 FPS\n");
 }

@@ -60,13 +60,20 @@ TEST(DebrisRing, DisabledDebrisStillQueuesAndWrapsAt512)
     EXPECT_EQ(DebrisDrawCount(world), 0);
 }
 
-TEST(DebrisRing, EventCodeCarriesCursorAndColour)
+TEST(DebrisRing, ABrickHitQueuesACodeOfCursorAndColour)
 {
     World world;
+    ClearBricks(world);
+    world.bricks[0] = Brick{0.0f, 5.0f, 2.0f, 1.0f};
     world.debrisCount = 640;
     world.debrisCursor = 5;
-    DestroyBrick(world, 2);
-    EXPECT_EQ(world.explosionQueue.back().code, 206.0f);
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.0f, 3.5f, 0.0f, 0.4f)};
+    AdvanceWorld(world, 1.0f / 60.0f, 1.0f / 60.0f);
+    EXPECT_EQ(world.bricks[0].alive, 0.0f);
+    EXPECT_EQ(world.currentExplosion.code, 206.0f);  // (5 + 1) + 100 x 2
+    EXPECT_EQ(world.currentExplosion.y, 5.0f);
+    EXPECT_EQ(world.debrisCursor, 6);
 }
 
 TEST(DebrisHandOver, BurstsReachTheGpuOnePerFrameInHitOrder)

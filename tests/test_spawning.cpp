@@ -219,4 +219,12 @@ TEST(SpawnRgbTrio, AppendsThreeColouredBallsBeyondTheLimit)
     EXPECT_FALSE(CloneBall(world, red, true));
     EXPECT_EQ(world.balls.size(), 14u);
 
+    // RGB over the limit still visits every active ball: all turn red, none gets a partner.
+    const WorldEffects effects = SpawnBall(world, kSpawnRgb);
+    for (const Ball& ball : world.balls) {
+        EXPECT_EQ(ball.r, 3.0f);
+    }
+    EXPECT_EQ(world.balls.size(), 14u);
+    EXPECT_EQ(effects.logLines.back(),
+              "SpawnBall: RGB mode processed 14 balls, created 0 new (now 14 active, 14 array size)\n");
 }

@@ -154,15 +154,22 @@ TEST(SpikeFilter, SingleDipsAreFlaggedButTwoRecordDipsAreNot)
     EXPECT_TRUE(Flagged(wide).empty());
 }
 
-TEST(SpikeFilter, TwoRecordUpwardSpikesAreFlaggedTogether)
+TEST(SpikeFilter, UpwardSpikesTwoToFourRecordsWideAreFlaggedTogether)
 {
-    std::vector<float> fps = Steady(20);
-    fps[10] = fps[11] = 180.0f;
-    fps[9] = fps[12] = 100.0f;
-    RunResult run = RunWithFps(fps);
-    ComputeRunStatistics(run);
-    EXPECT_EQ(Flagged(run), (std::vector<int>{10, 11}));
-    EXPECT_EQ(run.outliers, 2);
+    for (int width = 2; width <= 4; ++width) {
+        std::vector<float> fps = Steady(20);
+        std::vector<int> expected;
+        fps[9] = 100.0f;
+        for (int i = 10; i < 10 + width; ++i) {
+            fps[static_cast<size_t>(i)] = 180.0f;
+            expected.push_back(i);
+        }
+        fps[static_cast<size_t>(10 + width)] = 100.0f;
+        RunResult run = RunWithFps(fps);
+        ComputeRunStatistics(run);
+        EXPECT_EQ(Flagged(run), expected) << "width " << width;
+        EXPECT_EQ(run.outliers, width);
+    }
 }
 
 TEST(SpikeFilter, EndRecordsAreComparedWithTheirOnlyNeighbour)
