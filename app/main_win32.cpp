@@ -1,13 +1,11 @@
 // Entry point of OrvalisBench.exe: start-up, the frame loop and tear-down.
 #include <windows.h>
 
-#include <algorithm>
-#include <chrono>
 #include <exception>
 
 #include "app/app.h"
 #include "app/commands.h"
-#include "app/frame.h"
+#include "app/frame_loop.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
@@ -16,12 +14,6 @@
 #include "ui/startup_dialog.h"
 
 namespace {
-
-int64_t ClockNanoseconds()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Window procedures reach the App through theApp. It is cleared before the App
 // goes, on every path: the windows outlive the App while the "Fatal error" box
@@ -53,7 +45,7 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
         BuildLevel(app, 0);
     }
     ResetBallOnPaddle(app.world);
-    app.timing.lastFrameTime = ClockNanoseconds();
+    app.timing.lastFrameTime = app.platform->ClockNanoseconds();
 
     if (start.benchmarkAtStart) {
         const ResolutionPreset& preset = resolutionPresets[dialogChoice.resolutionIndex];
@@ -62,16 +54,6 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
         app.start.benchmarkAtStart = false;
     }
     return true;
-}
-
-void RunFrame(App& app)
-{
-    const int64_t now = ClockNanoseconds();
-    const float rawStep = static_cast<float>(now - app.timing.lastFrameTime) / 1e9f;
-    app.timing.lastFrameTime = now;
-    const float step = std::clamp(rawStep, 0.0f, 0.05f);
-    UpdateFrame(app, step, rawStep);
-    Render(app);
 }
 
 int RunProgram(HINSTANCE instance)
@@ -88,22 +70,8 @@ int RunProgram(HINSTANCE instance)
         return 0;
     }
     RethrowWindowProcedureFailure();
-
-    MSG msg{};
-    app.timing.lastFrameTime = ClockNanoseconds();
-    for (;;) {
-        if (msg.message == WM_QUIT) {
-            WaitForGpu(app.gpu);
-            return 0;
-        }
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-            RethrowWindowProcedureFailure();
-            continue;
-        }
-        RunFrame(app);
-    }
+    RunMessageLoop(app);
+    return 0;
 }
 
 }  // namespace
@@ -115,7 +83,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         return RunProgram(instance);
     } catch (const std::exception& e) {
         // The App is gone by now; theApp was cleared before it went.
-        MessageBoxA(nullptr, e.what(), "Fatal error", MB_OK | MB_ICONERROR);
+        ShowFatalError(e.what());
     }
     return 0;
 }

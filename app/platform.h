@@ -36,6 +36,9 @@ public:
 
     // Size of the primary screen in pixels.
     virtual void PrimaryScreenSize(int& w, int& h) = 0;
+
+    // The monotonic frame clock in nanoseconds (the high-resolution performance counter).
+    virtual int64_t ClockNanoseconds() = 0;
 };
 
 // A platform that does nothing: what the App talks to before the real one is attached.
@@ -59,4 +62,5 @@ public:
         w = 1920;
         h = 1080;
     }
+    int64_t ClockNanoseconds() override { return 0; }
 };

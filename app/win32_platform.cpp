@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/app.h"
+#include "app/frame_clock.h"
 #include "app/main_window.h"
 #include "gpu/d3d_backend.h"
 #include "ui/telemetry.h"
@@ -103,6 +104,21 @@ void Win32Platform::SetMainWindowClientSize(uint32_t w, uint32_t h)
     if (app_ != nullptr && app_->mainWindow != nullptr) {
         SetWindowSize(*app_, w, h);
     }
+}
+
+int64_t Win32Platform::ClockNanoseconds()
+{
+    // The counter itself, in every build: the standard library's steady clock
+    // is the wall clock with some toolchains, and a change of the system time
+    // must not reach the frame times.
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return static_cast<int64_t>(f.QuadPart);
+    }();
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    return CounterNanoseconds(static_cast<int64_t>(count.QuadPart), frequency);
 }
 
 void Win32Platform::PrimaryScreenSize(int& w, int& h)

@@ -6,7 +6,7 @@
 
 struct App;
 
-class Win32Platform final : public Platform {
+class Win32Platform : public Platform {
 public:
     void Attach(App* app) { app_ = app; }
 
@@ -22,6 +22,7 @@ public:
     std::tm LocalTime() override;
     void SetMainWindowClientSize(uint32_t w, uint32_t h) override;
     void PrimaryScreenSize(int& w, int& h) override;
+    int64_t ClockNanoseconds() override;
 
 private:
     HWND PanelControl(int id) const;

@@ -28,6 +28,9 @@ void CreatePipelines(App& app);
 
 // Records, submits and presents one frame.
 void Render(App& app);
+// False while there is nothing to draw into (after a failed resize recovery,
+// or once the swap chain is gone).
+bool CanRender(const GpuObjects& gpu);
 // Follows a new client size; never throws, recovers from failures itself.
 // True when the swap chain and the output texture took the new size.
 bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight);

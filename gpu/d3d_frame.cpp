@@ -65,6 +65,11 @@ private:
 
 }  // namespace
 
+bool CanRender(const GpuObjects& gpu)
+{
+    return gpu.d3d && gpu.d3d->swapChain && gpu.d3d->renderTargetsUsable;
+}
+
 void Render(App& app)
 {
     if (!app.gpu.d3d) {

@@ -12,11 +12,12 @@
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
 #include "gpu/frame_recording.h"
+#include "gpu/shader_source.h"
 
 namespace {
 
-// The executable's directory, whatever the length of its path.
-std::filesystem::path ExecutableDirectory()
+// The executable's path, whatever its length.
+std::filesystem::path ExecutablePath()
 {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -26,24 +27,36 @@ std::filesystem::path ExecutableDirectory()
                 FailureText("GetModuleFileNameW", static_cast<int32_t>(HRESULT_FROM_WIN32(GetLastError()))));
         }
         if (length < buffer.size()) {
-            return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+            return std::filesystem::path(std::wstring(buffer.data(), length));
         }
         buffer.resize(buffer.size() * 2);
     }
 }
 
-ComPtr<ID3DBlob> CompileEntryPoint(const std::filesystem::path& file, const char* entryPoint, const char* failure)
+// Compiles one entry point. On failure the compiler's messages go to the
+// debugger output whole, and their first lines follow the failure text.
+ComPtr<ID3DBlob> CompileEntryPoint(const std::filesystem::path& file, const char* entryPoint)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error)) {
+        throw std::runtime_error(
+            CompileFailureText(entryPoint, std::string(kShaderFileName) + " next to the executable is a directory, not a file"));
+    }
     ComPtr<ID3DBlob> code;
     ComPtr<ID3DBlob> errors;
     const HRESULT result = D3DCompileFromFile(file.c_str(), nullptr, nullptr, entryPoint, "cs_5_1",
                                               D3DCOMPILE_DEBUG | D3DCOMPILE_ENABLE_STRICTNESS, 0, &code, &errors);
     if (FAILED(result)) {
+        std::string messages;
         if (errors) {
-            const std::string text(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize());
-            OutputDebugStringA(text.c_str());
+            messages.assign(static_cast<const char*>(errors->GetBufferPointer()), errors->GetBufferSize());
+            messages = messages.c_str();  // the blob may end in a terminating zero
+            OutputDebugStringA(messages.c_str());
         }
-        throw std::runtime_error(failure);
+        if (messages.empty()) {
+            messages = FailureText("D3DCompileFromFile", static_cast<int32_t>(result));
+        }
+        throw std::runtime_error(CompileFailureText(entryPoint, messages));
     }
     return code;
 }
@@ -96,12 +109,10 @@ ComPtr<ID3D12RootSignature> CreateRootSignature(ID3D12Device* device)
 void CreatePipelines(App& app)
 {
     D3DObjects& d = *app.gpu.d3d;
-    const std::filesystem::path shaderPath = ExecutableDirectory() / L"orvalis_shaders.hlsl";
-    if (!std::filesystem::exists(shaderPath)) {
-        throw std::runtime_error("orvalis_shaders.hlsl not found next to the executable");
-    }
-    ComPtr<ID3DBlob> physicsCode = CompileEntryPoint(shaderPath, "updatePhysics", "Failed to compile updatePhysics");
-    ComPtr<ID3DBlob> renderCode = CompileEntryPoint(shaderPath, "renderCS", "Failed to compile renderCS");
+    const std::filesystem::path shaderPath = ShaderPathBeside(ExecutablePath());
+    RequireShaderFile(shaderPath);
+    ComPtr<ID3DBlob> physicsCode = CompileEntryPoint(shaderPath, "updatePhysics");
+    ComPtr<ID3DBlob> renderCode = CompileEntryPoint(shaderPath, "renderCS");
 
     d.rootSignature.Reset();
     d.rootSignature = CreateRootSignature(d.device.Get());

@@ -66,6 +66,10 @@ void CreateSwapChain(App& app)
                   "CreateSwapChainForHwnd");
     d.swapChain.Reset();
     ThrowIfFailed(swapChain1.As(&d.swapChain), "SwapChain cast");
+    // The window stays windowed: DXGI's own Alt+Enter would switch to exclusive
+    // full screen, where the tearing present fails.
+    ThrowIfFailed(d.factory->MakeWindowAssociation(static_cast<HWND>(app.mainWindow), DXGI_MWA_NO_ALT_ENTER),
+                  "MakeWindowAssociation");
     app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
 
     ComPtr<IDXGISwapChain4> swapChain4;
@@ -94,7 +98,8 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
     if (objects != nullptr && objects->device && !objects->swapChain && objects->rtvHeap) {
         return false;  // the window is going away: its swap chain has been released
     }
-    const ResizeDecision decision = DecideResize(gpuReady, app.width, app.height, newWidth, newHeight);
+    const ResizeDecision decision =
+        DecideResize(gpuReady, gpuReady && !objects->renderTargetsUsable, app.width, app.height, newWidth, newHeight);
     switch (decision.kind) {
     case ResizeKind::StoreOnly:
         app.width = newWidth;
@@ -120,7 +125,7 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
         d.renderTargets[0].Reset();
         d.renderTargets[1].Reset();
         DXGI_SWAP_CHAIN_DESC desc{};
-        d.swapChain->GetDesc(&desc);
+        ThrowIfFailed(d.swapChain->GetDesc(&desc), "GetDesc");
         ThrowIfFailed(d.swapChain->ResizeBuffers(2, decision.width, decision.height, desc.BufferDesc.Format, desc.Flags),
                       "ResizeBuffers");
         app.width = decision.width;

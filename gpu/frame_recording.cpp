@@ -17,8 +17,8 @@ DispatchSize RenderDispatch(uint32_t width, uint32_t height)
     return DispatchSize{(width + 7) / 8, (height + 7) / 8, 1};
 }
 
-ResizeDecision DecideResize(bool gpuReady, uint32_t currentWidth, uint32_t currentHeight, uint32_t newWidth,
-                            uint32_t newHeight)
+ResizeDecision DecideResize(bool gpuReady, bool buffersMissing, uint32_t currentWidth, uint32_t currentHeight,
+                            uint32_t newWidth, uint32_t newHeight)
 {
     if (!gpuReady) {
         return {ResizeKind::StoreOnly, newWidth, newHeight};
@@ -26,7 +26,7 @@ ResizeDecision DecideResize(bool gpuReady, uint32_t currentWidth, uint32_t curre
     if (newWidth == 0 || newHeight == 0) {
         return {ResizeKind::IgnoreZero, newWidth, newHeight};
     }
-    if (newWidth == currentWidth && newHeight == currentHeight) {
+    if (newWidth == currentWidth && newHeight == currentHeight && !buffersMissing) {
         return {ResizeKind::SameSize, newWidth, newHeight};
     }
     return {ResizeKind::Resize, std::min(newWidth, kMaxResizeDimension), std::min(newHeight, kMaxResizeDimension)};

@@ -27,13 +27,15 @@ enum class ResizeKind {
     SameSize,   // nothing to do
     Resize,     // resize the swap chain and the output texture to width x height
 };
+// buffersMissing: a failed recovery left no render targets; any size, the
+// same one included, is then a chance to bring them back.
 struct ResizeDecision {
     ResizeKind kind;
     uint32_t width;  // clamped to 8192 for Resize
     uint32_t height;
 };
-ResizeDecision DecideResize(bool gpuReady, uint32_t currentWidth, uint32_t currentHeight, uint32_t newWidth,
-                            uint32_t newHeight);
+ResizeDecision DecideResize(bool gpuReady, bool buffersMissing, uint32_t currentWidth, uint32_t currentHeight,
+                            uint32_t newWidth, uint32_t newHeight);
 
 // The constant block of each swap-chain buffer sits at its own offset in one
 // upload buffer, so a frame never rewrites constants the GPU may still read.

@@ -4,5 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/prepare-windows.sh
+# The frame clock reads the performance counter itself in every build.
+imports=$(x86_64-w64-mingw32-objdump -p build/mingw/OrvalisBench.exe)
+if ! grep -q 'QueryPerformanceCounter' <<<"$imports"; then
+  echo "test-windows: OrvalisBench.exe does not import QueryPerformanceCounter" >&2
+  exit 1
+fi
+echo "ok - OrvalisBench.exe imports QueryPerformanceCounter"
 mkdir -p artifacts
 bash scripts/wine-env.sh run bash tests/e2e/all.sh "$@"

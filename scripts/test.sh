@@ -3,7 +3,11 @@
 # the Windows build with warnings as errors, the report's charts in a real
 # browser, and the end-to-end tests of the Windows program under Wine.
 # Everything it needs is installed (once) by the scripts it calls.
+#   scripts/test.sh                  every test
+#   scripts/test.sh --reliability    also the long runs: a 20-minute soak and a resize storm
 set -euo pipefail
+reliability=0
+[ "${1:-}" = --reliability ] && reliability=1
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -23,5 +27,11 @@ bash tests/browser/run.sh
 
 echo "== Windows executable under Wine (mingw-w64 build with warnings as errors, GPU and end-to-end tests)"
 bash scripts/test-windows.sh
+
+if [ $reliability = 1 ]; then
+  echo "== reliability: resize storm and soak under Wine"
+  bash scripts/wine-env.sh run bash tests/reliability/resize_storm.sh
+  bash scripts/wine-env.sh run bash tests/reliability/soak.sh
+fi
 
 echo "== all tests passed"

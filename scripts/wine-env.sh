@@ -20,7 +20,7 @@ root=$cache/sid
 mirror=${ORVALIS_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 inside_repo=/orvalis
 packages=(wine wine64 mesa-vulkan-drivers libvulkan1 vkd3d-compiler xvfb xauth xdotool imagemagick
-          x11-utils procps ca-certificates openbox)
+          x11-utils procps ca-certificates openbox vulkan-validationlayers)
 
 say() { printf 'wine-env: %s\n' "$*" >&2; }
 die() { say "$*"; exit 1; }
@@ -32,6 +32,7 @@ host_wine_usable() {
   for tool in Xvfb xdotool import convert openbox; do
     command -v "$tool" >/dev/null 2>&1 || return 1
   done
+  ls /usr/share/vulkan/explicit_layer.d/VkLayer_khronos_validation.json >/dev/null 2>&1 || return 1
   local version major
   version=$(wine --version 2>/dev/null) || return 1          # "wine-10.0"
   major=${version#wine-}; major=${major%%.*}
@@ -44,7 +45,7 @@ mode() {
 }
 
 need_root() {
-  [ "$(id -u)" = 0 ] || die "the private Wine environment under $cache has to be created and entered as root; run this as root (sudo), or install Wine 10+, vkd3d-compiler, a Vulkan driver, Xvfb, xdotool, ImageMagick and openbox on this machine"
+  [ "$(id -u)" = 0 ] || die "the private Wine environment under $cache has to be created and entered as root; run this as root (sudo), or install Wine 10+, vkd3d-compiler, a Vulkan driver and its validation layers, Xvfb, xdotool, ImageMagick and openbox on this machine"
 }
 
 mounted=()

@@ -40,6 +40,8 @@ public:
         w = screenWidth;
         h = screenHeight;
     }
+    int64_t ClockNanoseconds() override { return clock; }
+    int64_t clock = 0;
 
     // Log lines that start with the given prefix.
     std::vector<std::string> LinesStartingWith(const std::string& prefix) const;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "gpu/frame_recording.h"
+#include "gpu/shader_source.h"
 #include "gpu/gpu_objects.h"
 
 namespace {
@@ -115,10 +117,13 @@ TEST(DebrisClear, TransitionsOnlyWhenNeeded)
 
 TEST(Resize, DecisionsClampingAndConstantBlocks)
 {
-    EXPECT_EQ(DecideResize(false, 1920, 1080, 640, 0).kind, ResizeKind::StoreOnly);
-    EXPECT_EQ(DecideResize(true, 1920, 1080, 0, 0).kind, ResizeKind::IgnoreZero);
-    EXPECT_EQ(DecideResize(true, 1920, 1080, 1920, 1080).kind, ResizeKind::SameSize);
-    const ResizeDecision big = DecideResize(true, 1920, 1080, 10000, 5000);
+    EXPECT_EQ(DecideResize(false, false, 1920, 1080, 640, 0).kind, ResizeKind::StoreOnly);
+    EXPECT_EQ(DecideResize(true, false, 1920, 1080, 0, 0).kind, ResizeKind::IgnoreZero);
+    EXPECT_EQ(DecideResize(true, false, 1920, 1080, 1920, 1080).kind, ResizeKind::SameSize);
+    // After a failed recovery, restoring the same size tries again.
+    EXPECT_EQ(DecideResize(true, true, 1920, 1080, 1920, 1080).kind, ResizeKind::Resize);
+    EXPECT_EQ(DecideResize(true, true, 1920, 1080, 0, 0).kind, ResizeKind::IgnoreZero);
+    const ResizeDecision big = DecideResize(true, false, 1920, 1080, 10000, 5000);
     EXPECT_EQ(big.kind, ResizeKind::Resize);
     EXPECT_EQ(big.width, 8192u);
     EXPECT_EQ(big.height, 5000u);
@@ -138,4 +143,44 @@ TEST(Present, ParametersPerMode)
     EXPECT_EQ(PresentParametersFor(PresentMode::TripleBuffer, true).syncInterval, 0u);
     EXPECT_FALSE(PresentParametersFor(PresentMode::TripleBuffer, true).allowTearing);  // never tears
     EXPECT_EQ(PresentParametersFor(static_cast<PresentMode>(7), true).syncInterval, 1u);
+}
+
+TEST(ShaderSource, MissingFileAndAFailedCheckSayWhatWentWrong)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvalis_shader_source_test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    EXPECT_EQ(ShaderPathBeside(dir / "OrvalisBench.exe"), dir / "orvalis_shaders.hlsl");
+    try {
+        RequireShaderFile(dir / "orvalis_shaders.hlsl");
+        ADD_FAILURE() << "a missing file was accepted";
+    } catch (const std::filesystem::filesystem_error&) {
+        ADD_FAILURE() << "a missing file is not a failed check";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "orvalis_shaders.hlsl not found next to the executable");
+    }
+    // A symbolic link to itself cannot be checked: the error names the "exists" operation.
+    std::filesystem::create_symlink("orvalis_shaders.hlsl", dir / "orvalis_shaders.hlsl");
+    try {
+        RequireShaderFile(dir / "orvalis_shaders.hlsl");
+        ADD_FAILURE() << "a failed check was accepted";
+    } catch (const std::filesystem::filesystem_error& e) {
+        EXPECT_NE(std::string(e.what()).find("exists"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).find("status"), std::string::npos) << e.what();
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ShaderSource, CompileFailureKeepsItsFirstLineAndTheCompilersFirstTen)
+{
+    EXPECT_EQ(CompileFailureText("renderCS", ""), "Failed to compile renderCS");
+    std::string messages;
+    for (int i = 1; i <= 12; ++i) {
+        messages += "file.hlsl(" + std::to_string(i) + "): error\r\n";
+    }
+    const std::string text = CompileFailureText("updatePhysics", messages);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Failed to compile updatePhysics");
+    EXPECT_NE(text.find("\nfile.hlsl(10): error\n(2 more lines in the debugger output)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("(11)"), std::string::npos);
+    EXPECT_EQ(text.find('\r'), std::string::npos);
 }

@@ -16,7 +16,7 @@ work=
 
 start_screen() {
   local display=:${ORVALIS_XVFB_DISPLAY:-77}
-  Xvfb "$display" -screen 0 2560x1440x24 -nolisten tcp >/tmp/xvfb-$$.log 2>&1 &
+  Xvfb "$display" -screen 0 "${ORVALIS_XVFB_SIZE:-2560x1440}x24" -nolisten tcp >/tmp/xvfb-$$.log 2>&1 &
   xvfb_pid=$!
   export DISPLAY=$display
   local i
@@ -135,6 +135,19 @@ program_stdout() {
 
 debug_lines() {
   grep -o 'OutputDebugStringA "[^"]*' "$work/stderr.txt" 2>/dev/null | sed 's/OutputDebugStringA "//'
+}
+
+# Vulkan's validation layers watch every GPU command the program sends
+# through vkd3d. Its messages go to the program's output.
+VALIDATION=VK_LAYER_KHRONOS_validation
+
+# The validation errors in the given files that the program's own work caused.
+# Wine's presentation blits a zero-sized window (minimised, or mid-resize)
+# into the swap chain's image with empty regions; those two messages come from
+# Wine's present path, not from anything the program recorded.
+validation_errors() {
+  grep -h -E 'Validation Error|VUID-' "$@" 2>/dev/null |
+    grep -v -E 'VUID-vkCmdBlitImage-(dstOffset|srcOffset)' || true
 }
 
 # Test bookkeeping.

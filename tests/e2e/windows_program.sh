@@ -74,6 +74,14 @@ test_default_start_opens_the_game() {
   # The window shows the level, not a black frame.
   eval "$(xdotool getwindowgeometry --shell "$m")"
   region_has_content "$ARTIFACTS/main-window.png" "854x480+$X+$Y" || return 1
+  # Alt+Enter leaves the window as it is (no exclusive full screen) and the frames go on.
+  press alt+Return
+  sleep 3
+  kill -0 "$program_pid" 2>/dev/null || return 1
+  [ "$(client_size "$m")" = 854x480 ] || return 1
+  xdotool search --name '^Fatal error$' >/dev/null 2>&1 && return 1
+  screenshot main-window-after-alt-enter.png
+  region_has_content "$ARTIFACTS/main-window-after-alt-enter.png" "854x480+$X+$Y" || return 1
   close_focused_window
   exits_cleanly 60
 }
@@ -121,8 +129,9 @@ test_resizing_keeps_rendering() {
 }
 
 # Runs a benchmark from the startup window to its summary box; $1 extra clicks.
+# The GPU work is watched by Vulkan's validation layers.
 run_benchmark_to_summary() {
-  start_program
+  VK_INSTANCE_LAYERS=$VALIDATION start_program
   local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
   if [ "${1:-}" = deterministic ]; then click_at "$s" "${DETERMINISTIC[@]}"; fi
   click_at "$s" "${START[@]}"
@@ -135,7 +144,9 @@ run_benchmark_to_summary() {
   local m; m=$(find_window "$MAIN_TITLE" 10) || return 1
   xdotool mousemove --window "$m" 300 300
   close_focused_window
-  exits_cleanly 60
+  exits_cleanly 60 || return 1
+  local found; found=$(validation_errors "$work/stdout.txt" "$work/stderr.txt")
+  [ -z "$found" ] || { echo "  validation errors:"; echo "$found" | head -20 | sed 's/^/    /'; return 1; }
 }
 
 test_single_benchmark_runs_to_its_report() {
@@ -146,14 +157,38 @@ test_single_benchmark_runs_to_its_report() {
   debug_lines | grep -q '^Benchmark: All runs complete. Total recorded runs: 1'
 }
 
-test_deterministic_benchmark_counts_frames() {
-  run_benchmark_to_summary deterministic || return 1
-  local report frames
-  report=$(ls "$work"/benchmark_*.html | head -1)
-  grep -q '(Deterministic - Single Run)</h1>' "$report" || return 1
-  frames=$(tr -d '\r' <"$report" | grep -A1 'TOTAL FRAMES' | sed -n 's/.*score-value">\([0-9]*\)<.*/\1/p')
-  echo "  deterministic run: $frames frames"
-  [ -n "$frames" ] && [ "$frames" -gt 0 ]
+# The run's 0.1 s records of a report: "time bricks balls" per line.
+report_records() {
+  tr -d '\r' <"$1" | sed -n 's/.*{time:\([0-9.]*\),.*,bricks:\([0-9.]*\),balls:\([0-9.]*\),isOutlier.*/\1 \2 \3/p'
+}
+
+# Two deterministic runs play the same game at the same sampled time, whatever
+# their frame rates: the bricks and balls of their 0.1 s records agree, and so
+# do their averages over the run's time (within 2 %). The score box's
+# averages are weighted by frames, so they also follow how the frame rate
+# varied in each run; they are printed for comparison.
+test_deterministic_benchmark_repeats() {
+  local frames report
+  for attempt in 1 2; do
+    run_benchmark_to_summary deterministic || return 1
+    report=$(ls "$work"/benchmark_*.html | head -1)
+    grep -q '(Deterministic - Single Run)</h1>' "$report" || return 1
+    frames=$(tr -d '\r' <"$report" | grep -A1 'TOTAL FRAMES' | sed -n 's/.*score-value">\([0-9]*\)<.*/\1/p')
+    echo "  deterministic run $attempt: $frames frames; $(tr -d '\r' <"$report" | grep -o 'Avg Balls: [0-9.]* | Avg Bricks: [0-9.]*')"
+    [ -n "$frames" ] && [ "$frames" -gt 0 ] || return 1
+    report_records "$report" >"/tmp/orvalis-deterministic-$attempt.txt"
+    cp "$report" "$ARTIFACTS/deterministic-report-$attempt.html"
+    [ "$attempt" = 1 ] && { kill_program; rm -rf "$work"; }
+  done
+  awk 'FNR == NR { bricks[$1] = $2; balls[$1] = $3; next }
+    ($1 in bricks) { n++; same += (bricks[$1] - $2 < 0.5 && $2 - bricks[$1] < 0.5);
+                     b1 += bricks[$1]; b2 += $2; l1 += balls[$1]; l2 += $3 }
+    END {
+      printf "  %d records in common, %d with the same bricks; over time: bricks %.2f and %.2f, balls %.3f and %.3f\n",
+        n, same, b1 / n, b2 / n, l1 / n, l2 / n
+      if (n < 500 || same < 0.95 * n) exit 1
+      if (b1 - b2 > 0.02 * b1 || b2 - b1 > 0.02 * b1 || l1 - l2 > 0.02 * l1 || l2 - l1 > 0.02 * l1) exit 1
+    }' /tmp/orvalis-deterministic-1.txt /tmp/orvalis-deterministic-2.txt
 }
 
 # Starts the program from a copy of the run directory whose shader file is
@@ -205,7 +240,7 @@ test_shader_without_renderer_is_a_fatal_error() {
 }
 
 tests=(test_exit_button test_close_box test_choices_reach_the_configuration test_default_start_opens_the_game
-       test_resizing_keeps_rendering test_single_benchmark_runs_to_its_report test_deterministic_benchmark_counts_frames
+       test_resizing_keeps_rendering test_single_benchmark_runs_to_its_report test_deterministic_benchmark_repeats
        test_missing_shader_file_is_a_fatal_error test_shader_without_renderer_is_a_fatal_error)
 [ $# -gt 0 ] && tests=("$@")
 for t in "${tests[@]}"; do

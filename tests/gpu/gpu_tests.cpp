@@ -24,8 +24,10 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/frame.h"
+#include "app/frame_loop.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
+#include "bench/benchmark.h"
 #include "game/levels.h"
 #include "game/spawning.h"
 #include "gpu/d3d_backend.h"
@@ -33,6 +35,31 @@
 #include "gpu/d3d_support.h"
 
 namespace {
+
+// The program's own platform, with two faults it can be told to have: a
+// debris clear that fails, and a summary box whose message loop delivers the
+// key C to the main window while it is open.
+class FaultyPlatform final : public Win32Platform {
+public:
+    bool failDebrisClear = false;
+    bool keyDuringSummary = false;
+
+    void ClearGpuDebris() override
+    {
+        if (failDebrisClear) {
+            throw std::runtime_error("the debris clear failed");
+        }
+        Win32Platform::ClearGpuDebris();
+    }
+    void ShowBenchmarkSummary(const std::wstring& text) override
+    {
+        if (keyDuringSummary && theApp != nullptr) {
+            SendMessageW(static_cast<HWND>(theApp->mainWindow), WM_KEYDOWN, 'C', 1);
+            return;
+        }
+        Win32Platform::ShowBenchmarkSummary(text);
+    }
+};
 
 int passed = 0;
 int failed = 0;
@@ -242,6 +269,51 @@ void RunResizeChecks(App& app)
     Check(desc.Width == 1280 && desc.Height == 720 && desc.BufferCount == 2, "the swap chain follows the resize");
 }
 
+// A key dispatched by the summary box's loop inside a frame fails: that first
+// failure ends the frame before anything else of it runs.
+void RunModalLoopFailureChecks(App& app, FaultyPlatform& platform)
+{
+    BuildLevel(app, 0);
+    StartConfiguredBenchmark(app, 854, 480, 80, true, false);
+    app.bench.currentRun = 1;
+    app.bench.runElapsed = 40.0f;  // the next sampled frame ends the last run
+    app.bench.skipNextSample = false;
+    platform.failDebrisClear = true;
+    platform.keyDuringSummary = true;
+    const uint64_t fenceBefore = app.gpu.fenceValues[app.gpu.frameIndex];
+    std::string failure;
+    try {
+        RunFrame(app);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    platform.failDebrisClear = false;
+    platform.keyDuringSummary = false;
+    Check(failure == "the debris clear failed", "a failure inside the summary box's loop is the one reported", failure);
+    Check(app.gpu.fenceValues[app.gpu.frameIndex] == fenceBefore, "the frame stops before it is rendered");
+}
+
+bool fatalBoxSeen = false;
+
+void CALLBACK CloseFatalBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND box = FindWindowW(nullptr, L"Fatal error")) {
+        fatalBoxSeen = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+// The main window's destruction posts the quit message; a failure on that path
+// must still show its box rather than have the quit message end it unseen.
+void RunFatalBoxChecks()
+{
+    PostQuitMessage(0);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 250, CloseFatalBox);
+    ShowFatalError("A failure while the window was going away");
+    KillTimer(nullptr, timer);
+    Check(fatalBoxSeen, "the Fatal error box shows even with a quit message waiting");
+}
+
 void Measure(App& app, int level, int debris, double seconds)
 {
     BuildLevel(app, level);
@@ -278,7 +350,7 @@ void Measure(App& app, int level, int debris, double seconds)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
 {
     const bool pipelinesOnly = commandLine != nullptr && std::wstring(commandLine).find(L"--pipelines") != std::wstring::npos;
-    Win32Platform platform;
+    FaultyPlatform platform;
     App app(platform);
     platform.Attach(&app);
     app.width = 854;
@@ -312,8 +384,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         RunRenderingChecks(app);
         RunDebrisChecks(app);
         RunResizeChecks(app);
+        RunModalLoopFailureChecks(app, platform);
         theApp = nullptr;
         WaitForGpu(app.gpu);
+        RunFatalBoxChecks();
     } catch (const std::exception& e) {
         theApp = nullptr;
         std::printf("FAIL - unexpected error: %s\n", e.what());

@@ -132,6 +132,31 @@ bool UsesInclude(const std::string& source)
 
 std::atomic<unsigned> callCounter{0};
 
+constexpr DWORD kCompileLimitMs = 300000;
+
+// Removes the files of one compilation when the call ends.
+struct TemporaryFiles {
+    std::vector<std::string> unixPaths;
+    ~TemporaryFiles()
+    {
+        for (const std::string& path : unixPaths) {
+            DeleteFileW(DosPath(path).c_str());
+        }
+    }
+};
+
+// True once the shell that runs the compiler has written its process id and
+// that process no longer exists.
+bool ShellEnded(const std::string& pidFile)
+{
+    const std::string text = ReadFile(DosPath(pidFile));
+    const long id = std::atol(text.c_str());
+    if (id <= 0) {
+        return false;  // not started yet (or still writing its id)
+    }
+    return GetFileAttributesW(DosPath("/proc/" + std::to_string(id)).c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) HRESULT WINAPI D3DCompileFromFile(LPCWSTR fileName, const D3D_SHADER_MACRO* defines,
@@ -172,7 +197,10 @@ extern "C" __declspec(dllexport) HRESULT WINAPI D3DCompileFromFile(LPCWSTR fileN
     const std::string output = base + ".cso";
     const std::string log = base + ".log";
     const std::string status = base + ".status";
+    const std::string pid = base + ".pid";
     const std::string script = base + ".sh";
+    // Every file of this call goes, whichever way the call ends.
+    const TemporaryFiles temporaries{{output, log, status, status + ".tmp", pid, pid + ".tmp", script, base + ".hlsl"}};
 
     // Macro definitions reach the compiler through a wrapper that defines them
     // and then includes the source.
@@ -187,13 +215,15 @@ extern "C" __declspec(dllexport) HRESULT WINAPI D3DCompileFromFile(LPCWSTR fileN
         std::ofstream(DosPath(compiled).c_str(), std::ios::binary) << wrapper;
     }
 
+    // The shell writes its process id first, so that its end is noticed even
+    // when it is killed before it can write the compiler's exit status.
     std::ostringstream sh;
-    sh << "vkd3d-compiler -x hlsl -p " << ShellQuote(target) << " -b dxbc-tpf -e " << ShellQuote(entryPoint) << " -o "
+    sh << "echo $$ >" << ShellQuote(pid + ".tmp") << " && mv " << ShellQuote(pid + ".tmp") << " " << ShellQuote(pid) << "\n"
+       << "vkd3d-compiler -x hlsl -p " << ShellQuote(target) << " -b dxbc-tpf -e " << ShellQuote(entryPoint) << " -o "
        << ShellQuote(output) << " -- " << ShellQuote(compiled) << " >" << ShellQuote(log) << " 2>&1\n"
        << "echo $? >" << ShellQuote(status + ".tmp") << "\n"
        << "mv " << ShellQuote(status + ".tmp") << " " << ShellQuote(status) << "\n";
-    const std::wstring scriptDos = DosPath(script);
-    std::ofstream(scriptDos.c_str(), std::ios::binary) << sh.str();
+    std::ofstream(DosPath(script).c_str(), std::ios::binary) << sh.str();
 
     // Wine starts native programs by their Unix path but hands back no process
     // handle to wait on: the script reports its exit status in a file instead.
@@ -204,27 +234,32 @@ extern "C" __declspec(dllexport) HRESULT WINAPI D3DCompileFromFile(LPCWSTR fileN
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process)) {
         GiveBlob(errors, "d3dcompiler stand-in: could not start /bin/sh for vkd3d-compiler\n");
-        DeleteFileW(scriptDos.c_str());
         return E_FAIL;
     }
 
     const std::wstring statusDos = DosPath(status);
     const DWORD started = GetTickCount();
-    while (GetFileAttributesW(statusDos.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount() - started > 300000) {
+    for (;;) {
+        if (GetFileAttributesW(statusDos.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            break;
+        }
+        if (ShellEnded(pid)) {
+            // Checked once more: the status may have landed just before the end.
+            if (GetFileAttributesW(statusDos.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                break;
+            }
+            GiveBlob(errors, "d3dcompiler stand-in: vkd3d-compiler ended without an exit status (it was killed)\n");
+            return E_FAIL;
+        }
+        if (GetTickCount() - started > kCompileLimitMs) {
             GiveBlob(errors, "d3dcompiler stand-in: vkd3d-compiler did not finish within 300 s\n");
             return E_FAIL;
         }
         Sleep(2);
     }
     const int exitCode = std::atoi(ReadFile(statusDos).c_str());
-    const std::wstring outputDos = DosPath(output);
-    const std::wstring logDos = DosPath(log);
-    std::string messages = ReadFile(logDos);
-    std::string dxbc = exitCode == 0 ? ReadFile(outputDos) : std::string();
-    for (const std::string& file : {output, log, status, script, base + ".hlsl"}) {
-        DeleteFileW(DosPath(file).c_str());
-    }
+    std::string messages = ReadFile(DosPath(log));
+    std::string dxbc = exitCode == 0 ? ReadFile(DosPath(output)) : std::string();
     if (exitCode != 0 || dxbc.empty()) {
         if (messages.empty()) {
             messages = "vkd3d-compiler failed with exit status " + std::to_string(exitCode) + "\n";

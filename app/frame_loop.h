@@ -1,0 +1,19 @@
+#pragma once
+// The message pump that doubles as the frame loop, and the last-resort box.
+struct App;
+
+// One frame: the clock, UpdateFrame and Render. A failure that a window
+// procedure kept meanwhile (a message dispatched by a modal loop inside the
+// frame, such as the summary box) is raised as soon as the work that ran the
+// loop returns, before the frame goes on, so the first failure is the one reported.
+void RunFrame(App& app);
+
+// Dispatches every waiting message, then runs a frame; returns when WM_QUIT
+// arrives, after the GPU has finished. While nothing can be drawn (a failed
+// resize recovery) it waits for messages instead of spinning.
+void RunMessageLoop(App& app);
+
+// The "Fatal error" box with the failure's text. A quit message already
+// posted (the main window's destruction) would end the box at once, unseen:
+// it is taken off the queue first.
+void ShowFatalError(const char* text);

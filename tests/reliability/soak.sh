@@ -1,0 +1,44 @@
+#!/bin/bash
+# Free play on the 1000-brick level with autoplay and 640 debris for a long
+# time (20 minutes unless ORVALIS_SOAK_MINUTES says otherwise); the program's
+# resident memory is sampled every 30 s and must stay flat (within 5 % of the
+# first sample taken after two minutes of warm-up). Run inside the Wine
+# environment: scripts/test.sh --reliability.
+set -u
+. "$ORVALIS_REPO/scripts/wine/lib.sh"
+minutes=${ORVALIS_SOAK_MINUTES:-20}
+JUST_PLAY=(35 338)
+START=(85 408)
+export WINEDEBUG=-all,+debugstr
+trap 'kill_program; stop_screen' EXIT
+start_screen || exit 1
+
+start_program
+s=$(find_window "$STARTUP_TITLE" 60) || { echo "soak: no startup window"; exit 1; }
+click_at "$s" "${JUST_PLAY[@]}"
+click_at "$s" "${START[@]}"
+m=$(find_window "$MAIN_TITLE" 60) || { echo "soak: no main window"; exit 1; }
+xdotool mousemove --window "$m" 400 240 click 1
+press l l l l l                          # level 5: 1000 bricks, debris 8000
+xdotool key --delay 20 --repeat 230 n    # 8000 - 230 x 32 = 640 debris
+press b                                  # autoplay
+press 2 2 2                              # eight balls
+
+# The Windows program's process (its name ends in OrvalisBench.exe).
+pid=$(pgrep -f 'OrvalisBench.exe' | head -1)
+[ -n "$pid" ] || { echo "soak: no program process"; exit 1; }
+samples=()
+end=$((SECONDS + minutes * 60))
+while [ $SECONDS -lt $end ]; do
+  sleep 30
+  kill -0 "$program_pid" 2>/dev/null || { echo "soak: the program ended"; exit 1; }
+  rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)
+  samples+=("$rss")
+  echo "soak: $(( (SECONDS - end + minutes * 60) / 60 )) min: resident ${rss} kB, $(xdotool getwindowname "$m")"
+done
+screenshot soak-end.png
+close_focused_window
+exits_cleanly 60 || exit 1
+# The first four samples (two minutes) cover the program settling in.
+printf '%s\n' "${samples[@]}" | awk 'NR == 5 { base = $1 } NR > 5 { d = ($1 - base) / base; if (d > 0.05 || d < -0.05) bad = 1 }
+  { last = $1 } END { printf "soak: resident memory %d kB after warm-up, %d kB at the end\n", base, last; exit bad }'
