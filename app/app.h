@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "app/platform.h"
 #include "bench/recorder.h"
@@ -11,16 +12,35 @@
 // Windows build stores HWNDs and GDI handles in them.
 using WindowHandle = void*;
 
-// The control panel's windows. The panel's GDI objects are owned by the
-// Windows build, which deletes them when the App goes.
+// The panel's two brushes and two fonts. They exist only in the Windows
+// build, which deletes them when the App goes (edit brush, back brush, font,
+// header font, in this order).
+struct PanelGdiObjects;
+struct PanelGdiRelease {
+    void operator()(PanelGdiObjects* objects) const noexcept;
+};
+
+// The control panel's windows. All null while there is no panel (creation
+// failed, or the user closed it).
 struct PanelHandles {
     WindowHandle panelWindow = nullptr;
+    int32_t panelScrollPos = 0;
+    int32_t panelContentHeight = 0;
+    WindowHandle brightnessTrackbar = nullptr;
+    WindowHandle ballGlowTrackbar = nullptr;
+    WindowHandle rayStepsTrackbar = nullptr;
+    WindowHandle debrisCountTrackbar = nullptr;
+    WindowHandle brightnessEdit = nullptr;
+    WindowHandle ballGlowEdit = nullptr;
+    WindowHandle rayStepsEdit = nullptr;
+    WindowHandle debrisCountEdit = nullptr;
     WindowHandle fpsLabel = nullptr;
-    WindowHandle bricksLabel = nullptr;
-    WindowHandle debrisLabel = nullptr;
     WindowHandle scoreLabel = nullptr;
     WindowHandle livesLabel = nullptr;
+    WindowHandle bricksLabel = nullptr;
+    WindowHandle debrisLabel = nullptr;
     WindowHandle resolutionLabel = nullptr;
+    std::unique_ptr<PanelGdiObjects, PanelGdiRelease> gdi;
 };
 
 // The frame clock and the frame-rate window. (The deterministic run's tick
@@ -32,11 +52,15 @@ struct FrameTiming {
     double fps = 0.0;           // rate of the last closed window
 };
 
-// Written by the startup window, read by initialisation.
+// Written by the startup window (or the command line), read by initialisation.
 struct StartRequests {
     bool benchmarkAtStart = false;
     bool singleRun = false;
     bool deterministic = false;
+    // Started from the command line: no window waits for a person, the report
+    // is not opened, and the program ends when the benchmark does, with exitCode.
+    bool unattended = false;
+    int exitCode = 0;
 };
 
 // The one application object. It owns every piece of state for the whole run;

@@ -1,11 +1,15 @@
 #include "app/commands.h"
 
+#include <exception>
+#include <optional>
+
 #include "app/app.h"
 #include "bench/benchmark.h"
 #include "game/debris.h"
 #include "game/input.h"
 #include "game/levels.h"
 #include "game/spawning.h"
+#include "ui/panel.h"
 #include "ui/startup_choices.h"
 #include "ui/telemetry.h"
 
@@ -116,4 +120,67 @@ void ApplyStartupConfiguration(App& app, const StartupConfiguration& config)
     app.start.benchmarkAtStart = config.benchmarkAtStart;
     app.start.singleRun = config.singleRun;
     app.start.deterministic = config.deterministic;
+}
+
+void OnPanelCommand(App& app, int id, bool checked)
+{
+    using Kind = PanelCommand::Kind;
+    World& world = app.world;
+    Platform& platform = *app.platform;
+    const PanelCommand command = CommandFor(id);
+    switch (command.kind) {
+    case Kind::None: break;
+    case Kind::Resize:
+    case Kind::ResizeToScreen: {
+        uint32_t w = command.width;
+        uint32_t h = command.height;
+        if (command.kind == Kind::ResizeToScreen) {
+            int sw = 0;
+            int sh = 0;
+            platform.PrimaryScreenSize(sw, sh);
+            w = static_cast<uint32_t>(sw > 0 ? sw : 0);
+            h = static_cast<uint32_t>(sh > 0 ? sh : 0);
+        }
+        try {
+            platform.SetMainWindowClientSize(w, h);
+        } catch (const std::exception&) {
+            // A failed resize has been reported by the resize itself; the panel stays usable.
+        }
+        break;
+    }
+    case Kind::Level: BuildLevel(app, command.value); break;
+    case Kind::DebrisPreset:
+        world.debrisCount = DebrisPresetCount(world.debrisCap, command.value);
+        platform.RefreshPanelControls();
+        break;
+    case Kind::Spawn: SpawnBall(app, command.value); break;
+    case Kind::Autoplay:
+        world.autoplay = checked;
+        if (checked && !world.ballLaunched) {
+            LaunchBall(world);
+        }
+        break;
+    case Kind::Debris: world.debrisEnabled = checked; break;
+    case Kind::Launch:
+        if (const std::optional<DialogChoice> choice = platform.AskLaunchChoice()) {
+            StartBenchmarkFromLaunchChoice(app, *choice);
+        }
+        break;
+    case Kind::Abort: AbortBenchmark(app); break;
+    }
+}
+
+void StartBenchmarkFromLaunchChoice(App& app, const DialogChoice& choice)
+{
+    const StartupConfiguration config = ConfigurationFor(choice);
+    app.platform->SetMainWindowClientSize(config.width, config.height);
+    if (config.deterministic) {
+        BuildLevel(app, kZivoLevel);
+        app.world.paddleX = 0.0f;
+        app.world.random.Seed(kDeterministicSeed);
+    } else {
+        BuildLevel(app, 0);
+    }
+    StartConfiguredBenchmark(app, config.width, config.height, config.debrisCount, config.singleRun,
+                             config.deterministic);
 }

@@ -6,6 +6,7 @@
 #include "game/effects.h"
 
 struct App;
+struct DialogChoice;
 struct StartupConfiguration;
 
 // Debugger lines, the GPU debris clear, the window size, the panel refresh,
@@ -34,6 +35,13 @@ void AbortBenchmark(App& app);
 
 // The window title and the panel's telemetry labels from the current state.
 void RefreshTelemetry(App& app);
+
+// A click on a panel control; `checked` is the state of a check box after the click.
+void OnPanelCommand(App& app, int id, bool checked);
+
+// What a confirmed launch window does: the main window takes the chosen size,
+// the benchmark's level is built, then its settings, the panel and the start.
+void StartBenchmarkFromLaunchChoice(App& app, const DialogChoice& choice);
 
 // The startup window's confirmed choice becomes the run configuration.
 void ApplyStartupConfiguration(App& app, const StartupConfiguration& config);

@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "bench/benchmark.h"
 #include "game/update.h"
@@ -23,12 +24,19 @@ void AdvanceFrameRateWindow(App& app, float rawStep)
     }
 }
 
-// The last run has ended: the panel shows "Launch Benchmark" again, then the summary box.
+// The last run has ended: the panel shows "Launch Benchmark" again, then the
+// summary box. A benchmark started from the command line ends the program
+// instead, its exit code saying whether the report and results were written.
 void FinishBenchmark(App& app)
 {
     app.platform->ShowBenchmarkRunning(false);
     app.platform->SetAutoplayChecked(false);
     app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench));
+    if (app.start.unattended) {
+        app.start.exitCode = app.bench.reportWritten && app.bench.resultsWritten ? exit_code::kSuccess
+                                                                                  : exit_code::kFilesNotWritten;
+        app.platform->EndProgram();
+    }
 }
 
 }  // namespace

@@ -1,9 +1,16 @@
-// Entry point of OrvalisBench.exe: start-up, the frame loop and tear-down.
+// Entry point of OrvalisBench.exe: the command line, start-up, the frame loop
+// and tear-down.
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/frame_loop.h"
 #include "app/main_window.h"
@@ -11,6 +18,7 @@
 #include "bench/benchmark.h"
 #include "game/levels.h"
 #include "gpu/d3d_backend.h"
+#include "ui/control_panel.h"
 #include "ui/startup_dialog.h"
 
 namespace {
@@ -27,7 +35,7 @@ public:
     void Bind(App& app) { theApp = &app; }
 };
 
-bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
+bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, const StartupConfiguration& startup)
 {
     if (CreateMainWindow(app, instance) == nullptr) {
         return false;
@@ -35,6 +43,7 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
     binding.Bind(app);
 
     CreateGpuObjects(app);
+    CreateControlPanel(app, instance);
     CreatePipelines(app);
 
     const StartRequests& start = app.start;
@@ -48,30 +57,97 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding)
     app.timing.lastFrameTime = app.platform->ClockNanoseconds();
 
     if (start.benchmarkAtStart) {
-        const ResolutionPreset& preset = resolutionPresets[dialogChoice.resolutionIndex];
-        StartConfiguredBenchmark(app, preset.width, preset.height, debrisPresetCounts[dialogChoice.debrisIndex],
-                                 start.singleRun, start.deterministic);
+        StartConfiguredBenchmark(app, startup.width, startup.height, startup.debrisCount, start.singleRun,
+                                 start.deterministic);
         app.start.benchmarkAtStart = false;
     }
     return true;
 }
 
-int RunProgram(HINSTANCE instance)
+// The arguments after the program's name.
+std::vector<std::wstring> ProgramArguments()
+{
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) {
+            arguments.emplace_back(argv[i]);
+        }
+        LocalFree(argv);
+    }
+    return arguments;
+}
+
+bool UsableHandle(HANDLE handle)
+{
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// Text for whoever started the program. A Windows GUI program has no console
+// of its own: its standard stream when that leads somewhere (a pipe, a file,
+// a terminal), else the parent's console, else (when allowed) a message box.
+void TellStarter(const std::string& text, bool error, bool allowBox)
+{
+    HANDLE stream = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    HANDLE console = nullptr;
+    if (!UsableHandle(stream) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        stream = console;
+    }
+    DWORD written = 0;
+    if (UsableHandle(stream) && WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+        if (console != nullptr && console != INVALID_HANDLE_VALUE) {
+            CloseHandle(console);
+        }
+        return;
+    }
+    if (allowBox) {
+        MessageBoxA(nullptr, text.c_str(), "Orvalis Benchmark", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+    }
+}
+
+// Makes DIR (created when missing) the folder the report and results go to.
+bool UseOutputDirectory(const std::wstring& directory, std::string& problem)
+{
+    if (!CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        problem = "the output folder cannot be created (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    if (!SetCurrentDirectoryW(directory.c_str())) {
+        problem = "the output folder cannot be used (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    return true;
+}
+
+int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
 {
     Win32Platform platform;
     App app(platform);
     AppBinding binding;  // declared after the App: theApp is cleared before the App is destroyed
     platform.Attach(&app);
 
-    if (!ShowStartupDialog(app, instance)) {
+    StartupConfiguration startup;
+    if (commandLine.action == CommandLine::Action::Benchmark) {
+        startup = commandLine.config;
+        ApplyStartupConfiguration(app, startup);
+        app.start.unattended = true;
+        app.start.exitCode = exit_code::kNotCompleted;
+        platform.SetUnattended(true);
+        const std::string line = ConfigLogLine(commandLine.choice);
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(app, instance)) {
+        startup = *chosen;
+    } else {
         return 0;
     }
-    if (!Initialize(app, instance, binding)) {
-        return 0;
+    if (!Initialize(app, instance, binding, startup)) {
+        return app.start.unattended ? exit_code::kFatalError : 0;
     }
     RethrowWindowProcedureFailure();
     RunMessageLoop(app);
-    return 0;
+    return app.start.unattended ? app.start.exitCode : 0;
 }
 
 }  // namespace
@@ -79,10 +155,40 @@ int RunProgram(HINSTANCE instance)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    const CommandLine commandLine = ParseCommandLine(ProgramArguments());
+    const bool unattended = commandLine.action == CommandLine::Action::Benchmark;
+    switch (commandLine.action) {
+    case CommandLine::Action::Help:
+        TellStarter(CommandLineHelp(), false, true);
+        return 0;
+    case CommandLine::Action::Error: {
+        const std::string text = "OrvalisBench: " + commandLine.error + "\nSee OrvalisBench.exe --help.\n";
+        OutputDebugStringA(text.c_str());
+        TellStarter(text, true, true);
+        return exit_code::kBadArguments;
+    }
+    case CommandLine::Action::Benchmark: {
+        std::string problem;
+        if (!commandLine.outputDirectory.empty() && !UseOutputDirectory(commandLine.outputDirectory, problem)) {
+            const std::string text = "OrvalisBench: --output: " + problem + "\n";
+            OutputDebugStringA(text.c_str());
+            TellStarter(text, true, true);
+            return exit_code::kBadArguments;
+        }
+        break;
+    }
+    case CommandLine::Action::Interactive: break;
+    }
     try {
-        return RunProgram(instance);
+        return RunProgram(instance, commandLine);
     } catch (const std::exception& e) {
         // The App is gone by now; theApp was cleared before it went.
+        if (unattended) {
+            const std::string text = std::string("Fatal error: ") + e.what() + "\n";
+            OutputDebugStringA(text.c_str());
+            TellStarter(text, true, false);
+            return exit_code::kFatalError;
+        }
         ShowFatalError(e.what());
     }
     return 0;

@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/commands.h"
+#include "ui/control_panel.h"
 #include "gpu/d3d_backend.h"
 
 App* theApp = nullptr;
@@ -14,12 +15,12 @@ std::exception_ptr windowProcedureFailure;
 
 const wchar_t kMainWindowClass[] = L"TechDemoDX12";
 
-struct WindowPlacement {
+struct OuterPlacement {
     int x, y, width, height;
 };
 
 // Outer size for a client area of w x h, centred on the primary screen.
-WindowPlacement PlaceForClient(uint32_t w, uint32_t h)
+OuterPlacement PlaceForClient(uint32_t w, uint32_t h)
 {
     RECT rect{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)};
     AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
@@ -41,7 +42,7 @@ HWND CreateMainWindow(App& app, HINSTANCE instance)
     wc.lpszClassName = kMainWindowClass;
     RegisterClassW(&wc);
 
-    const WindowPlacement place = PlaceForClient(app.width, app.height);
+    const OuterPlacement place = PlaceForClient(app.width, app.height);
     HWND window = CreateWindowExW(0, kMainWindowClass, L"Orvalis Benchmark - Zandor", WS_OVERLAPPEDWINDOW, place.x,
                                   place.y, place.width, place.height, nullptr, nullptr, instance, nullptr);
     if (window != nullptr) {
@@ -53,9 +54,16 @@ HWND CreateMainWindow(App& app, HINSTANCE instance)
 
 void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight)
 {
-    const WindowPlacement place = PlaceForClient(clientWidth, clientHeight);
+    const OuterPlacement place = PlaceForClient(clientWidth, clientHeight);
     SetWindowPos(static_cast<HWND>(app.mainWindow), nullptr, place.x, place.y, place.width, place.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void KeepWindowProcedureFailure(std::exception_ptr failure)
+{
+    if (!windowProcedureFailure) {
+        windowProcedureFailure = std::move(failure);
+    }
 }
 
 void RethrowWindowProcedureFailure()
@@ -106,8 +114,10 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return 0;
     case WM_HSCROLL:
-        // Slider notifications of the control panel's trackbars; the panel's
-        // own handling takes them once it exists.
+        // Slider notifications of the control panel's trackbars.
+        if (theApp != nullptr) {
+            OnPanelTrackbar(*theApp, reinterpret_cast<HWND>(lParam));
+        }
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
@@ -121,9 +131,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     try {
         return RouteMainWindowMessage(window, message, wParam, lParam);
     } catch (...) {
-        if (!windowProcedureFailure) {
-            windowProcedureFailure = std::current_exception();
-        }
+        KeepWindowProcedureFailure(std::current_exception());
         if (message == WM_DESTROY) {
             PostQuitMessage(0);
         }

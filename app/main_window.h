@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
 
 struct App;
 
@@ -23,3 +24,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // frames: the window procedure keeps it and the frame loop rethrows it here,
 // after DispatchMessageW has returned.
 void RethrowWindowProcedureFailure();
+
+// A window procedure's failure, kept (the first one) for RethrowWindowProcedureFailure.
+void KeepWindowProcedureFailure(std::exception_ptr failure);

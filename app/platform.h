@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "bench/benchmark_host.h"
+#include "ui/startup_choices.h"
 
 struct TelemetryTexts;
 
@@ -39,6 +41,13 @@ public:
 
     // The monotonic frame clock in nanoseconds (the high-resolution performance counter).
     virtual int64_t ClockNanoseconds() = 0;
+
+    // Close the main window, which ends the program (after an unattended benchmark).
+    virtual void EndProgram() = 0;
+
+    // The modal "Benchmark Configuration" window; the confirmed choice, or
+    // nothing when it was cancelled, closed or could not be shown.
+    virtual std::optional<DialogChoice> AskLaunchChoice() = 0;
 };
 
 // A platform that does nothing: what the App talks to before the real one is attached.
@@ -63,4 +72,7 @@ public:
         h = 1080;
     }
     int64_t ClockNanoseconds() override { return 0; }
+    std::optional<DialogChoice> AskLaunchChoice() override { return std::nullopt; }
+    RunEnvironment DescribeEnvironment() override { return {}; }
+    void EndProgram() override {}
 };

@@ -6,7 +6,24 @@
 #include "app/frame_clock.h"
 #include "app/main_window.h"
 #include "gpu/d3d_backend.h"
+#include "gpu/d3d_objects.h"
+#include "ui/control_panel.h"
+#include "ui/panel.h"
+#include "ui/startup_dialog.h"
 #include "ui/telemetry.h"
+
+namespace {
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string result;
+    for (; *text != L'\0'; ++text) {
+        result += (*text >= 32 && *text < 127) ? static_cast<char>(*text) : '?';
+    }
+    return result;
+}
+
+}  // namespace
 
 void Win32Platform::DebugOutput(const char* text)
 {
@@ -22,40 +39,38 @@ void Win32Platform::ClearGpuDebris()
 
 void Win32Platform::RefreshPanelControls()
 {
-    // The panel's sliders and value boxes follow the state once the panel
-    // exists; without one there is nothing to refresh.
-}
-
-HWND Win32Platform::PanelControl(int id) const
-{
-    if (app_ == nullptr || app_->panel.panelWindow == nullptr) {
-        return nullptr;
+    if (app_ != nullptr) {
+        ::RefreshPanelControls(*app_);
     }
-    return GetDlgItem(static_cast<HWND>(app_->panel.panelWindow), id);
 }
 
 void Win32Platform::ShowBenchmarkRunning(bool running)
 {
-    if (HWND launch = PanelControl(panel_id::kLaunchBenchmark)) {
-        ShowWindow(launch, running ? SW_HIDE : SW_SHOW);
-    }
-    if (HWND abort = PanelControl(panel_id::kAbort)) {
-        ShowWindow(abort, running ? SW_SHOW : SW_HIDE);
+    if (app_ != nullptr) {
+        ShowPanelBenchmarkRunning(*app_, running);
     }
 }
 
 void Win32Platform::SetAutoplayChecked(bool checked)
 {
-    if (HWND box = PanelControl(panel_id::kAutoplay)) {
-        SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (app_ != nullptr) {
+        SetPanelCheck(*app_, panel_id::kAutoplay, checked);
     }
 }
 
 void Win32Platform::SetDebrisChecked(bool checked)
 {
-    if (HWND box = PanelControl(panel_id::kDebris)) {
-        SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (app_ != nullptr) {
+        SetPanelCheck(*app_, panel_id::kDebris, checked);
     }
+}
+
+std::optional<DialogChoice> Win32Platform::AskLaunchChoice()
+{
+    if (app_ == nullptr || app_->mainWindow == nullptr) {
+        return std::nullopt;
+    }
+    return ShowLaunchDialog(*app_);
 }
 
 void Win32Platform::ShowTelemetry(const TelemetryTexts& texts)
@@ -81,14 +96,70 @@ void Win32Platform::ShowTelemetry(const TelemetryTexts& texts)
 
 void Win32Platform::ShowBenchmarkSummary(const std::wstring& text)
 {
+    if (unattended_) {
+        OutputDebugStringA(("Benchmark Finished\n" + Narrow(text.c_str())).c_str());
+        return;
+    }
     HWND owner = app_ != nullptr ? static_cast<HWND>(app_->mainWindow) : nullptr;
     MessageBoxW(owner, text.c_str(), L"Benchmark Finished", MB_OK);
 }
 
 void Win32Platform::OpenReport(const std::string& path)
 {
+    if (unattended_) {
+        return;
+    }
     const std::wstring wide(path.begin(), path.end());
     ShellExecuteW(nullptr, nullptr, wide.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void Win32Platform::EndProgram()
+{
+    if (app_ != nullptr && app_->mainWindow != nullptr) {
+        PostMessageW(static_cast<HWND>(app_->mainWindow), WM_CLOSE, 0, 0);
+    }
+}
+
+namespace {
+
+// The Windows version as the system itself reports it (GetVersionEx answers
+// with what the program's manifest claims to support).
+std::string WindowsVersion()
+{
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) {
+        return "unknown";
+    }
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+           std::to_string(info.dwBuildNumber);
+}
+
+}  // namespace
+
+RunEnvironment Win32Platform::DescribeEnvironment()
+{
+    RunEnvironment e;
+    e.windowsVersion = WindowsVersion();
+    if (app_ == nullptr) {
+        return e;
+    }
+    static const char* const presentWords[3] = {"off", "on", "triple-buffer"};
+    const uint32_t mode = static_cast<uint32_t>(app_->presentMode);
+    e.presentMode = mode < 3 ? presentWords[mode] : std::to_string(mode);
+    if (const D3DObjects* d = app_->gpu.d3d.get()) {
+        e.adapter = Narrow(d->adapterDesc.Description);
+        e.vendorId = d->adapterDesc.VendorId;
+        e.deviceId = d->adapterDesc.DeviceId;
+        e.dedicatedVideoMemory = d->adapterDesc.DedicatedVideoMemory;
+        const auto v = static_cast<uint64_t>(d->driverVersion.QuadPart);
+        e.driverVersion = std::to_string(v >> 48) + "." + std::to_string((v >> 32) & 0xFFFF) + "." +
+                          std::to_string((v >> 16) & 0xFFFF) + "." + std::to_string(v & 0xFFFF);
+    }
+    return e;
 }
 
 std::tm Win32Platform::LocalTime()

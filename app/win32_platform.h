@@ -9,6 +9,9 @@ struct App;
 class Win32Platform : public Platform {
 public:
     void Attach(App* app) { app_ = app; }
+    // A benchmark started from the command line: the summary goes to the
+    // debugger output and the report is not opened.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
 
     void DebugOutput(const char* text) override;
     void ClearGpuDebris() override;
@@ -23,17 +26,11 @@ public:
     void SetMainWindowClientSize(uint32_t w, uint32_t h) override;
     void PrimaryScreenSize(int& w, int& h) override;
     int64_t ClockNanoseconds() override;
+    std::optional<DialogChoice> AskLaunchChoice() override;
+    RunEnvironment DescribeEnvironment() override;
+    void EndProgram() override;
 
 private:
-    HWND PanelControl(int id) const;
-
     App* app_ = nullptr;
+    bool unattended_ = false;
 };
-
-// Control identifiers of the control panel that the program changes from outside it.
-namespace panel_id {
-inline constexpr int kAutoplay = 225;
-inline constexpr int kDebris = 226;
-inline constexpr int kLaunchBenchmark = 231;
-inline constexpr int kAbort = 233;
-}  // namespace panel_id

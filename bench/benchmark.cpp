@@ -5,6 +5,7 @@
 
 #include "bench/benchmark_host.h"
 #include "bench/report.h"
+#include "bench/results_file.h"
 #include "bench/statistics.h"
 #include "game/levels.h"
 #include "game/spawning.h"
@@ -72,6 +73,19 @@ float RunLength(const BenchmarkRecorder& b)
         return kWarmupSeconds;
     }
     return static_cast<float>(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
+}
+
+// The HTML report, opened in the browser, and the results file beside it.
+void WriteReports(BenchmarkRecorder& b, BenchmarkHost& host)
+{
+    b.resultsWritten = false;
+    const bool reportable = !b.runs.empty() && std::all_of(b.runs.begin(), b.runs.end(), [](const RunResult& run) {
+        return !run.seconds.empty();
+    });
+    GenerateHTMLReport(b, host);  // logs why when the runs cannot be reported
+    if (reportable) {
+        WriteResultsFile(b, host);
+    }
 }
 
 // The world no longer runs a benchmark.
@@ -181,7 +195,7 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
         b.currentRun = 0;
         EndWorldBenchmark(world);
         DebugLog(host, 256, "Benchmark: All runs complete. Total recorded runs: %d\n", static_cast<int>(b.runs.size()));
-        GenerateHTMLReport(b, host);
+        WriteReports(b, host);
         return;
     }
     b.currentRun += 1;
@@ -207,7 +221,7 @@ bool AbortBenchmark(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     b.pausing = false;
     b.currentRun = 0;
     if (!b.runs.empty()) {
-        GenerateHTMLReport(b, host);
+        WriteReports(b, host);
     }
     EndWorldBenchmark(world);
     return true;

@@ -1,14 +1,26 @@
 #pragma once
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
 
+// The machine and the presentation a benchmark ran on, for its results file.
+struct RunEnvironment {
+    std::string presentMode;  // "off", "on" or "triple-buffer"
+    std::string adapter;      // the adapter's description
+    uint32_t vendorId = 0;
+    uint32_t deviceId = 0;
+    uint64_t dedicatedVideoMemory = 0;  // bytes
+    std::string driverVersion;          // the user-mode driver version the adapter reports, "a.b.c.d"
+    std::string windowsVersion;         // "major.minor.build"
+};
+
 // What the benchmark asks of the world outside it: the debugger output, the
-// local time (report names and time stamps), the modal summary box and the
-// shell that opens a written report.
+// local time (report names and time stamps), the modal summary box, the shell
+// that opens a written report, and a description of the machine.
 class BenchmarkHost {
 public:
     virtual ~BenchmarkHost() = default;
@@ -24,6 +36,9 @@ public:
 
     // Open a written report with the shell's default action.
     virtual void OpenReport(const std::string& path) = 0;
+
+    // The adapter, driver, Windows version and present mode of this run.
+    virtual RunEnvironment DescribeEnvironment() = 0;
 };
 
 // printf-style debugger output through a fixed buffer of bufferSize

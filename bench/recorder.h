@@ -51,7 +51,14 @@ struct RunResult {
     uint32_t debrisCount = 0;
     bool debrisEnabled = false;
     bool deterministic = false;
+    // Every sampled frame's time in seconds, for the frame-time figures of the
+    // results file; at most kMaxFrameTimes are kept (the rest are only counted).
+    std::vector<float> frameTimes;
+    int64_t frameTimesDropped = 0;
 };
+
+// About 70 minutes at 250 frames a second: far beyond a run, and 4 MB at most.
+inline constexpr size_t kMaxFrameTimes = 1u << 20;
 
 struct BenchmarkRecorder {
     bool running = false;
@@ -75,4 +82,6 @@ struct BenchmarkRecorder {
     BenchmarkConfig config;
     std::string reportPath;     // file name of the last report written
     bool reportWritten = false; // whether the last report attempt reached the disk whole
+    std::string resultsPath;     // the results file beside it (same base name, ".json")
+    bool resultsWritten = false; // whether that file was written whole
 };

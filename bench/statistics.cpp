@@ -40,6 +40,11 @@ void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float raw
         return;
     }
     recorder.current.totalFrames += 1;
+    if (recorder.current.frameTimes.size() < kMaxFrameTimes) {
+        recorder.current.frameTimes.push_back(rawDt);
+    } else {
+        recorder.current.frameTimesDropped += 1;
+    }
     if (!recorder.startLogged) {
         DebugLog(platform, 256, "Benchmark Run %d: Recording started at T=%.2f (%.0f Hz sampling)\n",
                  recorder.currentRun, static_cast<double>(recorder.runElapsed), 10.0);
@@ -299,5 +304,44 @@ CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
                           ? static_cast<float>(f.maxFrames - f.minFrames) * 100.0f / static_cast<float>(f.framesPerRun)
                           : 0.0f;
     f.scoreVariance = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
+    return f;
+}
+
+namespace {
+
+// The ceil(p / 100 x n)-th smallest of the sorted times, p in percent.
+double NearestRank(const std::vector<float>& sorted, double percent)
+{
+    const double rank = std::ceil(percent / 100.0 * static_cast<double>(sorted.size()));
+    const size_t index = rank < 1.0 ? 0 : std::min(static_cast<size_t>(rank) - 1, sorted.size() - 1);
+    return sorted[index];
+}
+
+// 1 / the mean of the slowest ceil(percent / 100 x n) times (at least one).
+double LowFps(const std::vector<float>& sorted, double percent)
+{
+    const size_t count = std::max<size_t>(1, static_cast<size_t>(std::ceil(percent / 100.0 * static_cast<double>(sorted.size()))));
+    double sum = 0.0;
+    for (size_t i = sorted.size() - count; i < sorted.size(); ++i) {
+        sum += sorted[i];
+    }
+    return sum > 0.0 ? static_cast<double>(count) / sum : 0.0;
+}
+
+}  // namespace
+
+FrameTimeFigures ComputeFrameTimeFigures(std::vector<float> frameTimes)
+{
+    FrameTimeFigures f;
+    f.frames = frameTimes.size();
+    if (frameTimes.empty()) {
+        return f;
+    }
+    std::sort(frameTimes.begin(), frameTimes.end());
+    f.low1PercentFps = LowFps(frameTimes, 1.0);
+    f.low01PercentFps = LowFps(frameTimes, 0.1);
+    f.p50Ms = NearestRank(frameTimes, 50.0) * 1000.0;
+    f.p95Ms = NearestRank(frameTimes, 95.0) * 1000.0;
+    f.p99Ms = NearestRank(frameTimes, 99.0) * 1000.0;
     return f;
 }

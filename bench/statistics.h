@@ -48,3 +48,19 @@ struct CrossRunFigures {
 };
 
 CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs);
+
+// What a run's individual frame times say beyond its 0.1 s records.
+//
+// Percentiles use the nearest rank: the p-th percentile of n frame times is
+// the ceil(p / 100 x n)-th smallest (the first for p = 0), so it is one of the
+// measured times and exists for any n >= 1. The x % low frame rate is 1 / the
+// mean of the slowest ceil(x / 100 x n) frame times (at least one frame).
+struct FrameTimeFigures {
+    size_t frames = 0;
+    double low1PercentFps = 0.0;
+    double low01PercentFps = 0.0;
+    double p50Ms = 0.0;
+    double p95Ms = 0.0;
+    double p99Ms = 0.0;
+};
+FrameTimeFigures ComputeFrameTimeFigures(std::vector<float> frameTimes);

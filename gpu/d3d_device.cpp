@@ -30,6 +30,18 @@ void WaitForFence(D3DObjects& d, UINT64 value)
     WaitForSingleObject(d.fenceEvent, INFINITE);
 }
 
+// The description and driver version of the device's adapter (nothing is
+// fatal here: the figures only describe the machine).
+void RememberAdapter(D3DObjects& d, IDXGIAdapter1* adapter)
+{
+    if (FAILED(adapter->GetDesc1(&d.adapterDesc))) {
+        d.adapterDesc = DXGI_ADAPTER_DESC1{};
+    }
+    if (FAILED(adapter->CheckInterfaceSupport(__uuidof(IDXGIDevice), &d.driverVersion))) {
+        d.driverVersion.QuadPart = 0;
+    }
+}
+
 }  // namespace
 
 void D3DObjectsRelease::operator()(D3DObjects* objects) const noexcept
@@ -85,6 +97,7 @@ bool CreateDeviceObjects(App& app)
         if ((desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) == 0 && desc.VendorId == kPreferredVendor) {
             ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
                           "CreateDevice");
+            RememberAdapter(d, adapter.Get());
             break;
         }
     }
@@ -93,6 +106,7 @@ bool CreateDeviceObjects(App& app)
         ThrowIfFailed(d.factory->EnumAdapters1(0, &adapter), "EnumAdapters1");
         ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
                       "CreateDevice fallback");
+        RememberAdapter(d, adapter.Get());
     }
 
     D3D12_COMMAND_QUEUE_DESC queueDesc{};

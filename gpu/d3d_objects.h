@@ -46,4 +46,7 @@ struct D3DObjects {
     bool renderTargetsUsable = true;
     // The highest fence value signalled so far; teardown drains the queue past it.
     UINT64 highestSignalled = 0;
+    // The adapter the device runs on, for the benchmark's results file.
+    DXGI_ADAPTER_DESC1 adapterDesc{};
+    LARGE_INTEGER driverVersion{};  // user-mode driver version; zero when the adapter does not say
 };

@@ -150,7 +150,9 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
             d.renderTargetsUsable = false;
             OutputDebugStringA("OnResize: CRITICAL - Resource recovery failed - application may crash\n");
         }
-        MessageBoxA(static_cast<HWND>(app.mainWindow), text, "Resize Failed", MB_OK | MB_ICONWARNING);
+        if (!app.start.unattended) {  // nobody waits at a benchmark started from the command line
+            MessageBoxA(static_cast<HWND>(app.mainWindow), text, "Resize Failed", MB_OK | MB_ICONWARNING);
+        }
         return false;
     }
 }

@@ -41,7 +41,18 @@ public:
         h = screenHeight;
     }
     int64_t ClockNanoseconds() override { return clock; }
+    RunEnvironment DescribeEnvironment() override { return environment; }
+    void EndProgram() override { ++programEnds; }
+    int programEnds = 0;
+    RunEnvironment environment{"off", "Test Adapter", 0x10DE, 0x1234, 8589934592ull, "31.0.15.5222", "10.0.19045"};
+    std::optional<DialogChoice> AskLaunchChoice() override
+    {
+        ++launchWindows;
+        return launchChoice;
+    }
     int64_t clock = 0;
+    int launchWindows = 0;
+    std::optional<DialogChoice> launchChoice;  // what the launch window gives back
 
     // Log lines that start with the given prefix.
     std::vector<std::string> LinesStartingWith(const std::string& prefix) const;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/frame.h"
 #include "bench/benchmark.h"
@@ -183,7 +184,7 @@ TEST(Benchmark, SingleRunRecordsFortySecondsAfterWarmupAndPause)
     EXPECT_EQ(t.platform.autoplayChecks.back(), false);
     ASSERT_EQ(t.platform.openedReports.size(), 1u);
     EXPECT_EQ(t.platform.openedReports[0], "benchmark_2026-12-06_140509.html");
-    EXPECT_EQ(scratch.Files(), 1);
+    EXPECT_EQ(scratch.Files(), 2);  // the report and its results file
     ASSERT_EQ(t.platform.summaries.size(), 1u);
     EXPECT_EQ(t.platform.summaries[0],
               L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n"
@@ -399,7 +400,7 @@ TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
     EXPECT_LT(t.app.bench.runs[1].seconds.size(), 90u);
     EXPECT_EQ(t.platform.openedReports.size(), 1u);
     EXPECT_TRUE(t.platform.summaries.empty());  // no summary box after an abort
-    EXPECT_EQ(scratch.Files(), 1);
+    EXPECT_EQ(scratch.Files(), 2);  // the report and its results file
 }
 
 TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummaryKeepsTheResults)
@@ -413,6 +414,7 @@ TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummaryKeepsTheResult
     ASSERT_EQ(t.app.bench.runs.size(), 1u);
     EXPECT_TRUE(t.platform.openedReports.empty());
     EXPECT_FALSE(t.app.bench.reportWritten);
+    EXPECT_FALSE(t.app.bench.resultsWritten);
     EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
     ASSERT_EQ(t.platform.summaries.size(), 1u);
     const RunResult& run = t.app.bench.runs[0];
@@ -424,4 +426,24 @@ TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummaryKeepsTheResult
               L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, " + score + L" score\n"
               L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"
               L"\nResults (not saved):\n  Run 1: score " + score + L", average 64.0 FPS\n");
+}
+
+TEST(Benchmark, AnUnattendedBenchmarkEndsTheProgramWithItsOutcome)
+{
+    for (const bool writable : {true, false}) {
+        ScratchDirectory scratch;
+        const std::filesystem::path previous = std::filesystem::current_path();
+        if (!writable) {
+            std::filesystem::current_path("/proc");
+        }
+        TestApp t;
+        t.app.start.unattended = true;
+        t.app.start.exitCode = exit_code::kNotCompleted;
+        StartFromStartup(t, true, false);
+        RunFrames(t, 0.05f, 5000);
+        std::filesystem::current_path(previous);
+        EXPECT_EQ(t.platform.programEnds, 1);
+        EXPECT_EQ(t.app.start.exitCode, writable ? exit_code::kSuccess : exit_code::kFilesNotWritten);
+        EXPECT_EQ(scratch.Files(), writable ? 2 : 0);
+    }
 }

@@ -5,7 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "bench/report.h"
+#include "bench/results_file.h"
 #include "bench/statistics.h"
 #include "fake_platform.h"
 
@@ -122,14 +125,19 @@ protected:
         RecordingPlatform platform;
         ASSERT_TRUE(GenerateHTMLReport(recorder, platform));
         ASSERT_EQ(platform.openedReports, std::vector<std::string>{"benchmark_2026-12-06_140509.html"});
-        const std::string written = ReadBytes(dir_ / recorder.reportPath);
+        ExpectFileMatchesGolden(dir_ / recorder.reportPath, golden);
+    }
+
+    static void ExpectFileMatchesGolden(const fs::path& file, const std::string& golden)
+    {
+        const std::string written = ReadBytes(file);
         const fs::path goldenPath = fs::path(ORVALIS_TEST_DATA) / golden;
         if (std::getenv("ORVALIS_UPDATE_GOLDENS") != nullptr) {
             std::ofstream(goldenPath, std::ios::binary) << written;
         }
         const std::string expected = ReadBytes(goldenPath);
         ASSERT_FALSE(expected.empty()) << "missing golden " << goldenPath;
-        EXPECT_EQ(written, expected) << "report differs from " << goldenPath;
+        EXPECT_EQ(written, expected) << file << " differs from " << goldenPath;
     }
 
     fs::path dir_;
@@ -259,4 +267,86 @@ TEST(ReportFileName, UsesTheLocalTimeStamp)
     t.tm_min = 4;
     t.tm_sec = 5;
     EXPECT_EQ(ReportFileName(t), "benchmark_2027-01-02_030405.html");
+}
+
+TEST(FrameTimeFigures, NearestRankPercentilesAndLowsOfHandWorkedLists)
+{
+    // 100 frames: 97 of 10 ms, then 20, 30 and 50 ms.
+    std::vector<float> hundred(97, 0.010f);
+    hundred.insert(hundred.end(), {0.050f, 0.020f, 0.030f});
+    FrameTimeFigures f = ComputeFrameTimeFigures(hundred);
+    EXPECT_EQ(f.frames, 100u);
+    EXPECT_NEAR(f.p50Ms, 10.0, 1e-4);      // the 50th smallest
+    EXPECT_NEAR(f.p95Ms, 10.0, 1e-4);      // the 95th
+    EXPECT_NEAR(f.p99Ms, 30.0, 1e-4);      // the 99th
+    EXPECT_NEAR(f.low1PercentFps, 20.0, 1e-3);   // the slowest 1 frame: 50 ms
+    EXPECT_NEAR(f.low01PercentFps, 20.0, 1e-3);  // still at least one frame
+
+    // Three frames: ranks ceil(1.5) = 2 and ceil(2.85) = 3.
+    f = ComputeFrameTimeFigures({0.040f, 0.010f, 0.020f});
+    EXPECT_NEAR(f.p50Ms, 20.0, 1e-4);
+    EXPECT_NEAR(f.p95Ms, 40.0, 1e-4);
+    EXPECT_NEAR(f.low1PercentFps, 25.0, 1e-3);
+
+    // 2000 frames: the 1 % low averages the slowest 20 (10 of 100 ms, 10 of 50 ms).
+    std::vector<float> many(1980, 0.010f);
+    many.insert(many.end(), 10, 0.100f);
+    many.insert(many.end(), 10, 0.050f);
+    f = ComputeFrameTimeFigures(many);
+    EXPECT_NEAR(f.low1PercentFps, 1.0 / 0.075, 1e-3);
+    EXPECT_NEAR(f.low01PercentFps, 10.0, 1e-3);  // the slowest 2
+
+    EXPECT_EQ(ComputeFrameTimeFigures({}).frames, 0u);
+}
+
+TEST_F(ReportTest, ResultsFileSitsBesideTheReportAndReadsBackToItsFigures)
+{
+    BenchmarkRecorder r = SmallMulti();
+    r.runs[0].frameTimes = {0.010f, 0.0125f, 0.009f, 0.011f, 0.020f};
+    RecordingPlatform platform;
+    ASSERT_TRUE(GenerateHTMLReport(r, platform));
+    ASSERT_TRUE(WriteResultsFile(r, platform));
+    EXPECT_EQ(r.resultsPath, "benchmark_2026-12-06_140509.json");
+    EXPECT_TRUE(r.resultsWritten);
+    EXPECT_FALSE(fs::exists(dir_ / (r.resultsPath + ".partial")));
+    ExpectFileMatchesGolden(dir_ / r.resultsPath, "results_multi.json");
+
+    const auto json = nlohmann::json::parse(ReadBytes(dir_ / r.resultsPath));
+    EXPECT_EQ(json["formatVersion"], kResultsFormatVersion);
+    EXPECT_EQ(json["report"], "benchmark_2026-12-06_140509.html");
+    EXPECT_EQ(json["configuration"]["width"], 1280);
+    EXPECT_EQ(json["configuration"]["runs"], "multi");
+    EXPECT_EQ(json["configuration"]["debrisEnabled"], false);
+    EXPECT_EQ(json["system"]["vendorId"], 0x10DE);
+    EXPECT_EQ(json["system"]["driverVersion"], "31.0.15.5222");
+    ASSERT_EQ(json["runs"].size(), r.runs.size());
+    for (size_t i = 0; i < r.runs.size(); ++i) {
+        const RunResult& run = r.runs[i];
+        const auto& j = json["runs"][i];
+        EXPECT_EQ(j["score"].get<float>(), run.score);
+        EXPECT_EQ(j["averageFps"].get<float>(), run.avg);
+        EXPECT_EQ(j["cleanedFps"].get<float>(), run.cleaned);
+        EXPECT_EQ(j["minFps"].get<float>(), run.min);
+        EXPECT_EQ(j["maxFps"].get<float>(), run.max);
+        EXPECT_EQ(j["outliers"].get<int>(), run.outliers);
+        ASSERT_EQ(j["records"].size(), run.seconds.size());
+        for (size_t k = 0; k < run.seconds.size(); ++k) {
+            EXPECT_EQ(j["records"][k]["avgFps"].get<float>(), run.seconds[k].avgFps);
+            EXPECT_EQ(j["records"][k]["balls"].get<float>(), run.seconds[k].balls);
+            EXPECT_EQ(j["records"][k]["isOutlier"].get<bool>(), run.seconds[k].isOutlier);
+        }
+    }
+    EXPECT_EQ(json["runs"][0]["frameTimes"]["frames"], 5);
+    EXPECT_NEAR(json["runs"][0]["frameTimes"]["p50Ms"].get<double>(), 11.0, 1e-4);
+    EXPECT_NEAR(json["runs"][0]["frameTimes"]["low1PercentFps"].get<double>(), 50.0, 1e-3);
+    const CrossRunFigures across = ComputeCrossRunFigures(r.runs);
+    EXPECT_EQ(json["acrossRuns"]["meanScore"].get<float>(), across.meanScore);
+    EXPECT_EQ(json["acrossRuns"]["totalOutliers"], across.totalOutliers);
+    EXPECT_FALSE(json["acrossRuns"].contains("scoreVariancePercent"));  // deterministic reports only
+
+    // A folder where nothing can be written: no file, not even a partial one.
+    fs::current_path("/proc");
+    EXPECT_FALSE(WriteResultsFile(r, platform));
+    EXPECT_FALSE(r.resultsWritten);
+    EXPECT_EQ(platform.LinesStartingWith("ERROR: Could not write the results file").size(), 1u);
 }

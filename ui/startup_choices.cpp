@@ -95,59 +95,130 @@ int ScaleForDpi(int value, int dpi)
     return static_cast<int>(product >= 0 ? (product + half) / 96 : (product - half) / 96);
 }
 
-StartupLayout BuildStartupLayout(int dpi)
+namespace {
+
+// The parts both configuration windows share: the metrics, and the
+// resolution, debris and preset rows with their labels.
+struct DialogMetrics {
+    explicit DialogMetrics(int dpi) : dpi_(dpi) {}
+    int operator()(int length) const { return ScaleForDpi(length, dpi_); }
+
+    static constexpr int M = 15, L = 20, R = 22, P = 26, B = 34, W = 390;
+    int C2() const { return (*this)(W) / 2 + (*this)(5); }
+    int Indent() const { return (*this)(M) + (*this)(10); }
+    int RadioTop() const { return (*this)(M) + (*this)(L) + (*this)(2); }
+    int RowStep() const { return (*this)(R) + (*this)(2); }
+    int PresetsLabel() const { return RadioTop() + 5 * RowStep() + (*this)(10); }
+    int PresetsRow() const { return PresetsLabel() + (*this)(L) + (*this)(2); }
+
+private:
+    int dpi_;
+};
+
+StartupLayout SharedRows(const DialogMetrics& s)
 {
-    auto s = [dpi](int length) { return ScaleForDpi(length, dpi); };
     using K = ControlKind;
-    const int M = 15, L = 20, R = 22, P = 26, B = 34, W = 390;
-
+    using D = DialogMetrics;
     StartupLayout layout;
-    layout.clientWidth = s(W);
+    layout.clientWidth = s(D::W);
     layout.fontHeight = s(16);
-    const int c2 = s(W) / 2 + s(5);
-    const int indent = s(M) + s(10);
-    const int radioTop = s(M) + s(L) + s(2);
-    const int rowStep = s(R) + s(2);
-    const int presetsLabel = radioTop + 5 * rowStep + s(10);
-    const int presetsRow = presetsLabel + s(L) + s(2);
-    const int vsyncLabel = presetsRow + s(P) + s(10);
-    const int vsyncRow = vsyncLabel + s(L) + s(2);
-    const int runLabel = vsyncRow + s(R) + s(10);
-    const int runRow = runLabel + s(L) + s(2);
-    const int justPlayRow = runRow + s(R) + s(4);
-    const int checkRow = justPlayRow + s(R) + s(10);
-    const int commandRow = checkRow + s(R) + s(10);
-    layout.contentHeight = commandRow + s(B) + s(M);
-
     auto& c = layout.controls;
-    c.push_back({L"Resolution:", 0, K::Label, s(M), s(M), s(150), s(L), true});
-    c.push_back({L"Debris Count:", 0, K::Label, c2, s(M), s(150), s(L), true});
+    c.push_back({L"Resolution:", 0, K::Label, s(D::M), s(D::M), s(150), s(D::L), true});
+    c.push_back({L"Debris Count:", 0, K::Label, s.C2(), s(D::M), s(150), s(D::L), true});
     for (int i = 0; i < kPresetCount; ++i) {
         c.push_back({resolutionPresets[i].label, dialog_id::kResolutionFirst + i, i == 0 ? K::FirstRadio : K::Radio,
-                     indent, radioTop + i * rowStep, s(100), s(R), false});
+                     s.Indent(), s.RadioTop() + i * s.RowStep(), s(100), s(D::R), false});
     }
     static const wchar_t* const debrisLabels[kPresetCount] = {L"No Debris", L"80 Debris", L"160 Debris", L"320 Debris",
                                                               L"640 Debris"};
     for (int i = 0; i < kPresetCount; ++i) {
-        c.push_back({debrisLabels[i], dialog_id::kDebrisFirst + i, i == 0 ? K::FirstRadio : K::Radio, c2 + s(10),
-                     radioTop + i * rowStep, s(120), s(R), false});
+        c.push_back({debrisLabels[i], dialog_id::kDebrisFirst + i, i == 0 ? K::FirstRadio : K::Radio,
+                     s.C2() + s(10), s.RadioTop() + i * s.RowStep(), s(120), s(D::R), false});
     }
-    c.push_back({L"Quick Presets:", 0, K::Label, s(M), presetsLabel, s(150), s(L), true});
-    c.push_back({L"RTX 5090 (720p, 80 debris)", dialog_id::kPresetRtx, K::PresetButton, indent, presetsRow, s(175), s(P), false});
-    c.push_back({L"Extreme (1080p, 640 debris)", dialog_id::kPresetExtreme, K::PresetButton, c2, presetsRow, s(175), s(P), false});
-    c.push_back({L"VSync:", 0, K::Label, s(M), vsyncLabel, s(150), s(L), true});
-    c.push_back({L"Off", dialog_id::kPresentFirst, K::FirstRadio, indent, vsyncRow, s(60), s(R), false});
-    c.push_back({L"On", dialog_id::kPresentFirst + 1, K::Radio, s(M) + s(80), vsyncRow, s(60), s(R), false});
-    c.push_back({L"Triple Buffer", dialog_id::kPresentFirst + 2, K::Radio, s(M) + s(150), vsyncRow, s(110), s(R), false});
-    c.push_back({L"Run Mode:", 0, K::Label, s(M), runLabel, s(150), s(L), true});
-    c.push_back({L"Single Run (40 sec)", dialog_id::kSingleRun, K::FirstRadio, indent, runRow, s(160), s(R), false});
-    c.push_back({L"Multi Run (4 x 40 sec)", dialog_id::kMultiRun, K::Radio, c2, runRow, s(170), s(R), false});
-    c.push_back({L"Just Play (No Benchmark)", dialog_id::kJustPlay, K::Radio, indent, justPlayRow, s(200), s(R), false});
-    c.push_back({L"Deterministic (60s, ZIVO, no input)", dialog_id::kDeterministic, K::CheckBox, indent, checkRow, s(280),
-                 s(R), false});
-    c.push_back({L"Start", dialog_id::kStart, K::CommandButton, s(M), commandRow, s(140), s(B), true});
-    c.push_back({L"Exit", dialog_id::kExit, K::CommandButton, s(W) - s(M) - s(140), commandRow, s(140), s(B), false});
+    c.push_back({L"Quick Presets:", 0, K::Label, s(D::M), s.PresetsLabel(), s(150), s(D::L), true});
+    c.push_back({L"RTX 5090 (720p, 80 debris)", dialog_id::kPresetRtx, K::PresetButton, s.Indent(), s.PresetsRow(),
+                 s(175), s(D::P), false});
+    c.push_back({L"Extreme (1080p, 640 debris)", dialog_id::kPresetExtreme, K::PresetButton, s.C2(), s.PresetsRow(),
+                 s(175), s(D::P), false});
     return layout;
+}
+
+}  // namespace
+
+StartupLayout BuildStartupLayout(int dpi)
+{
+    const DialogMetrics s(dpi);
+    using K = ControlKind;
+    using D = DialogMetrics;
+    StartupLayout layout = SharedRows(s);
+    const int vsyncLabel = s.PresetsRow() + s(D::P) + s(10);
+    const int vsyncRow = vsyncLabel + s(D::L) + s(2);
+    const int runLabel = vsyncRow + s(D::R) + s(10);
+    const int runRow = runLabel + s(D::L) + s(2);
+    const int justPlayRow = runRow + s(D::R) + s(4);
+    const int checkRow = justPlayRow + s(D::R) + s(10);
+    const int commandRow = checkRow + s(D::R) + s(10);
+    layout.contentHeight = commandRow + s(D::B) + s(D::M);
+
+    auto& c = layout.controls;
+    c.push_back({L"VSync:", 0, K::Label, s(D::M), vsyncLabel, s(150), s(D::L), true});
+    c.push_back({L"Off", dialog_id::kPresentFirst, K::FirstRadio, s.Indent(), vsyncRow, s(60), s(D::R), false});
+    c.push_back({L"On", dialog_id::kPresentFirst + 1, K::Radio, s(D::M) + s(80), vsyncRow, s(60), s(D::R), false});
+    c.push_back({L"Triple Buffer", dialog_id::kPresentFirst + 2, K::Radio, s(D::M) + s(150), vsyncRow, s(110), s(D::R),
+                 false});
+    c.push_back({L"Run Mode:", 0, K::Label, s(D::M), runLabel, s(150), s(D::L), true});
+    c.push_back({L"Single Run (40 sec)", dialog_id::kSingleRun, K::FirstRadio, s.Indent(), runRow, s(160), s(D::R), false});
+    c.push_back({L"Multi Run (4 x 40 sec)", dialog_id::kMultiRun, K::Radio, s.C2(), runRow, s(170), s(D::R), false});
+    c.push_back({L"Just Play (No Benchmark)", dialog_id::kJustPlay, K::Radio, s.Indent(), justPlayRow, s(200), s(D::R),
+                 false});
+    c.push_back({L"Deterministic (60s, ZIVO, no input)", dialog_id::kDeterministic, K::CheckBox, s.Indent(), checkRow,
+                 s(280), s(D::R), false});
+    c.push_back({L"Start", dialog_id::kStart, K::CommandButton, s(D::M), commandRow, s(140), s(D::B), true});
+    c.push_back({L"Exit", dialog_id::kExit, K::CommandButton, s(D::W) - s(D::M) - s(140), commandRow, s(140), s(D::B),
+                 false});
+    return layout;
+}
+
+StartupLayout BuildLaunchLayout(int dpi)
+{
+    const DialogMetrics s(dpi);
+    using K = ControlKind;
+    using D = DialogMetrics;
+    StartupLayout layout = SharedRows(s);
+    const int runLabel = s.PresetsRow() + s(D::P) + s(10);
+    const int runRow = runLabel + s(D::L) + s(2);
+    const int checkRow = runRow + s(D::R) + s(10);
+    const int commandRow = checkRow + s(D::R) + s(10);
+    // The window's content height, each term scaled on its own (the controls end 19 pixels above it at 96 dpi).
+    layout.contentHeight = 2 * (s(D::L) + s(D::R) + s(D::M)) + 5 * (s(2) + s(D::R)) + s(10) + s(20) + (s(D::P) + s(10)) +
+                           (s(D::L) + s(2)) + s(2) + s(2) + s(4) + s(D::B);
+
+    auto& c = layout.controls;
+    c.push_back({L"Run Mode:", 0, K::Label, s(D::M), runLabel, s(150), s(D::L), true});
+    c.push_back({L"Single Run (40 sec)", dialog_id::kSingleRun, K::FirstRadio, s.Indent(), runRow, s(160), s(D::R), false});
+    c.push_back({L"Multi Run (4 x 40 sec)", dialog_id::kMultiRun, K::Radio, s.C2(), runRow, s(170), s(D::R), false});
+    c.push_back({L"Deterministic (60s, ZIVO, no input)", dialog_id::kDeterministic, K::CheckBox, s.Indent(), checkRow,
+                 s(280), s(D::R), false});
+    c.push_back({L"Start Benchmark", dialog_id::kStart, K::CommandButton, s(D::M), commandRow, s(140), s(D::B), true});
+    c.push_back({L"Cancel", dialog_id::kExit, K::CommandButton, s(D::W) - s(D::M) - s(140), commandRow, s(140), s(D::B),
+                 false});
+    return layout;
+}
+
+DialogChoice LaunchDialogChoice(const DialogChoice& previous)
+{
+    DialogChoice choice = previous;
+    choice.resolutionIndex = 0;
+    choice.debrisIndex = 1;
+    choice.multiRun = false;
+    choice.cancelled = false;
+    choice.deterministic = false;
+    return choice;
+}
+
+WindowPlacement CentreOn(int left, int top, int right, int bottom, int width, int height)
+{
+    return {left + (right - left - width) / 2, top + (bottom - top - height) / 2};
 }
 
 namespace {

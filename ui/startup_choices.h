@@ -95,6 +95,22 @@ struct StartupLayout {
 // is scaled on its own and positions are sums of scaled lengths.
 StartupLayout BuildStartupLayout(int dpi);
 
+// The benchmark launch window ("Benchmark Configuration"): the startup
+// window's resolution, debris and preset rows, then the run mode, the
+// deterministic box and "Start Benchmark"/"Cancel".
+StartupLayout BuildLaunchLayout(int dpi);
+
+// The choice a launch window opens with: defaults for what it shows, the
+// present mode and free-play choice left as they were.
+DialogChoice LaunchDialogChoice(const DialogChoice& previous);
+
+// The top-left corner that centres a width x height window on a rectangle
+// (it may lie partly off the screen).
+struct WindowPlacement {
+    int x, y;
+};
+WindowPlacement CentreOn(int left, int top, int right, int bottom, int width, int height);
+
 // The vertical scrolling of a configuration window taller than the screen.
 struct ScrollState {
     int contentHeight = 0;

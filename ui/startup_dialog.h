@@ -1,6 +1,9 @@
 #pragma once
-// The startup configuration window ("Orvalis Benchmark - Configuration").
+// The two configuration windows: at start ("Orvalis Benchmark - Configuration")
+// and from the panel ("Benchmark Configuration").
 #include <windows.h>
+
+#include <optional>
 
 #include "ui/startup_choices.h"
 
@@ -9,10 +12,17 @@ struct App;
 // The choices of the open (or last) configuration window.
 extern DialogChoice dialogChoice;
 
-// Shows the window and runs its message loop until it is gone. True when the
-// user pressed "Start": the run configuration is then written into the App and
-// logged on standard output.
-bool ShowStartupDialog(App& app, HINSTANCE instance);
+// Shows the window and runs its message loop until it is gone. When the user
+// pressed "Start" the run configuration is written into the App, logged on
+// standard output and returned (with the chosen debris count); nothing when
+// the window was closed or could not be created.
+std::optional<StartupConfiguration> ShowStartupDialog(App& app, HINSTANCE instance);
+
+// The launch window, centred on the main window, with its own message loop.
+// The main window and the panel are disabled while it is open (a second one
+// cannot be opened from it) and enabled again however it ends. The confirmed
+// choice, or nothing.
+std::optional<DialogChoice> ShowLaunchDialog(App& app);
 
 // The window procedure of the configuration windows.
 LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

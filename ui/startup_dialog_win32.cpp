@@ -3,6 +3,7 @@
 #include <dwmapi.h>
 
 #include <cstdio>
+#include <string>
 
 #include "app/app.h"
 #include "app/commands.h"
@@ -26,6 +27,7 @@ struct DialogClass {
     HBRUSH background = nullptr;
 };
 DialogClass startupClass{L"OrvalisBenchStartup"};
+DialogClass launchClass{L"OrvalisBenchLaunch"};
 
 constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
 
@@ -89,6 +91,16 @@ void ScrollTo(HWND window, int position)
     scroll.scrollPos = position;
 }
 
+// Closes a configuration window. Its owner (disabled while a launch window
+// is open) is enabled first, so that it, not some other program, is activated.
+void CloseDialog(HWND window)
+{
+    if (HWND owner = GetWindow(window, GW_OWNER)) {
+        EnableWindow(owner, TRUE);
+    }
+    DestroyWindow(window);
+}
+
 ScrollRequest RequestFor(WORD code)
 {
     switch (code) {
@@ -143,14 +155,14 @@ LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         case DialogAction::None: return 0;
         case DialogAction::SyncRadios: SyncDialogRadios(window); return 0;
         case DialogAction::Close:
-        case DialogAction::Cancel: DestroyWindow(window); return 0;
+        case DialogAction::Cancel: CloseDialog(window); return 0;
         case DialogAction::NotHandled: break;
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }
     case WM_CLOSE:
         dialogChoice.cancelled = true;
-        DestroyWindow(window);
+        CloseDialog(window);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -175,7 +187,10 @@ LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-bool ShowStartupDialog(App& app, HINSTANCE instance)
+namespace {
+
+// Step 1 of building either window: the theme and its colours.
+void PrepareTheme()
 {
     darkTheme = IsDarkTheme();
     dialogBackColour = darkTheme ? RGB(0x20, 0x20, 0x20) : RGB(0xF3, 0xF3, 0xF3);
@@ -184,13 +199,25 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
         DeleteObject(controlBackBrush);
         controlBackBrush = nullptr;
     }
-    RegisterDialogClass(startupClass, instance);
+}
 
-    const int dpi = ScreenDpi();
-    const StartupLayout layout = BuildStartupLayout(dpi);
-    HFONT normalFont = MakeFont(layout.fontHeight, FW_NORMAL);
-    HFONT boldFont = MakeFont(layout.fontHeight, FW_BOLD);
+struct DialogFonts {
+    HFONT normal = nullptr;
+    HFONT bold = nullptr;
+    ~DialogFonts()
+    {
+        DeleteObject(normal);
+        DeleteObject(bold);
+    }
+};
 
+// Creates a configuration window for the layout; `place` turns the window's
+// outer size into its position. Null when the window could not be created.
+template <typename Place>
+HWND CreateConfigurationWindow(DialogClass& cls, HINSTANCE instance, const StartupLayout& layout, int dpi,
+                               const DialogFonts& fonts, const wchar_t* title, HWND owner, Place place,
+                               HWND& commandButton)
+{
     scroll.contentHeight = layout.contentHeight;
     scroll.visibleHeight = VisibleDialogHeight(layout.contentHeight, GetSystemMetrics(SM_CYSCREEN), dpi);
     scroll.scrollPos = 0;
@@ -202,14 +229,11 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     const int windowWidth = rect.right - rect.left;
     const int windowHeight = rect.bottom - rect.top;
-    HWND window = CreateWindowExW(exStyle, startupClass.name, L"Orvalis Benchmark - Configuration", style,
-                                  (GetSystemMetrics(SM_CXSCREEN) - windowWidth) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - windowHeight) / 2, windowWidth, windowHeight,
-                                  nullptr, nullptr, instance, nullptr);
+    const WindowPlacement at = place(windowWidth, windowHeight);
+    HWND window = CreateWindowExW(exStyle, cls.name, title, style, at.x, at.y, windowWidth, windowHeight, owner,
+                                  nullptr, instance, nullptr);
     if (window == nullptr) {
-        DeleteObject(normalFont);
-        DeleteObject(boldFont);
-        return false;
+        return nullptr;
     }
     if (scrolls) {
         SCROLLINFO info{};
@@ -224,15 +248,71 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
     const BOOL darkTitle = darkTheme ? TRUE : FALSE;
     DwmSetWindowAttribute(window, kDarkModeAttribute, &darkTitle, sizeof(darkTitle));
 
-    HWND startButton = nullptr;
     for (const ControlSpec& c : layout.controls) {
-        const wchar_t* cls = c.kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
-        HWND control = CreateWindowExW(0, cls, c.caption, WS_CHILD | WS_VISIBLE | StyleFor(c.kind), c.x, c.y, c.w, c.h,
-                                       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? boldFont : normalFont), TRUE);
+        const wchar_t* controlClass = c.kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+        HWND control = CreateWindowExW(0, controlClass, c.caption, WS_CHILD | WS_VISIBLE | StyleFor(c.kind), c.x, c.y,
+                                       c.w, c.h, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                       nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.bold ? fonts.bold : fonts.normal), TRUE);
         if (c.id == dialog_id::kStart) {
-            startButton = control;
+            commandButton = control;
         }
+    }
+    return window;
+}
+
+// The window's own loop, until its destruction posts the quit message.
+void RunDialogLoop()
+{
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Disables a window for the lifetime of the object (a modal window's owners).
+class DisabledWhileOpen {
+public:
+    explicit DisabledWhileOpen(HWND window) : window_(window != nullptr && IsWindowEnabled(window) ? window : nullptr)
+    {
+        if (window_ != nullptr) {
+            EnableWindow(window_, FALSE);
+        }
+    }
+    DisabledWhileOpen(const DisabledWhileOpen&) = delete;
+    DisabledWhileOpen& operator=(const DisabledWhileOpen&) = delete;
+    ~DisabledWhileOpen()
+    {
+        if (window_ != nullptr && IsWindow(window_)) {
+            EnableWindow(window_, TRUE);
+        }
+    }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+std::optional<StartupConfiguration> ShowStartupDialog(App& app, HINSTANCE instance)
+{
+    PrepareTheme();
+    RegisterDialogClass(startupClass, instance);
+    const int dpi = ScreenDpi();
+    const StartupLayout layout = BuildStartupLayout(dpi);
+    DialogFonts fonts;
+    fonts.normal = MakeFont(layout.fontHeight, FW_NORMAL);
+    fonts.bold = MakeFont(layout.fontHeight, FW_BOLD);
+    HWND startButton = nullptr;
+    HWND window = CreateConfigurationWindow(
+        startupClass, instance, layout, dpi, fonts, L"Orvalis Benchmark - Configuration", nullptr,
+        [](int w, int h) {
+            return WindowPlacement{(GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2};
+        },
+        startButton);
+    if (window == nullptr) {
+        return std::nullopt;
     }
 
     dialogChoice = DefaultDialogChoice();
@@ -243,21 +323,58 @@ bool ShowStartupDialog(App& app, HINSTANCE instance)
     SetForegroundWindow(window);
     SetFocus(startButton);
     UpdateWindow(window);
+    RunDialogLoop();
 
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-
-    DeleteObject(normalFont);
-    DeleteObject(boldFont);
     if (dialogChoice.cancelled) {
-        return false;
+        return std::nullopt;
     }
-    ApplyStartupConfiguration(app, ConfigurationFor(dialogChoice));
+    const StartupConfiguration config = ConfigurationFor(dialogChoice);
+    ApplyStartupConfiguration(app, config);
     const std::string line = ConfigLogLine(dialogChoice);
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
-    return true;
+    return config;
+}
+
+std::optional<DialogChoice> ShowLaunchDialog(App& app)
+{
+    HWND mainWindow = static_cast<HWND>(app.mainWindow);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    PrepareTheme();
+    RegisterDialogClass(launchClass, instance);
+    const int dpi = ScreenDpi();
+    const StartupLayout layout = BuildLaunchLayout(dpi);
+    DialogFonts fonts;
+    fonts.normal = MakeFont(layout.fontHeight, FW_NORMAL);
+    fonts.bold = MakeFont(layout.fontHeight, FW_BOLD);
+    RECT owner{};
+    GetWindowRect(mainWindow, &owner);
+    HWND startButton = nullptr;
+    HWND window = CreateConfigurationWindow(
+        launchClass, instance, layout, dpi, fonts, L"Benchmark Configuration", mainWindow,
+        [&owner](int w, int h) { return CentreOn(owner.left, owner.top, owner.right, owner.bottom, w, h); },
+        startButton);
+    if (window == nullptr) {
+        return std::nullopt;
+    }
+    // While it is open the main window and the panel take no input, so no
+    // second launch window can share this one's choice; both come back
+    // however the window ends.
+    const DisabledWhileOpen mainDisabled(mainWindow);
+    const DisabledWhileOpen panelDisabled(static_cast<HWND>(app.panel.panelWindow));
+
+    dialogChoice = LaunchDialogChoice(dialogChoice);
+    CheckRadioButton(window, dialog_id::kResolutionFirst, dialog_id::kResolutionFirst + 4, dialog_id::kResolutionFirst);
+    CheckRadioButton(window, dialog_id::kDebrisFirst, dialog_id::kDebrisFirst + 4, dialog_id::kDebrisFirst + 1);
+    CheckRadioButton(window, dialog_id::kSingleRun, dialog_id::kMultiRun, dialog_id::kSingleRun);
+
+    ShowWindow(window, SW_SHOW);
+    SetFocus(startButton);
+    UpdateWindow(window);
+    RunDialogLoop();
+
+    if (dialogChoice.cancelled) {
+        return std::nullopt;
+    }
+    return dialogChoice;
 }

@@ -137,6 +137,31 @@ debug_lines() {
   grep -o 'OutputDebugStringA "[^"]*' "$work/stderr.txt" 2>/dev/null | sed 's/OutputDebugStringA "//'
 }
 
+# What another program on the Windows desktop sees of a window whose title
+# begins with $1: a "window:" line and one "child:" line per control (which
+# also gives the control's centre on the screen, wherever scrolling put it).
+probe() {
+  wine "$RUN_DIR/OrvalisWindowProbe.exe" "$1" 2>/dev/null | tr -d '\r'
+}
+
+# Field $2 (for example "scroll" or "enabled") of the window line.
+probe_window_field() {
+  probe "$1" | sed -n "s/^window: .* $2=\([-0-9]*\).*/\1/p"
+}
+
+# The line of control id $2 ($3: which of several with that id, from 1).
+probe_control() {
+  probe "$1" | grep "^child: $2 " | sed -n "${3:-1}p"
+}
+
+# Clicks the centre of control id $2 of the window titled $1.
+click_control() {
+  local centre; centre=$(probe_control "$1" "$2" | sed -n 's/.* centre=\([-0-9]*\),\([-0-9]*\) .*/\1 \2/p')
+  [ -n "$centre" ] || return 1
+  xdotool mousemove $centre click 1
+  sleep 0.3
+}
+
 # Vulkan's validation layers watch every GPU command the program sends
 # through vkd3d. Its messages go to the program's output.
 VALIDATION=VK_LAYER_KHRONOS_validation

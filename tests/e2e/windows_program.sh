@@ -6,6 +6,7 @@ set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
 
 START=(85 408)
+RES_720P=(35 72)
 EXIT=(305 408)
 EXTREME=(287 202)
 MULTI=(210 312)
@@ -191,6 +192,210 @@ test_deterministic_benchmark_repeats() {
     }' /tmp/orvalis-deterministic-1.txt /tmp/orvalis-deterministic-2.txt
 }
 
+# Fails a test with a message.
+fail() {
+  echo "  $*"
+  return 1
+}
+
+# The text of a panel control with id $1 (the $2-th of that id).
+panel_text() {
+  probe_control "Mission Control" "$1" "${2:-1}" | sed -n 's/.* text=//p'
+}
+
+# The ray steps slider: the fourth slider of the panel.
+ray_steps_slider() {
+  probe "Mission Control" | grep 'msctls_trackbar32' | sed -n '4s/.* pos=\([-0-9]*\).*/\1/p'
+}
+
+# Types into the panel's ray steps field, replacing its text.
+type_ray_steps() {
+  click_control "Mission Control" 230
+  press End shift+Home
+  xdotool type --delay 80 "$1"
+  sleep 0.5
+}
+
+# Waits up to $2 seconds for a panel label (id 0) whose text matches $1.
+panel_label_within() {
+  local i
+  for i in $(seq 1 $(($2 * 5))); do
+    probe "Mission Control" | grep -q -E "^child: 0 Static .*text=$1" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Mission Control: placement and focus, telemetry, a level button, the ray
+# steps field, the launch window and its benchmark, "Abort", and the close box.
+test_mission_control() {
+  start_program
+  local s m box
+  s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  click_at "$s" "${RES_720P[@]}"
+  click_at "$s" "${JUST_PLAY[@]}"
+  click_at "$s" "${START[@]}"
+  m=$(find_window "$MAIN_TITLE" 60) || return 1
+  panel=$(find_window '^Mission Control$' 30) || fail "no panel" || return 1
+  probe "Mission Control" | grep -q '^window: 40 40 ' || fail "the panel is not at (40, 40)" || return 1
+  [ "$(probe_window_field "Orvalis Benchmark" foreground)" = 1 ] || fail "the main window lost the focus" || return 1
+  find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 10 >/dev/null || return 1
+  panel_label_within 'FPS: [0-9]+\.[0-9]' 2 || fail "no frame rate in the panel" || return 1
+  probe "Mission Control" | grep -q 'text=FPS: 0.0$' && fail "the frame rate label still reads 0.0" && return 1
+  screenshot mission-control.png
+
+  # A level button: the 1000 bricks of "6. SPECTRUM" appear on screen and in the telemetry.
+  eval "$(xdotool getwindowgeometry --shell "$m")"
+  screenshot level-before.png
+  xdotool mousemove --window "$panel" 200 400 click --repeat 8 5  # the wheel, eight notches down
+  sleep 0.5
+  click_control "Mission Control" 217 || return 1
+  panel_label_within 'Current Bricks: 1000' 4 || fail "the level did not change" || return 1
+  screenshot level-after.png
+  local changed; changed=$(compare -metric AE -crop "1280x720+$X+$Y" "$ARTIFACTS/level-before.png" \
+    "$ARTIFACTS/level-after.png" null: 2>&1 | cut -d' ' -f1)
+  [ "${changed%.*}" -gt 10000 ] || fail "the screen did not change ($changed pixels)" || return 1
+
+  # The ray steps field: "nan" and "abc" change nothing, "5000" is limited to 1024.
+  local steps; steps=$(ray_steps_slider)
+  type_ray_steps nan
+  [ "$(ray_steps_slider)" = "$steps" ] || fail "nan changed the ray steps" || return 1
+  type_ray_steps abc
+  [ "$(ray_steps_slider)" = "$steps" ] || fail "abc changed the ray steps" || return 1
+  type_ray_steps 5000
+  [ "$(ray_steps_slider)" = 1024 ] || fail "5000 gave $(ray_steps_slider) ray steps" || return 1
+  kill -0 "$program_pid" 2>/dev/null || return 1
+
+  # "Launch Benchmark" opens one launch window, centred on the main window.
+  click_control "Mission Control" 231
+  box=$(find_window '^Benchmark Configuration$' 20) || fail "no launch window" || return 1
+  screenshot launch-window.png
+  click_control "Mission Control" 231  # the panel is disabled while the launch window is open
+  sleep 1
+  [ "$(xdotool search --name '^Benchmark Configuration$' | wc -l)" = 1 ] || fail "a second launch window" || return 1
+  [ "$(probe_window_field "Mission Control" enabled)" = 0 ] || fail "the panel stayed enabled" || return 1
+  local mw bw
+  mw=$(probe "Orvalis Benchmark" | sed -n 's/^window: \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\1 \2 \3 \4/p')
+  bw=$(probe "Benchmark Configuration" | sed -n 's/^window: \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\1 \2 \3 \4/p')
+  awk -v m="$mw" -v b="$bw" 'BEGIN { split(m, a, " "); split(b, c, " ");
+    dx = (a[1] + a[3] / 2) - (c[1] + c[3] / 2); dy = (a[2] + a[4] / 2) - (c[2] + c[4] / 2);
+    exit !(dx <= 1 && dx >= -1 && dy <= 1 && dy >= -1) }' || fail "not centred: main $mw, launch $bw" || return 1
+
+  # "Start Benchmark": 854 x 480 and "Abort" instead of "Launch Benchmark".
+  click_control "Benchmark Configuration" 1
+  window_gone '^Benchmark Configuration$' 10 || return 1
+  sleep 2
+  [ "$(client_size "$m")" = 854x480 ] || fail "client size $(client_size "$m")" || return 1
+  probe_control "Mission Control" 233 | grep -q 'visible=1' || fail "no Abort button" || return 1
+  probe_control "Mission Control" 231 | grep -q 'visible=0' || fail "Launch Benchmark still shown" || return 1
+  [ "$(probe_window_field "Mission Control" enabled)" = 1 ] || fail "the panel stayed disabled" || return 1
+
+  # "Abort" in the first recorded run writes the partial run's report.
+  sleep 8
+  click_control "Mission Control" 233
+  local i
+  for i in $(seq 1 50); do
+    ls "$work"/benchmark_*.html >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  ls "$work"/benchmark_*.html >/dev/null 2>&1 || fail "no report after Abort" || return 1
+  grep -q '(Single Run)</h1>' "$work"/benchmark_*.html || return 1
+  probe_control "Mission Control" 231 | grep -q 'visible=1' || fail "Launch Benchmark not back" || return 1
+
+  # The panel's close box closes the panel only.
+  xdotool mousemove --window "$panel" 200 30 click 1
+  close_focused_window
+  window_gone '^Mission Control$' 10 || fail "the panel is still open" || return 1
+  sleep 2
+  kill -0 "$program_pid" 2>/dev/null || fail "the program ended" || return 1
+  find_window "$MAIN_TITLE" 5 >/dev/null || return 1
+  xdotool mousemove --window "$m" 300 300 click 1
+  close_focused_window
+  exits_cleanly 60
+}
+
+# Starts the program with arguments in a fresh working directory.
+start_program_with() {
+  work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
+  (cd "$work" && exec wine "$EXE" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt") &
+  program_pid=$!
+}
+
+# Waits up to $1 seconds for the program to end; its exit code is then in
+# $exit_status ("timeout" when it did not end).
+wait_for_exit() {
+  local i
+  for i in $(seq 1 $(($1 * 5))); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  if kill -0 "$program_pid" 2>/dev/null; then
+    exit_status=timeout
+    return
+  fi
+  exit_status=0
+  wait "$program_pid" || exit_status=$?
+  program_pid=
+}
+
+# A Windows path for a Unix one (Wine's Z: drive).
+windows_path() {
+  echo "Z:${1//\//\\}"
+}
+
+# From the command line a benchmark runs with no window waiting for anyone and
+# ends the program with code 0, its report and results file in the output folder.
+test_command_line_benchmark() {
+  local out=/tmp/orvalis-cli-output
+  rm -rf "$out"
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --benchmark single --resolution 854x480 --debris 80 \
+    --output "$(windows_path "$out")"
+  wait_for_exit 300
+  [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
+  local report results
+  report=$(ls "$out"/benchmark_*.html 2>/dev/null | head -1)
+  results=$(ls "$out"/benchmark_*.json 2>/dev/null | head -1)
+  [ -n "$report" ] && [ -n "$results" ] || fail "missing files: $(ls "$out")" || return 1
+  [ "${report%.html}" = "${results%.json}" ] || return 1
+  grep -q '"formatVersion": 1' "$results" && grep -q '"runs": "single"' "$results" || return 1
+  grep -q '"p99Ms": [0-9]' "$results" || return 1
+  echo "  $(basename "$results"): score $(sed -n 's/^ *"meanScore": \([0-9.]*\).*/\1/p' "$results")"
+  cp "$results" "$ARTIFACTS/command-line-results.json"
+  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || return 1
+  debug_lines | grep -q '^Benchmark Finished' || fail "no summary in the debugger output" || return 1
+  ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a message box was shown" || return 1
+  [ -z "$(xdotool search --name '^(Orvalis Benchmark|Mission Control)' 2>/dev/null)" ] || fail "a window is left" || return 1
+}
+
+# A bad argument ends the program before any window opens, naming the argument.
+test_command_line_bad_argument() {
+  start_program_with --benchmark single --debris 81
+  wait_for_exit 30
+  [ "$exit_status" = 2 ] || fail "exit code $exit_status" || return 1
+  grep -q '"--debris 81": the debris count is one of 0, 80, 160, 320, 640' "$work/stderr.txt" || return 1
+  [ -z "$(xdotool search --name '^Orvalis Benchmark' 2>/dev/null)" ] || return 1
+  start_program_with --frobnicate
+  wait_for_exit 30
+  [ "$exit_status" = 2 ] && grep -q 'unknown option "--frobnicate"' "$work/stderr.txt"
+}
+
+# A read-only output folder: the benchmark runs, its files cannot be written,
+# the exit code says so and nothing half-written is left there.
+test_command_line_read_only_output() {
+  local source=/tmp/orvalis-ro-source target=/tmp/orvalis-ro
+  mkdir -p "$source" "$target"
+  rm -f "$source"/*
+  mountpoint -q "$target" || mount --bind "$source" "$target" || return 1
+  mount -o remount,bind,ro "$target" || { umount "$target"; return 1; }
+  start_program_with --benchmark single --output "$(windows_path "$target")"
+  wait_for_exit 300
+  local left; left=$(ls -A "$source")
+  umount "$target"
+  [ "$exit_status" = 4 ] || fail "exit code $exit_status" || return 1
+  [ -z "$left" ] || fail "files left: $left" || return 1
+  debug_lines | grep -q 'ERROR: Could not write the results file'
+}
+
 # Starts the program from a copy of the run directory whose shader file is
 # replaced by $1 (or missing when $1 is empty), presses Start and waits for
 # the "Fatal error" box. Messages sent to the main window meanwhile must find
@@ -241,7 +446,8 @@ test_shader_without_renderer_is_a_fatal_error() {
 
 tests=(test_exit_button test_close_box test_choices_reach_the_configuration test_default_start_opens_the_game
        test_resizing_keeps_rendering test_single_benchmark_runs_to_its_report test_deterministic_benchmark_repeats
-       test_missing_shader_file_is_a_fatal_error test_shader_without_renderer_is_a_fatal_error)
+       test_mission_control test_command_line_benchmark test_command_line_bad_argument
+       test_command_line_read_only_output test_missing_shader_file_is_a_fatal_error test_shader_without_renderer_is_a_fatal_error)
 [ $# -gt 0 ] && tests=("$@")
 for t in "${tests[@]}"; do
   export WINEDEBUG=-all,+debugstr

@@ -1,0 +1,151 @@
+#include "app/command_line.h"
+
+#include <set>
+
+namespace {
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string result;
+    for (wchar_t ch : text) {
+        result += (ch >= 32 && ch < 127) ? static_cast<char>(ch) : '?';
+    }
+    return result;
+}
+
+std::string Quoted(const std::wstring& option, const std::wstring& value)
+{
+    std::string text(1, '"');
+    text.append(Narrow(option)).append(1, ' ').append(Narrow(value)).append(1, '"');
+    return text;
+}
+
+// The preset row whose text (for example "1280x720") matches, or -1.
+int ResolutionRow(const std::wstring& text)
+{
+    for (int i = 0; i < kPresetCount; ++i) {
+        const std::wstring row = std::to_wstring(resolutionPresets[i].width) + L"x" + std::to_wstring(resolutionPresets[i].height);
+        if (text == row) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int DebrisRow(const std::wstring& text)
+{
+    for (int i = 0; i < kPresetCount; ++i) {
+        if (text == std::to_wstring(debrisPresetCounts[i])) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+CommandLine Failure(std::string error)
+{
+    CommandLine result;
+    result.action = CommandLine::Action::Error;
+    result.error = std::move(error);
+    return result;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
+{
+    CommandLine result;
+    DialogChoice choice = DefaultDialogChoice();
+    std::set<std::wstring> seen;
+    std::wstring firstOption;
+    bool benchmark = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring& option = arguments[i];
+        if (option == L"--help" || option == L"-h" || option == L"/?") {
+            result.action = CommandLine::Action::Help;
+            return result;
+        }
+        const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
+                                option == L"--vsync" || option == L"--output";
+        if (!takesValue && option != L"--deterministic") {
+            return Failure(option.rfind(L"-", 0) == 0 ? "unknown option \"" + Narrow(option) + "\""
+                                                      : "unexpected argument \"" + Narrow(option) + "\"");
+        }
+        if (!seen.insert(option).second) {
+            return Failure(Narrow(option) + " is given twice");
+        }
+        if (firstOption.empty()) {
+            firstOption = option;
+        }
+        if (option == L"--deterministic") {
+            choice.deterministic = true;
+            continue;
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0) {
+            return Failure(Narrow(option) + " needs a value");
+        }
+        const std::wstring& value = arguments[++i];
+        if (option == L"--benchmark") {
+            if (value != L"single" && value != L"multi") {
+                return Failure(Quoted(option, value) + ": the benchmark is \"single\" or \"multi\"");
+            }
+            benchmark = true;
+            choice.multiRun = value == L"multi";
+        } else if (option == L"--resolution") {
+            const int row = ResolutionRow(value);
+            if (row < 0) {
+                return Failure(Quoted(option, value) +
+                               ": the resolution is one of 854x480, 1280x720, 1920x1080, 2560x1440, 3840x2160");
+            }
+            choice.resolutionIndex = row;
+        } else if (option == L"--debris") {
+            const int row = DebrisRow(value);
+            if (row < 0) {
+                return Failure(Quoted(option, value) + ": the debris count is one of 0, 80, 160, 320, 640");
+            }
+            choice.debrisIndex = row;
+        } else if (option == L"--vsync") {
+            if (value == L"off" || value == L"on" || value == L"triple") {
+                choice.presentModeIndex = value == L"off" ? 0 : (value == L"on" ? 1 : 2);
+            } else {
+                return Failure(Quoted(option, value) + ": vertical sync is \"off\", \"on\" or \"triple\"");
+            }
+        } else {
+            if (value.empty()) {
+                return Failure("--output needs a folder");
+            }
+            result.outputDirectory = value;
+        }
+    }
+    if (!benchmark && !firstOption.empty()) {
+        return Failure(Narrow(firstOption) + " needs --benchmark single|multi");
+    }
+    if (benchmark) {
+        result.action = CommandLine::Action::Benchmark;
+        result.config = ConfigurationFor(choice);
+        result.choice = choice;
+    }
+    return result;
+}
+
+std::string CommandLineHelp()
+{
+    return "Usage: OrvalisBench.exe [--benchmark single|multi [options]]\n"
+           "\n"
+           "Without arguments the startup window opens. With --benchmark the program runs one\n"
+           "benchmark with no window waiting for a person, writes its HTML report and a JSON\n"
+           "results file with the same name into the output folder, and ends.\n"
+           "\n"
+           "  --benchmark single|multi  one recorded run or four (40 s each; 60 s deterministic)\n"
+           "  --deterministic           fixed random seed 42, the ZIVO level, fixed ticks, no input\n"
+           "  --resolution WxH          854x480 (default), 1280x720, 1920x1080, 2560x1440 or 3840x2160\n"
+           "  --debris N                0, 80 (default), 160, 320 or 640\n"
+           "  --vsync off|on|triple     vertical sync off (default), on, or triple buffering\n"
+           "  --output DIR              the folder for the report and the results (created if\n"
+           "                            missing; default: the current folder)\n"
+           "  --help                    this text\n"
+           "\n"
+           "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
+           "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"
+           "results file could not be written.\n";
+}

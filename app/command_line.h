@@ -1,0 +1,32 @@
+#pragma once
+// The program's command line: without arguments the startup window opens;
+// with --benchmark a benchmark runs and the program ends, with no window that
+// waits for a person.
+#include <string>
+#include <vector>
+
+#include "ui/startup_choices.h"
+
+struct CommandLine {
+    enum class Action { Interactive, Benchmark, Help, Error };
+    Action action = Action::Interactive;
+    StartupConfiguration config;   // Benchmark: what to run (the startup window's presets and defaults)
+    DialogChoice choice;           // Benchmark: the same, as the startup window would have recorded it
+    std::wstring outputDirectory;  // Benchmark: where the report and the results go; empty: the current folder
+    std::string error;             // Error: what was wrong, naming the argument
+};
+
+// The arguments after the program's name.
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+// The text of --help.
+std::string CommandLineHelp();
+
+// Exit codes of a benchmark started from the command line.
+namespace exit_code {
+inline constexpr int kSuccess = 0;          // completed, report and results written
+inline constexpr int kFatalError = 1;       // the "Fatal error" of an interactive run
+inline constexpr int kBadArguments = 2;
+inline constexpr int kNotCompleted = 3;     // the program ended before the benchmark did
+inline constexpr int kFilesNotWritten = 4;  // the report or the results file could not be written
+}  // namespace exit_code

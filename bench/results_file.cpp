@@ -1,0 +1,154 @@
+#include "bench/results_file.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "bench/benchmark_host.h"
+#include "bench/recorder.h"
+#include "bench/statistics.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json Configuration(const BenchmarkRecorder& r, const RunEnvironment& environment)
+{
+    const BenchmarkConfig& c = r.config;
+    return Json{{"width", c.width},
+                {"height", c.height},
+                {"raySteps", c.raySteps},
+                {"debrisEnabled", c.debrisEnabled},
+                {"debrisCount", c.debrisCount},
+                {"presentMode", environment.presentMode},
+                {"runs", c.singleRun ? "single" : "multi"},
+                {"deterministic", c.deterministic}};
+}
+
+Json System(const RunEnvironment& e)
+{
+    return Json{{"adapter", e.adapter},
+                {"vendorId", e.vendorId},
+                {"deviceId", e.deviceId},
+                {"dedicatedVideoMemory", e.dedicatedVideoMemory},
+                {"driverVersion", e.driverVersion},
+                {"windowsVersion", e.windowsVersion}};
+}
+
+Json Records(const RunResult& run)
+{
+    Json records = Json::array();
+    for (const SecondRecord& s : run.seconds) {
+        records.push_back(Json{{"time", s.time},
+                               {"avgFps", s.avgFps},
+                               {"minFps", s.minFps},
+                               {"maxFps", s.maxFps},
+                               {"medianFps", s.medianFps},
+                               {"debris", s.debris},
+                               {"bricks", s.bricks},
+                               {"balls", s.balls},
+                               {"frameCount", s.frameCount},
+                               {"isOutlier", s.isOutlier}});
+    }
+    return records;
+}
+
+Json Run(const RunResult& run, size_t number)
+{
+    const FrameTimeFigures f = ComputeFrameTimeFigures(run.frameTimes);
+    return Json{{"run", number},
+                {"score", run.score},
+                {"averageFps", run.avg},
+                {"cleanedFps", run.cleaned},
+                {"minFps", run.min},
+                {"maxFps", run.max},
+                {"medianFps", run.median},
+                {"cleanedMinFps", run.cleanedMin},
+                {"cleanedMaxFps", run.cleanedMax},
+                {"outliers", run.outliers},
+                {"totalFrames", run.totalFrames},
+                {"averageDebris", run.avgDebris},
+                {"averageBalls", run.avgBalls},
+                {"averageBricks", run.avgBricks},
+                {"frameTimes",
+                 Json{{"frames", f.frames},
+                      {"framesNotKept", run.frameTimesDropped},
+                      {"low1PercentFps", f.low1PercentFps},
+                      {"low01PercentFps", f.low01PercentFps},
+                      {"p50Ms", f.p50Ms},
+                      {"p95Ms", f.p95Ms},
+                      {"p99Ms", f.p99Ms}}},
+                {"records", Records(run)}};
+}
+
+Json AcrossRuns(const BenchmarkRecorder& r)
+{
+    const CrossRunFigures f = ComputeCrossRunFigures(r.runs);
+    Json across{{"meanScore", f.meanScore},       {"meanCleanedFps", f.meanCleaned}, {"meanDebris", f.meanDebris},
+                {"meanBalls", f.meanBalls},       {"meanBricks", f.meanBricks},      {"totalOutliers", f.totalOutliers},
+                {"framesPerRun", f.framesPerRun}};
+    if (r.config.deterministic && r.runs.size() > 1) {
+        across["frameVariancePercent"] = f.frameVariance;
+        across["scoreVariancePercent"] = f.scoreVariance;
+    }
+    return across;
+}
+
+}  // namespace
+
+std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironment& environment)
+{
+    Json runs = Json::array();
+    for (size_t i = 0; i < r.runs.size(); ++i) {
+        runs.push_back(Run(r.runs[i], i + 1));
+    }
+    const Json document{{"formatVersion", kResultsFormatVersion},
+                        {"report", r.reportPath},
+                        {"configuration", Configuration(r, environment)},
+                        {"system", System(environment)},
+                        {"runs", runs},
+                        {"acrossRuns", AcrossRuns(r)}};
+    return document.dump(2) + "\n";
+}
+
+std::string ResultsFileName(const std::string& reportPath)
+{
+    const std::string html = ".html";
+    const bool endsInHtml = reportPath.size() >= html.size() &&
+                            reportPath.compare(reportPath.size() - html.size(), html.size(), html) == 0;
+    return (endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath) + ".json";
+}
+
+bool WriteResultsFile(BenchmarkRecorder& r, BenchmarkHost& host)
+{
+    r.resultsPath = ResultsFileName(r.reportPath);
+    r.resultsWritten = false;
+    const std::string document = BuildResultsDocument(r, host.DescribeEnvironment());
+    const std::string temporary = r.resultsPath + ".partial";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (file) {
+            file.write(document.data(), static_cast<std::streamsize>(document.size()));
+            file.close();
+        }
+        if (!file) {
+            std::remove(temporary.c_str());
+            DebugLog(host, 512, "ERROR: Could not write the results file %s\n", r.resultsPath.c_str());
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, r.resultsPath, error);
+    if (error) {
+        std::remove(temporary.c_str());
+        DebugLog(host, 512, "ERROR: Could not write the results file %s (%s)\n", r.resultsPath.c_str(),
+                 error.message().c_str());
+        return false;
+    }
+    r.resultsWritten = true;
+    DebugLog(host, 512, "Results written to %s\n", r.resultsPath.c_str());
+    return true;
+}

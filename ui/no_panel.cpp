@@ -1,0 +1,9 @@
+// The native build has no windows: the panel's GDI objects never exist there.
+#include "app/app.h"
+
+struct PanelGdiObjects {};
+
+void PanelGdiRelease::operator()(PanelGdiObjects* objects) const noexcept
+{
+    delete objects;
+}
