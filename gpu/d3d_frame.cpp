@@ -6,6 +6,7 @@
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
+#include "gpu/frame_constants.h"
 #include "gpu/frame_recording.h"
 
 namespace {
@@ -82,8 +83,10 @@ void Render(App& app)
     const uint32_t i = app.gpu.frameIndex;
     ThrowIfFailed(d.commandAllocators[i]->Reset(), "Reset allocator");
     ThrowIfFailed(d.commandList->Reset(d.commandAllocators[i].Get(), nullptr), "Reset cmd list");
-    // This buffer's constant block: the frame that last read it has finished.
-    std::memcpy(d.constantBufferMapped + ConstantBlockOffset(i), &app.gpu.frameConstants, kConstantBlockSize);
+    // This buffer's constant block (the frame that last read it has finished),
+    // with the size the dispatch covers now.
+    const FrameConstants constants = ConstantsForRender(app.gpu.frameConstants, app.width, app.height);
+    std::memcpy(d.constantBufferMapped + ConstantBlockOffset(i), &constants, kConstantBlockSize);
     D3DFrameSink sink(app.world, d, i);
     RecordFrameCommands(app.gpu, app.world.bricksDirty, app.width, app.height, sink);
     ThrowIfFailed(d.commandList->Close(), "Close command list");

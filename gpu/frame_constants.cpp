@@ -26,16 +26,33 @@ FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32
     c.autoplay = world.autoplay ? 1.0f : 0.0f;
     c.brickHalfWidth = world.brickHalfWidth;
     c.brickHalfHeight = world.brickHalfHeight;
-    const size_t onGpu = std::min(world.balls.size(), static_cast<size_t>(kBallsOnGpu));
-    for (size_t i = 0; i < onGpu; ++i) {
-        const Ball& ball = world.balls[i];
-        c.ballPos[i][0] = ball.x;
-        c.ballPos[i][1] = ball.y;
-        c.ballPos[i][2] = ball.active ? 1.0f : 0.0f;
-        c.ballColor[i][0] = ball.r;
-        c.ballColor[i][1] = ball.g;
-        c.ballColor[i][2] = ball.b;
-        c.ballColor[i][3] = 1.0f;
+    // The first twelve active balls: the array can hold lost balls and, after
+    // the benchmark's trio, more than twelve records, and a ball in play must
+    // be drawn wherever its record stands.
+    size_t onGpu = 0;
+    for (const Ball& ball : world.balls) {
+        if (onGpu == static_cast<size_t>(kBallsOnGpu)) {
+            break;
+        }
+        if (!ball.active) {
+            continue;
+        }
+        c.ballPos[onGpu][0] = ball.x;
+        c.ballPos[onGpu][1] = ball.y;
+        c.ballPos[onGpu][2] = 1.0f;
+        c.ballColor[onGpu][0] = ball.r;
+        c.ballColor[onGpu][1] = ball.g;
+        c.ballColor[onGpu][2] = ball.b;
+        c.ballColor[onGpu][3] = 1.0f;
+        ++onGpu;
     }
+    return c;
+}
+
+FrameConstants ConstantsForRender(const FrameConstants& assembled, uint32_t width, uint32_t height)
+{
+    FrameConstants c = assembled;
+    c.width = static_cast<float>(width);
+    c.height = static_cast<float>(height);
     return c;
 }

@@ -42,5 +42,10 @@ inline constexpr int kBallsOnGpu = 12;
 
 // Assembles the whole block (zero-filled first) from the world after this
 // frame's simulation step, for a width x height output. paddleDelta is the
-// paddle movement taken at the start of the update.
+// paddle movement taken at the start of the update. The ball entries hold the
+// first twelve active balls (x, y, 1, 0 and r, g, b, 1); the rest are zero.
 FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, float paddleDelta);
+
+// The block a frame's dispatches read: the assembled one with the size of the
+// output texture they write now (a resize may have come after the update).
+FrameConstants ConstantsForRender(const FrameConstants& assembled, uint32_t width, uint32_t height);

@@ -1,5 +1,6 @@
 // Orvalis Benchmark compute programs: debris physics (updatePhysics) and the
-// scene renderer (renderCS). Compiled at every start as cs_5_1; self-contained.
+// ray-marched scene renderer (renderCS). Compiled at every start as cs_5_1;
+// self-contained.
 //
 // Bindings (root signature of the program):
 //   b0  FrameConstants, 512 bytes
@@ -7,11 +8,19 @@
 //   u0  output texture, RGBA16F, width x height
 //   u1  debris: 8192 x 48-byte particle records, defined here
 //
-// The renderer draws the playfield seen from the front: world units are mapped
-// to pixels so that the whole field (walls at x = +-19, ceiling at y = 20, loss
-// line at y = -16) fits the window. Each 8 x 8 tile first collects the bricks
-// and particles that can touch it into group-shared lists, so every pixel tests
-// only a handful of shapes instead of all 1024 bricks and 8192 particles.
+// The scene is three-dimensional: the playfield's bricks (rounded boxes),
+// balls (glowing spheres), paddle and debris stand in a thin slab around the
+// plane z = 0, in front of a back wall, and a camera looks at them from the
+// front and a little above. Every ray crosses the slab once; where it does is
+// found analytically, and only that stretch is marched. Each 8 x 8 group of
+// pixels first gathers into group-shared lists the bricks, balls and particles
+// whose bounds can reach its rays (and the shadow rays of what they hit), so a
+// ray evaluates a handful of shapes whatever the number of bricks.
+//
+// raySteps is the most sphere-tracing steps a primary ray takes; the shadow
+// march takes an eighth of that and the glow of the balls is gathered from
+// half as many samples along the ray. Fewer steps lose detail: edges are
+// missed, shadows cut short, the glow turns blotchy.
 
 cbuffer FrameConstants : register(b0)
 {
@@ -19,7 +28,7 @@ cbuffer FrameConstants : register(b0)
     float time;             // 4   game time in seconds
     float width;            // 8
     float height;           // 12
-    float brightness;       // 16
+    float brightness;       // 16  ambient light level
     float zero0;            // 20
     float paddleDelta;      // 24
     float explosionCode;    // 28  0 = no burst; ring slot + 1 + 100 x brick colour
@@ -63,6 +72,7 @@ RWTexture2D<float4> output : register(u0);
 RWStructuredBuffer<Particle> debris : register(u1);
 
 static const uint kParticles = 8192;
+static const uint kBricks = 1024;
 static const uint kBurst = 8;
 static const float kGravity = 30.0;
 static const float kParticleLife = 1.6;
@@ -87,10 +97,40 @@ float Hash(float n)
     return frac(sin(n) * 43758.5453);
 }
 
+// ---------------------------------------------------------------------------
+// Debris physics.
+
+groupshared int burstColour;
+
 [numthreads(64, 1, 1)]
-void updatePhysics(uint3 id : SV_DispatchThreadID)
+void updatePhysics(uint3 id : SV_DispatchThreadID, uint threadIndex : SV_GroupIndex)
 {
     const uint index = id.x;
+    const bool burst = explosionCode > 0.5;
+
+    // The burst code is ring slot + 1 + 100 x colour. Past slot 98 two
+    // readings can give the same code, so the colour is taken from the brick
+    // that burst: it stands at (explosionX, explosionY) in the brick table.
+    if (threadIndex == 0)
+    {
+        burstColour = -1;
+    }
+    GroupMemoryBarrierWithGroupSync();
+    if (burst)
+    {
+        [loop]
+        for (uint b = threadIndex; b < kBricks; b += 64)
+        {
+            const Brick brick = bricks[b];
+            if (brick.x == explosionX && brick.y == explosionY)
+            {
+                int previous;
+                InterlockedMax(burstColour, (int)(brick.colorIndex + 0.5), previous);
+            }
+        }
+    }
+    GroupMemoryBarrierWithGroupSync();
+
     if (index >= kParticles)
     {
         return;
@@ -98,10 +138,10 @@ void updatePhysics(uint3 id : SV_DispatchThreadID)
     Particle p = debris[index];
 
     // A burst starting this frame takes its ring slot's eight particles.
-    if (explosionCode > 0.5)
+    if (burst)
     {
         const int code = (int)(explosionCode + 0.5);
-        const int colour = clamp(code / 100, 0, 6);
+        const int colour = burstColour >= 0 ? clamp(burstColour, 0, 6) : clamp(code / 100, 0, 6);
         const uint slot = (uint)max(code - colour * 100 - 1, 0);
         const uint first = (slot * kBurst) % kParticles;
         if (index >= first && index < first + kBurst)
@@ -145,166 +185,676 @@ void updatePhysics(uint3 id : SV_DispatchThreadID)
     debris[index] = p;
 }
 
-// Pixels per world unit and the world point at the centre of the view.
-float ViewScale()
+// ---------------------------------------------------------------------------
+// The scene.
+
+// Camera: from the front and a little above, looking at the middle of the field.
+static const float3 kEye = float3(0.0, 6.0, 46.0);
+static const float3 kTarget = float3(0.0, 1.5, 0.0);
+// The field (walls at x = +-19, ceiling at 20, loss line at -16) fits the view
+// with this much of the world around the target at its distance.
+static const float kViewHalfWidth = 21.0;
+static const float kViewHalfHeight = 19.5;
+
+// The slab that holds everything but the back wall, and the wall itself.
+static const float kSlabFront = 0.65;
+static const float kSlabBack = -0.65;
+static const float kWallZ = -0.9;
+static const float kBrickHalfDepth = 0.5;
+static const float kBallRadius = 0.6;
+static const float3 kPaddleHalf = float3(3.0, 0.35, 0.6);
+static const float kPaddleY = -12.1;
+
+// The light comes from the upper left, in front of the field.
+static const float3 kLight = float3(-0.4472, 0.7454, 0.4951);
+// How far a shadow ray that starts on the wall moves across the field before
+// it leaves the slab: the gather looks that far towards the light.
+static const float2 kShadowReach = float2(-0.4472, 0.7454) * ((kSlabFront - kWallZ) / 0.4951);
+
+float3 CameraForward()
 {
-    return min(height / 40.0, width / 42.0);
+    return normalize(kTarget - kEye);
 }
 
-float2 PixelToWorld(float2 pixel)
+// Pixels per unit of the image plane at distance 1 (so that the field fits).
+float FocalPixels()
 {
-    const float scale = ViewScale();
-    return float2((pixel.x - 0.5 * width) / scale, 2.5 - (pixel.y - 0.5 * height) / scale);
+    const float distance = length(kTarget - kEye);
+    return min(0.5 * width * distance / kViewHalfWidth, 0.5 * height * distance / kViewHalfHeight);
 }
 
-float BoxDistance(float2 p, float2 halfSize)
+float3 RayDirection(float2 pixel)
 {
-    const float2 d = abs(p) - halfSize;
-    return length(max(d, 0.0)) + min(max(d.x, d.y), 0.0);
+    const float3 forward = CameraForward();
+    const float3 right = normalize(cross(forward, float3(0.0, 1.0, 0.0)));
+    const float3 up = cross(right, forward);
+    const float focal = FocalPixels();
+    const float2 offset = float2(pixel.x - 0.5 * width, 0.5 * height - pixel.y) / focal;
+    return normalize(forward + right * offset.x + up * offset.y);
 }
 
-static const uint kTileListSize = 256;
-groupshared uint tileBricks[kTileListSize];
-groupshared uint tileBrickCount;
-groupshared uint tileParticles[kTileListSize];
-groupshared uint tileParticleCount;
+// Where a world point appears in the image, in pixels.
+float2 WorldToPixel(float3 p)
+{
+    const float3 forward = CameraForward();
+    const float3 right = normalize(cross(forward, float3(0.0, 1.0, 0.0)));
+    const float3 up = cross(right, forward);
+    const float3 v = p - kEye;
+    const float focal = FocalPixels() / dot(v, forward);
+    return float2(0.5 * width + dot(v, right) * focal, 0.5 * height - dot(v, up) * focal);
+}
 
-[numthreads(8, 8, 1)]
-void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uint threadIndex : SV_GroupIndex)
+// The pixel rectangle (min x, min y, max x, max y) that covers a box, and the
+// box moved by `sweep` with everything between.
+float4 ProjectedRect(float3 centre, float3 halfSize, float3 sweep)
+{
+    float2 lo = float2(1e9, 1e9);
+    float2 hi = float2(-1e9, -1e9);
+    [unroll]
+    for (uint c = 0; c < 16; ++c)
+    {
+        const float3 corner = centre + halfSize * float3((c & 1) ? 1.0 : -1.0, (c & 2) ? 1.0 : -1.0, (c & 4) ? 1.0 : -1.0) +
+                              ((c & 8) ? sweep : float3(0.0, 0.0, 0.0));
+        const float2 pixel = WorldToPixel(corner);
+        lo = min(lo, pixel);
+        hi = max(hi, pixel);
+    }
+    return float4(lo - 1.0, hi + 1.0);
+}
+
+bool InRect(float2 pixel, float4 rect)
+{
+    return all(pixel >= rect.xy) && all(pixel <= rect.zw);
+}
+
+// Where the ray crosses the plane z = planeZ (rays always head into the scene).
+float PlaneDistance(float3 origin, float3 direction, float planeZ)
+{
+    return (planeZ - origin.z) / direction.z;
+}
+
+float RoundBoxDistance(float3 p, float3 halfSize, float radius)
+{
+    const float3 q = abs(p) - (halfSize - radius);
+    return length(max(q, 0.0)) + min(max(q.x, max(q.y, q.z)), 0.0) - radius;
+}
+
+// Entry distance of the ray into an axis-aligned box, or a large value.
+float BoxEntry(float3 origin, float3 inverseDirection, float3 centre, float3 halfSize)
+{
+    const float3 a = (centre - halfSize - origin) * inverseDirection;
+    const float3 b = (centre + halfSize - origin) * inverseDirection;
+    const float3 nearest = min(a, b);
+    const float3 farthest = max(a, b);
+    const float enter = max(nearest.x, max(nearest.y, nearest.z));
+    const float leave = min(farthest.x, min(farthest.y, farthest.z));
+    return (enter <= leave && leave > 0.0) ? enter : 1e9;
+}
+
+float BrickRounding()
+{
+    return min(0.12, 0.5 * min(brickHalfWidth, brickHalfHeight));
+}
+
+float GlowReach()
+{
+    return 1.0 + max(ballGlow, 0.0) * 1.2;
+}
+
+// The group's lists: what the rays of these 64 pixels can meet.
+static const uint kListSize = 64;
+groupshared float4 listBricks[kListSize];     // x, y, colour, 0: what the primary rays can hit
+groupshared uint listBrickCount;
+groupshared float4 shadowBricks[kListSize];   // x, y: what shadows falling on these pixels can come from
+groupshared float4 listBrickRects[kListSize];    // the pixels whose rays can meet each listed brick
+groupshared float4 shadowBrickRects[kListSize];  // the pixels whose shadow rays can pass near each one
+groupshared uint shadowBrickCount;
+groupshared float4 listBalls[12];             // x, y, ball index, 0: glowing balls that reach the tile
+groupshared uint listBallCount;
+groupshared float4 listParticles[kListSize];  // x, y, size, fade
+groupshared float4 listParticleColours[kListSize];
+groupshared uint listParticleCount;
+groupshared float4 tileBounds;                // where the tile's rays cross the slab: min x, min y, max x, max y
+groupshared float4 tileWallBounds;            // the same down to the back wall
+
+// The shapes a ray evaluates. Normally the group's lists; the tests' brute-force
+// reference renderer (which defines ORVALIS_REFERENCE_RENDERER and includes
+// this file) evaluates every brick, ball and particle at every step instead.
+#ifdef ORVALIS_REFERENCE_RENDERER
+static const float4 kNowhere = float4(1e6, 1e6, 0.0, 0.0);
+uint PrimaryBrickCount() { return kBricks; }
+float4 PrimaryBrick(uint i)
+{
+    const Brick brick = bricks[i];
+    return brick.alive != 0.0 ? float4(brick.x, brick.y, brick.colorIndex, 0.0) : kNowhere;
+}
+uint ShadowBrickCount() { return kBricks; }
+float4 ShadowBrick(uint i) { return PrimaryBrick(i); }
+uint BallCount() { return 12; }
+float4 ListedBall(uint n) { return ballPos[n].z > 0.5 ? float4(ballPos[n].xy, (float)n, 0.0) : float4(1e6, 1e6, (float)n, 0.0); }
+uint ParticleCount() { return (uint)clamp(liveDebris, 0.0, (float)kParticles); }
+float4 ListedParticle(uint k)
+{
+    const Particle particle = debris[k];
+    const float fade = saturate(particle.life / max(particle.maxLife, 0.001));
+    return particle.life > 0.0 ? float4(particle.pos, particle.size, fade) : float4(1e6, 1e6, 1.0, 0.0);
+}
+float3 ListedParticleColour(uint k) { return debris[k].color; }
+#else
+uint PrimaryBrickCount() { return min(listBrickCount, kListSize); }
+float4 PrimaryBrick(uint i) { return listBricks[i]; }
+uint ShadowBrickCount() { return min(shadowBrickCount, kListSize); }
+float4 ShadowBrick(uint i) { return shadowBricks[i]; }
+uint BallCount() { return min(listBallCount, 12); }
+float4 ListedBall(uint n) { return listBalls[n]; }
+uint ParticleCount() { return min(listParticleCount, kListSize); }
+float4 ListedParticle(uint k) { return listParticles[k]; }
+float3 ListedParticleColour(uint k) { return listParticleColours[k].rgb; }
+#endif
+
+// True when the segment origin + direction * t, t in [tFrom, tTo], enters the box.
+bool SegmentEntersBox(float3 origin, float3 inverseDirection, float tFrom, float tTo, float3 centre, float3 halfSize)
+{
+    const float3 a = (centre - halfSize - origin) * inverseDirection;
+    const float3 b = (centre + halfSize - origin) * inverseDirection;
+    const float enter = max(max(min(a.x, b.x), min(a.y, b.y)), max(min(a.z, b.z), tFrom));
+    const float leave = min(min(max(a.x, b.x), max(a.y, b.y)), min(max(a.z, b.z), tTo));
+    return enter <= leave;
+}
+
+// The bricks one ray can meet, picked from the group's list with a box test
+// per brick: sphere tracing and normals then evaluate only these. When more
+// than kRayShapes qualify, the whole list is used. Where the ray enters the
+// nearest of their boxes is kept as well (where the march may start).
+static const uint kRayShapes = 8;
+static float2 rayPixel;  // the centre of this thread's pixel
+static float4 rayBricks[kRayShapes];
+static uint rayBrickCount;
+static bool rayUsesWholeList;
+static float rayBrickEntry;
+
+void SelectRayBricks(float3 origin, float3 direction, float tFrom, float tTo, float margin)
+{
+    rayBrickCount = 0;
+    rayUsesWholeList = false;
+    rayBrickEntry = 1e9;
+    const float3 inverse = 1.0 / direction;
+    const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
+#ifdef ORVALIS_REFERENCE_RENDERER
+    rayUsesWholeList = true;  // everything, every step
+    [loop]
+    for (uint b = 0; b < PrimaryBrickCount(); ++b)
+    {
+        rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, inverse, float3(PrimaryBrick(b).xy, 0.0), brickHalf));
+    }
+#else
+    const uint total = PrimaryBrickCount();
+    [loop]
+    for (uint i = 0; i < total; ++i)
+    {
+        const float4 brick = PrimaryBrick(i);
+        if (InRect(rayPixel, listBrickRects[i]) &&
+            SegmentEntersBox(origin, inverse, tFrom, tTo, float3(brick.xy, 0.0), brickHalf + margin))
+        {
+            rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, inverse, float3(brick.xy, 0.0), brickHalf));
+            if (rayBrickCount == kRayShapes)
+            {
+                rayUsesWholeList = true;
+            }
+            else
+            {
+                rayBricks[rayBrickCount] = brick;
+                rayBrickCount += 1;
+            }
+        }
+    }
+#endif
+}
+
+uint RayBrickCount()
+{
+    return rayUsesWholeList ? PrimaryBrickCount() : rayBrickCount;
+}
+
+float4 RayBrick(uint i)
+{
+    return rayUsesWholeList ? PrimaryBrick(i) : rayBricks[i];
+}
+
+// The scene distance at p over the group's lists: bricks, balls and paddle.
+// material: 0 back wall (never returned here), 1 brick, 2 ball, 3 paddle.
+float SceneDistance(float3 p, out int material, out float4 detail)
+{
+    material = 0;
+    detail = float4(0.0, 0.0, 0.0, 0.0);
+    float best = 1e9;
+    const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
+    const float rounding = BrickRounding();
+    const uint brickTotal = RayBrickCount();
+    [loop]
+    for (uint i = 0; i < brickTotal; ++i)
+    {
+        const float4 brick = RayBrick(i);
+        const float d = RoundBoxDistance(p - float3(brick.xy, 0.0), brickHalf, rounding);
+        if (d < best)
+        {
+            best = d;
+            material = 1;
+            detail = brick;
+        }
+    }
+    const uint ballTotal = BallCount();
+    [loop]
+    for (uint n = 0; n < ballTotal; ++n)
+    {
+        const float4 ball = ListedBall(n);
+        const float d = length(p - float3(ball.xy, 0.0)) - kBallRadius;
+        if (d < best)
+        {
+            best = d;
+            material = 2;
+            detail = ball;
+        }
+    }
+    const float paddle = RoundBoxDistance(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2);
+    if (paddle < best)
+    {
+        best = paddle;
+        material = 3;
+    }
+    return best;
+}
+
+// The shadow casters near one shadow ray: the bricks (from the group's shadow
+// list) and the paddle whose boxes, widened by how far a soft shadow reaches,
+// the ray passes before it leaves the slab.
+static float2 shadowCasters[kRayShapes];
+static uint shadowCasterCount;
+static bool shadowUsesWholeList;
+static bool shadowPaddle;
+
+void SelectShadowCasters(float3 from, float leave)
+{
+    shadowCasterCount = 0;
+    shadowUsesWholeList = false;
+    const float margin = leave / 8.0 + 0.02;  // beyond it a caster darkens nothing (8 h / t >= 1)
+    const float3 inverse = 1.0 / kLight;
+    shadowPaddle = SegmentEntersBox(from, inverse, 0.0, leave, float3(paddleX, kPaddleY, 0.0), kPaddleHalf + margin);
+    if (from.z >= kBrickHalfDepth)
+    {
+        // Every brick lies behind the plane z = kBrickHalfDepth. A shadow ray
+        // from in front of it keeps at least kLight.z t away from them, so
+        // their soft shadow (8 h / t >= 8 kLight.z > 1) never darkens it.
+        return;
+    }
+#ifdef ORVALIS_REFERENCE_RENDERER
+    shadowUsesWholeList = true;
+    shadowPaddle = true;
+#else
+    const float3 reach = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth) + margin;
+    const uint total = ShadowBrickCount();
+    [loop]
+    for (uint i = 0; i < total; ++i)
+    {
+        const float2 centre = ShadowBrick(i).xy;
+        if (InRect(rayPixel, shadowBrickRects[i]) && SegmentEntersBox(from, inverse, 0.0, leave, float3(centre, 0.0), reach))
+        {
+            if (shadowCasterCount == kRayShapes)
+            {
+                shadowUsesWholeList = true;
+                return;
+            }
+            shadowCasters[shadowCasterCount] = centre;
+            shadowCasterCount += 1;
+        }
+    }
+#endif
+}
+
+float ShadowCasterDistance(float3 p)
+{
+    float best = shadowPaddle ? RoundBoxDistance(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2) : 1e9;
+    const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
+    const float rounding = BrickRounding();
+    const uint total = shadowUsesWholeList ? ShadowBrickCount() : shadowCasterCount;
+    [loop]
+    for (uint i = 0; i < total; ++i)
+    {
+        const float2 centre = shadowUsesWholeList ? ShadowBrick(i).xy : shadowCasters[i];
+        best = min(best, RoundBoxDistance(p - float3(centre, 0.0), brickHalf, rounding));
+    }
+    return best;
+}
+
+// The normal of a rounded box at p (relative to its centre): the gradient of
+// its distance.
+float3 RoundBoxNormal(float3 p, float3 halfSize, float radius)
+{
+    const float3 q = abs(p) - (halfSize - radius);
+    if (any(q > 0.0))
+    {
+        return normalize(sign(p) * max(q, 0.0));
+    }
+    // Inside the core (only when the march overshot): the nearest face.
+    if (q.x > q.y && q.x > q.z)
+    {
+        return float3(sign(p.x), 0.0, 0.0);
+    }
+    return q.y > q.z ? float3(0.0, sign(p.y), 0.0) : float3(0.0, 0.0, sign(p.z));
+}
+
+// Soft shadow towards the light, marched in at most `steps` steps until the
+// ray leaves the slab: 1 in full light, 0 in full shadow.
+float SoftShadow(float3 from, uint steps)
+{
+    const float leave = PlaneDistance(from, kLight, kSlabFront + 0.05);
+    SelectShadowCasters(from, leave);
+    if (shadowCasterCount == 0 && !shadowUsesWholeList && !shadowPaddle)
+    {
+        return 1.0;  // nothing near the shadow ray: in full light
+    }
+    float light = 1.0;
+    float t = 0.02;
+    [loop]
+    for (uint i = 0; i < steps; ++i)
+    {
+        if (t > leave)
+        {
+            break;
+        }
+        const float h = ShadowCasterDistance(from + kLight * t);
+        light = min(light, 8.0 * h / t);
+        if (light < 0.001)
+        {
+            break;
+        }
+        t += clamp(h, 0.03, 0.6);
+    }
+    return saturate(light);
+}
+
+// The group gathers what its rays (and their shadow rays) can meet.
+void GatherTile(uint2 group, uint threadIndex)
 {
     if (threadIndex == 0)
     {
-        tileBrickCount = 0;
-        tileParticleCount = 0;
+        listBrickCount = 0;
+        shadowBrickCount = 0;
+        listBallCount = 0;
+        listParticleCount = 0;
+        // The tile's footprint: its four corner rays where they enter and
+        // leave the slab, and where they meet the back wall.
+        float2 lo = float2(1e9, 1e9);
+        float2 hi = float2(-1e9, -1e9);
+        float2 wallLo = lo;
+        float2 wallHi = hi;
+        [unroll]
+        for (uint c = 0; c < 4; ++c)
+        {
+            const float2 corner = float2(group * 8) + float2((c & 1) * 8, (c >> 1) * 8);
+            const float3 direction = RayDirection(corner);
+            const float3 front = kEye + direction * PlaneDistance(kEye, direction, kSlabFront);
+            const float3 back = kEye + direction * PlaneDistance(kEye, direction, kSlabBack);
+            const float3 wall = kEye + direction * PlaneDistance(kEye, direction, kWallZ);
+            lo = min(lo, min(front.xy, back.xy));
+            hi = max(hi, max(front.xy, back.xy));
+            wallLo = min(wallLo, min(front.xy, wall.xy));
+            wallHi = max(wallHi, max(front.xy, wall.xy));
+        }
+        tileBounds = float4(lo, hi);
+        tileWallBounds = float4(wallLo, wallHi);
     }
     GroupMemoryBarrierWithGroupSync();
 
-    // World-space bounds of this tile, widened by the brick glow.
-    const float2 cornerA = PixelToWorld(float2(group.xy * 8));
-    const float2 cornerB = PixelToWorld(float2(group.xy * 8 + 8));
-    const float2 tileMin = min(cornerA, cornerB);
-    const float2 tileMax = max(cornerA, cornerB);
-    const float2 tileCentre = 0.5 * (tileMin + tileMax);
-    const float2 tileHalf = 0.5 * (tileMax - tileMin);
-    const float2 brickHalf = float2(brickHalfWidth, brickHalfHeight);
-    const float glowReach = 0.35;
+    const float2 lo = tileBounds.xy;
+    const float2 hi = tileBounds.zw;
+    const float2 brickReach = float2(brickHalfWidth, brickHalfHeight) + 0.05;
+    // Shadows on these pixels, the back wall's among them, come from up to
+    // kShadowReach towards the light.
+    const float2 shadowLo = tileWallBounds.xy + min(kShadowReach, 0.0);
+    const float2 shadowHi = tileWallBounds.zw + max(kShadowReach, 0.0);
 
-    for (uint b = threadIndex; b < 1024; b += 64)
+    [loop]
+    for (uint b = threadIndex; b < kBricks; b += 64)
     {
         const Brick brick = bricks[b];
         if (brick.alive != 0.0)
         {
-            const float2 gap = abs(float2(brick.x, brick.y) - tileCentre) - (tileHalf + brickHalf + glowReach);
-            if (gap.x <= 0.0 && gap.y <= 0.0)
+            const float2 centre = float2(brick.x, brick.y);
+            if (all(centre + brickReach >= shadowLo) && all(centre - brickReach <= shadowHi))
             {
                 uint slot;
-                InterlockedAdd(tileBrickCount, 1, slot);
-                if (slot < kTileListSize)
+                InterlockedAdd(shadowBrickCount, 1, slot);
+                if (slot < kListSize)
                 {
-                    tileBricks[slot] = b;
+                    shadowBricks[slot] = float4(centre, brick.colorIndex, 0.0);
+                }
+                if (all(centre + brickReach >= lo) && all(centre - brickReach <= hi))
+                {
+                    InterlockedAdd(listBrickCount, 1, slot);
+                    if (slot < kListSize)
+                    {
+                        listBricks[slot] = float4(centre, brick.colorIndex, 0.0);
+                    }
                 }
             }
         }
     }
+
+    if (threadIndex < 12 && ballPos[threadIndex].z > 0.5)
+    {
+        const float2 centre = ballPos[threadIndex].xy;
+        const float reach = max(1.2 * GlowReach(), kBallRadius) + 0.05;  // beyond, the glow is under 0.4 % of its peak
+        if (all(centre + reach >= lo) && all(centre - reach <= hi))
+        {
+            uint slot;
+            InterlockedAdd(listBallCount, 1, slot);
+            listBalls[slot] = float4(centre, (float)threadIndex, 0.0);
+        }
+    }
+
     const uint live = (uint)clamp(liveDebris, 0.0, (float)kParticles);
+    [loop]
     for (uint q = threadIndex; q < live; q += 64)
     {
         const Particle particle = debris[q];
         if (particle.life > 0.0)
         {
-            const float2 gap = abs(particle.pos - tileCentre) - (tileHalf + particle.size * 2.0);
-            if (gap.x <= 0.0 && gap.y <= 0.0)
+            const float reach = particle.size * 3.0;
+            if (all(particle.pos + reach >= lo) && all(particle.pos - reach <= hi))
             {
                 uint slot;
-                InterlockedAdd(tileParticleCount, 1, slot);
-                if (slot < kTileListSize)
+                InterlockedAdd(listParticleCount, 1, slot);
+                if (slot < kListSize)
                 {
-                    tileParticles[slot] = q;
+                    const float fade = saturate(particle.life / max(particle.maxLife, 0.001));
+                    listParticles[slot] = float4(particle.pos, particle.size, fade);
+                    listParticleColours[slot] = float4(particle.color, 0.0);
                 }
             }
         }
     }
     GroupMemoryBarrierWithGroupSync();
+
+    // Which of the group's pixels each listed brick concerns: for the primary
+    // rays its box; for shadow rays the box swept back against the light as far
+    // as a shadow ray runs, widened by the soft shadow's reach.
+    const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
+    const float longest = (kSlabFront + 0.05 - kWallZ) / kLight.z;
+    if (threadIndex < min(listBrickCount, kListSize))
+    {
+        listBrickRects[threadIndex] = ProjectedRect(float3(listBricks[threadIndex].xy, 0.0), brickHalf + 0.02, 0.0);
+    }
+    if (threadIndex < min(shadowBrickCount, kListSize))
+    {
+        shadowBrickRects[threadIndex] = ProjectedRect(float3(shadowBricks[threadIndex].xy, 0.0),
+                                                      brickHalf + (longest / 8.0 + 0.03), -kLight * longest);
+    }
+    GroupMemoryBarrierWithGroupSync();
+}
+
+// Where the march may start: the nearest box around a shape this ray can meet
+// that it enters (bricks, balls, paddle), or nothing when it enters none.
+float FirstEntry(float3 origin, float3 direction)
+{
+    const float3 inverse = 1.0 / direction;
+    float first = min(rayBrickEntry, BoxEntry(origin, inverse, float3(paddleX, kPaddleY, 0.0), kPaddleHalf));
+    const uint ballTotal = BallCount();
+    [loop]
+    for (uint n = 0; n < ballTotal; ++n)
+    {
+        first = min(first, BoxEntry(origin, inverse, float3(ListedBall(n).xy, 0.0), kBallRadius.xxx));
+    }
+    return first;
+}
+
+// The balls' glow gathered along the ray from tFrom to tTo in `samples` samples.
+float3 BallGlow(float3 origin, float3 direction, float tFrom, float tTo, uint samples)
+{
+    const uint ballTotal = BallCount();
+    if (ballTotal == 0 || tTo <= tFrom)
+    {
+        return float3(0.0, 0.0, 0.0);
+    }
+    const float glow = max(ballGlow, 0.0);
+    const float reach = GlowReach();
+    const float falloff = 4.0 / (reach * reach);
+    const float dt = (tTo - tFrom) / samples;
+    float3 light = float3(0.0, 0.0, 0.0);
+    [loop]
+    for (uint s = 0; s < samples; ++s)
+    {
+        const float3 p = origin + direction * (tFrom + (s + 0.5) * dt);
+        [loop]
+        for (uint n = 0; n < ballTotal; ++n)
+        {
+            const float4 ball = ListedBall(n);
+            const float3 offset = p - float3(ball.xy, 0.0);
+            const float d2 = dot(offset, offset);
+            light += ballColor[(uint)ball.z].rgb * exp(-d2 * falloff);
+        }
+    }
+    return light * (glow * 0.35 * dt);
+}
+
+// The debris particles in front of distance tLimit: small bright points that fade.
+float3 DebrisLight(float3 origin, float3 direction, float tLimit)
+{
+    float3 light = float3(0.0, 0.0, 0.0);
+    const uint total = ParticleCount();
+    [loop]
+    for (uint k = 0; k < total; ++k)
+    {
+        const float4 particle = ListedParticle(k);
+        const float3 centre = float3(particle.xy, 0.0);
+        const float t = dot(centre - origin, direction);
+        if (t < tLimit)
+        {
+            const float3 closest = origin + direction * t;
+            const float d = length(closest - centre) / particle.z;
+            light += ListedParticleColour(k) * particle.w * exp(-d * d) * 1.2;
+        }
+    }
+    return light;
+}
+
+// Light on a surface with normal n: ambient at the chosen brightness, the
+// light's diffuse term under its shadow, and a little specular.
+float3 Lit(float3 albedo, float3 n, float3 view, float shadow)
+{
+    const float ambient = 0.05 + max(brightness, 0.0) * (0.6 + 0.4 * saturate(n.y * 0.5 + 0.5));
+    const float diffuse = saturate(dot(n, kLight)) * shadow;
+    const float specular = pow(saturate(dot(reflect(-kLight, n), -view)), 24.0) * shadow * 0.35;
+    return albedo * (ambient + diffuse * 1.1) + specular;
+}
+
+float3 WallColour(float3 p)
+{
+    // A dark wall with a faint grid, lighter inside the field.
+    const float2 cell = abs(frac(p.xy * 0.5) - 0.5);
+    const float gridLine = saturate(1.0 - min(cell.x, cell.y) * 40.0) * 0.02;
+    const float inside = (abs(p.x) < 20.0 && p.y > -16.5 && p.y < 21.0) ? 0.03 : 0.0;
+    return float3(0.05, 0.06, 0.09) + inside + gridLine;
+}
+
+[numthreads(8, 8, 1)]
+void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uint threadIndex : SV_GroupIndex)
+{
+#ifndef ORVALIS_REFERENCE_RENDERER
+    GatherTile(group.xy, threadIndex);
+#endif
 
     if (pixelId.x >= (uint)width || pixelId.y >= (uint)height)
     {
         return;
     }
 
-    const float2 p = PixelToWorld(float2(pixelId.xy) + 0.5);
-    const float pixelSize = 1.0 / ViewScale();
+    const uint steps = (uint)clamp(raySteps, 1.0, 1024.0);
+    rayPixel = float2(pixelId.xy) + 0.5;
+    const float3 origin = kEye;
+    const float3 direction = RayDirection(rayPixel);
+    const float tIn = PlaneDistance(origin, direction, kSlabFront);
+    const float tOut = PlaneDistance(origin, direction, kSlabBack);
 
-    // Background: a dark gradient, the playfield a little lighter than its surroundings.
-    float3 colour = lerp(float3(0.010, 0.012, 0.030), float3(0.030, 0.040, 0.090), saturate((p.y + 16.0) / 38.0));
-    const float field = BoxDistance(p - float2(0.0, 2.25), float2(19.8, 18.75));
-    colour += (field < 0.0 ? 0.02 : 0.0) + float3(0.05, 0.10, 0.25) * exp(-abs(field) * 6.0) * 0.8;
-    colour *= 0.5 + brightness * 3.0;
-
-    // Bricks: the first listed brick that covers the pixel, with a soft rim glow.
-    const uint brickTotal = min(tileBrickCount, kTileListSize);
-    float nearest = 1e9;
-    float3 nearestColour = float3(0.0, 0.0, 0.0);
-    [loop]
-    for (uint i = 0; i < brickTotal; ++i)
+    // Sphere tracing over the shapes this ray can meet, from where it first
+    // enters one of their boxes.
+    SelectRayBricks(origin, direction, tIn, tOut, 0.01);
+    float t = max(tIn, FirstEntry(origin, direction) - 0.01);
+    bool hit = false;
+    int material = 0;
+    float4 detail = float4(0.0, 0.0, 0.0, 0.0);
+    if (t < tOut)
     {
-        const Brick brick = bricks[tileBricks[i]];
-        const float d = BoxDistance(p - float2(brick.x, brick.y), brickHalf - 0.06) - 0.06;
-        if (d < nearest)
+        [loop]
+        for (uint i = 0; i < steps; ++i)
         {
-            nearest = d;
-            nearestColour = Palette((int)brick.colorIndex);
-        }
-    }
-    if (nearest < 0.0)
-    {
-        const float bevel = saturate(-nearest / 0.18);
-        colour = nearestColour * (0.55 + 0.45 * bevel) * (0.8 + brightness);
-    }
-    else
-    {
-        colour += nearestColour * exp(-nearest * 9.0) * 0.35;
-    }
-
-    // Paddle.
-    const float paddle = BoxDistance(p - float2(paddleX, -12.1), float2(3.0, 0.35)) - 0.1;
-    if (paddle < 0.0)
-    {
-        colour = float3(0.75, 0.85, 1.0) * (0.7 + 0.3 * saturate(-paddle / 0.3));
-    }
-    else
-    {
-        colour += float3(0.2, 0.45, 1.0) * exp(-paddle * 5.0) * 0.4;
-    }
-
-    // Debris particles, fading as they age.
-    const uint particleTotal = min(tileParticleCount, kTileListSize);
-    [loop]
-    for (uint k = 0; k < particleTotal; ++k)
-    {
-        const Particle particle = debris[tileParticles[k]];
-        const float fade = saturate(particle.life / max(particle.maxLife, 0.001));
-        const float d = length(p - particle.pos) - particle.size;
-        colour += particle.color * fade * saturate(0.5 - d / pixelSize) + particle.color * fade * exp(-max(d, 0.0) * 12.0) * 0.15;
-    }
-
-    // Balls with their glow; colours above 1 reach the screen as they are.
-    [loop]
-    for (uint n = 0; n < 12; ++n)
-    {
-        if (ballPos[n].z > 0.5)
-        {
-            const float d = length(p - ballPos[n].xy) - 0.6;
-            const float3 tint = ballColor[n].rgb;
-            if (d < 0.0)
+            const float d = SceneDistance(origin + direction * t, material, detail);
+            if (d < 0.0005 * t)
             {
-                colour = tint * (1.0 + 0.5 * saturate(-d / 0.6));
+                hit = true;
+                break;
             }
-            else
+            t += d;
+            if (t > tOut)
             {
-                colour += tint * ballGlow * 0.12 * exp(-d * 2.2);
+                break;
             }
         }
     }
 
-    output[pixelId.xy] = float4(colour, 1.0);
+    const uint shadowSteps = max(steps / 8, 1);
+    float3 colour;
+    float tEnd;
+    if (hit)
+    {
+        const float3 p = origin + direction * t;
+        tEnd = t;
+        if (material == 2)
+        {
+            // A ball glows with its own colour, brightest at its middle.
+            const float3 n = normalize(p - float3(detail.xy, 0.0));
+            const float rim = saturate(dot(n, -direction));
+            colour = ballColor[(uint)detail.z].rgb * (0.8 + 0.6 * rim);
+        }
+        else
+        {
+            const float3 n = material == 1
+                ? RoundBoxNormal(p - float3(detail.xy, 0.0), float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth),
+                                 BrickRounding())
+                : RoundBoxNormal(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2);
+            const float3 albedo = material == 1 ? Palette((int)(detail.z + 0.5)) : float3(0.70, 0.80, 1.00);
+            colour = Lit(albedo, n, direction, SoftShadow(p + n * 0.01, shadowSteps));
+        }
+    }
+    else
+    {
+        const float tWall = PlaneDistance(origin, direction, kWallZ);
+        const float3 p = origin + direction * tWall;
+        tEnd = tOut;
+        colour = Lit(WallColour(p), float3(0.0, 0.0, 1.0), direction, SoftShadow(p, shadowSteps));
+    }
+
+    colour += BallGlow(origin, direction, tIn, tEnd, max(steps / 2, 1));
+    colour += DebrisLight(origin, direction, tEnd + 0.5);
+    output[pixelId.xy] = float4(max(colour, 0.0), 1.0);
 }

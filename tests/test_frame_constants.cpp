@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/commands.h"
 #include "app/frame.h"
 #include "gpu/frame_constants.h"
@@ -38,25 +40,32 @@ TEST(FrameConstants, ScalarsSitAtTheirShaderOffsets)
     }
 }
 
-TEST(FrameConstants, OnlyTheFirstTwelveBallRecordsReachTheGpu)
+TEST(FrameConstants, TheFirstTwelveActiveBallsReachTheGpuWhereverTheirRecordsStand)
 {
     World world;
-    for (int i = 0; i < 15; ++i) {
-        Ball b = MakeBall(static_cast<float>(i), static_cast<float>(-i), 0, 0, i != 3);
+    for (int i = 0; i < 16; ++i) {
+        Ball b = MakeBall(static_cast<float>(i), static_cast<float>(-i), 0, 0, i != 3);  // record 3 is lost
         Paint(b, kBlue);
         world.balls.push_back(b);
     }
     const FrameConstants c = AssembleFrameConstants(world, 1920, 1080, 0.0f);
+    const float expectedX[12] = {0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12};  // record 12 is drawn, 13 to 15 are not
     for (int i = 0; i < 12; ++i) {
         const size_t pos = 80 + 16 * static_cast<size_t>(i);
         const size_t col = 272 + 16 * static_cast<size_t>(i);
-        EXPECT_EQ(FloatAt(&c, pos), static_cast<float>(i));
-        EXPECT_EQ(FloatAt(&c, pos + 4), static_cast<float>(-i));
-        EXPECT_EQ(FloatAt(&c, pos + 8), i == 3 ? 0.0f : 1.0f);
+        EXPECT_EQ(FloatAt(&c, pos), expectedX[i]);
+        EXPECT_EQ(FloatAt(&c, pos + 4), -expectedX[i]);
+        EXPECT_EQ(FloatAt(&c, pos + 8), 1.0f);
         EXPECT_EQ(FloatAt(&c, pos + 12), 0.0f);
         EXPECT_EQ(FloatAt(&c, col + 8), 6.0f);
-        EXPECT_EQ(FloatAt(&c, col + 12), 1.0f);  // inactive records keep their colour
+        EXPECT_EQ(FloatAt(&c, col + 12), 1.0f);
     }
+
+    // The dispatch reads the size of the texture it writes, even after a resize since the update.
+    const FrameConstants rendered = ConstantsForRender(c, 1280, 720);
+    EXPECT_EQ(FloatAt(&rendered, 8), 1280.0f);
+    EXPECT_EQ(FloatAt(&rendered, 12), 720.0f);
+    EXPECT_EQ(std::memcmp(&rendered.ballPos, &c.ballPos, sizeof(c.ballPos)), 0);
 }
 
 TEST(FrameConstants, NoBallsAndDisabledDebrisGiveZeros)

@@ -219,6 +219,8 @@ extern "C" __declspec(dllexport) HRESULT WINAPI D3DCompileFromFile(LPCWSTR fileN
     // when it is killed before it can write the compiler's exit status.
     std::ostringstream sh;
     sh << "echo $$ >" << ShellQuote(pid + ".tmp") << " && mv " << ShellQuote(pid + ".tmp") << " " << ShellQuote(pid) << "\n"
+       // Included files are found beside the source, as the standard include handler finds them.
+       << "cd " << ShellQuote(source.substr(0, source.find_last_of('/') + 1)) << " || exit 1\n"
        << "vkd3d-compiler -x hlsl -p " << ShellQuote(target) << " -b dxbc-tpf -e " << ShellQuote(entryPoint) << " -o "
        << ShellQuote(output) << " -- " << ShellQuote(compiled) << " >" << ShellQuote(log) << " 2>&1\n"
        << "echo $? >" << ShellQuote(status + ".tmp") << "\n"
