@@ -101,6 +101,18 @@ click_at() {
   sleep 0.3
 }
 
+# Clicks the startup window $1's Start button at ($2, $3) until the window
+# goes: a click that reaches a window Wine has only just mapped can be lost.
+click_start() {
+  local try
+  for try in 1 2 3; do
+    click_at "$1" "$2" "$3"
+    window_gone "$STARTUP_TITLE" 10 && return 0
+  done
+  echo "  the startup window stayed after three clicks on Start"
+  return 1
+}
+
 # Presses keys in the window that has the keyboard focus.
 press() {
   xdotool key --clearmodifiers "$@"

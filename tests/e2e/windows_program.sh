@@ -42,7 +42,7 @@ test_choices_reach_the_configuration() {
   click_at "$s" "${MULTI[@]}"
   click_at "$s" "${JUST_PLAY[@]}"
   screenshot startup-choices.png
-  click_at "$s" "${START[@]}"
+  click_start "$s" "${START[@]}" || return 1
   local m; m=$(find_window "$MAIN_TITLE" 60) || return 1
   program_stdout | grep -qx '\[DX12\] Config: 1920x1080, debris=640, vsync=off, mode=play' || return 1
   [ "$(client_size "$m")" = 1920x1080 ] || return 1
@@ -54,7 +54,7 @@ test_choices_reach_the_configuration() {
 test_default_start_opens_the_game() {
   start_program
   local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
-  click_at "$s" "${START[@]}"
+  click_start "$s" "${START[@]}" || return 1
   local m; m=$(find_window "$MAIN_TITLE" 60) || return 1
   program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || return 1
   [ "$(client_size "$m")" = 854x480 ] || return 1
@@ -98,7 +98,7 @@ test_resizing_keeps_rendering() {
   s=$(find_window "$STARTUP_TITLE" 60) || ok=0
   if [ $ok = 1 ]; then
     click_at "$s" "${JUST_PLAY[@]}"
-    click_at "$s" "${START[@]}"
+    click_start "$s" "${START[@]}" || ok=0
     m=$(find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 90) || ok=0
   fi
   if [ $ok = 1 ]; then
@@ -133,16 +133,17 @@ test_resizing_keeps_rendering() {
 # The GPU work is watched by Vulkan's validation layers.
 run_benchmark_to_summary() {
   VK_INSTANCE_LAYERS=$VALIDATION start_program
-  local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
+  local s; s=$(find_window "$STARTUP_TITLE" 60) || fail "no startup window within 60 s" || return 1
   if [ "${1:-}" = deterministic ]; then click_at "$s" "${DETERMINISTIC[@]}"; fi
-  click_at "$s" "${START[@]}"
-  local box; box=$(find_window '^Benchmark Finished$' 400) || return 1
+  click_start "$s" "${START[@]}" || return 1
+  find_window "$MAIN_TITLE" 60 >/dev/null || fail "no main window within 60 s of Start" || return 1
+  local box; box=$(find_window '^Benchmark Finished$' 400) || fail "no summary box within 400 s" || return 1
   screenshot benchmark-finished.png
-  ls "$work"/benchmark_*.html >/dev/null 2>&1 || return 1
+  ls "$work"/benchmark_*.html >/dev/null 2>&1 || fail "no report written" || return 1
   xdotool mousemove --window "$box" 10 10
   press Return
-  window_gone '^Benchmark Finished$' 30 || return 1
-  local m; m=$(find_window "$MAIN_TITLE" 10) || return 1
+  window_gone '^Benchmark Finished$' 30 || fail "the summary box stayed" || return 1
+  local m; m=$(find_window "$MAIN_TITLE" 10) || fail "no main window after the summary" || return 1
   xdotool mousemove --window "$m" 300 300
   close_focused_window
   exits_cleanly 60 || return 1
@@ -234,7 +235,7 @@ test_mission_control() {
   s=$(find_window "$STARTUP_TITLE" 60) || return 1
   click_at "$s" "${RES_720P[@]}"
   click_at "$s" "${JUST_PLAY[@]}"
-  click_at "$s" "${START[@]}"
+  click_start "$s" "${START[@]}" || return 1
   m=$(find_window "$MAIN_TITLE" 60) || return 1
   panel=$(find_window '^Mission Control$' 30) || fail "no panel" || return 1
   probe "Mission Control" | grep -q '^window: 40 40 ' || fail "the panel is not at (40, 40)" || return 1
@@ -416,7 +417,7 @@ fatal_error_with_shader() {
 
 fatal_error_checks() {
   local s; s=$(find_window "$STARTUP_TITLE" 60) || return 1
-  click_at "$s" "${START[@]}"
+  click_start "$s" "${START[@]}" || return 1
   local box; box=$(find_window '^Fatal error$' 120) || return 1
   screenshot fatal-error.png
   local m; m=$(xdotool search --name '^Orvalis Benchmark - Zandor$' | head -1)

@@ -17,7 +17,7 @@ sleep 1
 start_program
 s=$(find_window "$STARTUP_TITLE" 60) || { echo "storm: no startup window"; exit 1; }
 click_at "$s" "${JUST_PLAY[@]}"
-click_at "$s" "${START[@]}"
+click_start "$s" "${START[@]}" || exit 1
 m=$(find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 90) || { echo "storm: no main window"; exit 1; }
 sizes=("1 1" "8000 8000")
 for i in $(seq 1 47); do

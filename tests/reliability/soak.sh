@@ -16,7 +16,7 @@ start_screen || exit 1
 start_program
 s=$(find_window "$STARTUP_TITLE" 60) || { echo "soak: no startup window"; exit 1; }
 click_at "$s" "${JUST_PLAY[@]}"
-click_at "$s" "${START[@]}"
+click_start "$s" "${START[@]}" || exit 1
 m=$(find_window "$MAIN_TITLE" 60) || { echo "soak: no main window"; exit 1; }
 xdotool mousemove --window "$m" 400 240 click 1
 press l l l l l                          # level 5: 1000 bricks, debris 8000
