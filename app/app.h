@@ -5,6 +5,7 @@
 #include "app/platform.h"
 #include "bench/recorder.h"
 #include "game/world.h"
+#include "gpu/frame_constants.h"
 #include "gpu/gpu_objects.h"
 #include "gpu/present_mode.h"
 
@@ -78,6 +79,9 @@ struct App {
 
     // 2. GPU objects
     GpuObjects gpu;
+    // The constant block as the last simulated frame assembled it; Render hands
+    // it to the backend, which copies it into that frame's own GPU constant block.
+    FrameConstants frameConstants{};
 
     // 3. Game world
     World world;

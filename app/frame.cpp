@@ -54,6 +54,6 @@ void UpdateFrame(App& app, float step, float rawStep)
     const WorldFrame frame =
         AdvanceWorld(app.world, step, rawStep, [&app](World& world) { BenchmarkTick(app.bench, world); });
     ApplyWorldEffects(app, frame.effects);
-    app.gpu.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
+    app.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
     AdvanceFrameRateWindow(app, rawStep);
 }

@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/frame.h"
+#include "app/gpu_commands.h"
 #include "app/main_window.h"
 #include "gpu/d3d_backend.h"
 

@@ -13,27 +13,15 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "app/frame_loop.h"
+#include "app/gpu_commands.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
 #include "game/levels.h"
-#include "gpu/d3d_backend.h"
 #include "ui/control_panel.h"
 #include "ui/startup_dialog.h"
 
 namespace {
-
-// Window procedures reach the App through theApp. It is cleared before the App
-// goes, on every path: the windows outlive the App while the "Fatal error" box
-// runs its own message loop, and their messages must then find no App.
-class AppBinding {
-public:
-    AppBinding() = default;
-    AppBinding(const AppBinding&) = delete;
-    AppBinding& operator=(const AppBinding&) = delete;
-    ~AppBinding() { theApp = nullptr; }
-    void Bind(App& app) { theApp = &app; }
-};
 
 bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, const StartupConfiguration& startup)
 {

@@ -4,8 +4,8 @@
 
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/gpu_commands.h"
 #include "ui/control_panel.h"
-#include "gpu/d3d_backend.h"
 
 App* theApp = nullptr;
 

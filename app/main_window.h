@@ -12,6 +12,19 @@ struct App;
 // reach an App that does not exist.
 extern App* theApp;
 
+// Window procedures reach the App through theApp while a binding lasts. It is
+// cleared before the App goes, on every path: the windows outlive the App
+// while the "Fatal error" box runs its own message loop, and their messages
+// must then find no App.
+class AppBinding {
+public:
+    AppBinding() = default;
+    AppBinding(const AppBinding&) = delete;
+    AppBinding& operator=(const AppBinding&) = delete;
+    ~AppBinding() { theApp = nullptr; }
+    void Bind(App& app) { theApp = &app; }
+};
+
 // Registers the class, creates the window centred for the App's client size and shows it.
 HWND CreateMainWindow(App& app, HINSTANCE instance);
 

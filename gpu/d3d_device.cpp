@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/app.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
+#include "gpu/gpu_objects.h"
 
 namespace {
 
@@ -65,23 +65,23 @@ D3DObjects::~D3DObjects()
     }
 }
 
-bool CreateDeviceObjects(App& app)
+bool CreateDeviceObjects(GpuObjects& gpu)
 {
-    app.gpu.d3d.reset(new D3DObjects);
-    D3DObjects& d = *app.gpu.d3d;
+    gpu.d3d.reset(new D3DObjects);
+    D3DObjects& d = *gpu.d3d;
     ThrowIfFailed(CreateDXGIFactory2(0, IID_PPV_ARGS(&d.factory)), "CreateDXGIFactory2");
 
-    app.tearingSupported = false;
+    bool tearingSupported = false;
     {
         ComPtr<IDXGIFactory5> factory5;
         BOOL allowTearing = FALSE;
         if (SUCCEEDED(d.factory.As(&factory5)) &&
             SUCCEEDED(factory5->CheckFeatureSupport(DXGI_FEATURE_PRESENT_ALLOW_TEARING, &allowTearing,
                                                     sizeof(allowTearing)))) {
-            app.tearingSupported = allowTearing == TRUE;
+            tearingSupported = allowTearing == TRUE;
         }
     }
-    std::printf("[DX12] Tearing support: %s\n", app.tearingSupported ? "yes" : "no");
+    std::printf("[DX12] Tearing support: %s\n", tearingSupported ? "yes" : "no");
     std::fflush(stdout);
 
     // The first hardware adapter of the preferred vendor; otherwise adapter 0.
@@ -123,13 +123,13 @@ bool CreateDeviceObjects(App& app)
                   "CreateCommandList");
     d.commandList->Close();
     ThrowIfFailed(d.device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&d.fence)), "CreateFence");
-    app.gpu.fenceValues[0] = 1;
-    app.gpu.fenceValues[1] = 1;
+    gpu.fenceValues[0] = 1;
+    gpu.fenceValues[1] = 1;
     d.fenceEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (d.fenceEvent == nullptr) {
         throw std::runtime_error("Failed to create fence event");
     }
-    return true;
+    return tearingSupported;
 }
 
 void WaitForGpu(GpuObjects& gpu)

@@ -1,13 +1,13 @@
 // Recording, submitting and presenting one frame.
 #include <cstring>
 
-#include "app/app.h"
 #include "game/world.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
 #include "gpu/frame_constants.h"
 #include "gpu/frame_recording.h"
+#include "gpu/gpu_objects.h"
 
 namespace {
 
@@ -16,13 +16,16 @@ constexpr UINT64 kBrickTableBytes = sizeof(Brick) * kBrickSlots;  // 16384
 // Turns the frame's command sequence into command-list calls.
 class D3DFrameSink final : public FrameCommandSink {
 public:
-    D3DFrameSink(const World& world, D3DObjects& d, uint32_t frameIndex) : world_(world), d_(d), i_(frameIndex) {}
+    D3DFrameSink(const std::array<Brick, kBrickSlots>* bricks, D3DObjects& d, uint32_t frameIndex)
+        : bricks_(bricks), d_(d), i_(frameIndex)
+    {
+    }
 
     void Barriers(const std::vector<Transition>& transitions) override { RecordBarriers(d_, transitions, i_); }
 
     void UploadBricks() override
     {
-        std::memcpy(d_.brickUploadMapped[i_], world_.bricks.data(), kBrickTableBytes);
+        std::memcpy(d_.brickUploadMapped[i_], bricks_->data(), kBrickTableBytes);
         d_.commandList->CopyBufferRegion(d_.brickBuffer.Get(), 0, d_.brickUpload[i_].Get(), 0, kBrickTableBytes);
     }
 
@@ -59,7 +62,7 @@ public:
     }
 
 private:
-    const World& world_;
+    const std::array<Brick, kBrickSlots>* bricks_;  // asked for only when they changed
     D3DObjects& d_;
     uint32_t i_;
 };
@@ -71,29 +74,31 @@ bool CanRender(const GpuObjects& gpu)
     return gpu.d3d && gpu.d3d->swapChain && gpu.d3d->renderTargetsUsable;
 }
 
-void Render(App& app)
+bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame)
 {
-    if (!app.gpu.d3d) {
-        return;
+    if (!gpu.d3d) {
+        return false;
     }
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     if (!d.renderTargetsUsable) {
-        return;  // a failed resize left no buffers to draw into
+        return false;  // a failed resize left no buffers to draw into
     }
-    const uint32_t i = app.gpu.frameIndex;
+    const uint32_t i = gpu.frameIndex;
     ThrowIfFailed(d.commandAllocators[i]->Reset(), "Reset allocator");
     ThrowIfFailed(d.commandList->Reset(d.commandAllocators[i].Get(), nullptr), "Reset cmd list");
     // This buffer's constant block (the frame that last read it has finished),
     // with the size the dispatch covers now.
-    const FrameConstants constants = ConstantsForRender(app.gpu.frameConstants, app.width, app.height);
+    const FrameConstants constants = ConstantsForRender(frame.constants, surface.width, surface.height);
     std::memcpy(d.constantBufferMapped + ConstantBlockOffset(i), &constants, kConstantBlockSize);
-    D3DFrameSink sink(app.world, d, i);
-    RecordFrameCommands(app.gpu, app.world.bricksDirty, app.width, app.height, sink);
+    D3DFrameSink sink(frame.changedBricks, d, i);
+    bool uploadBricks = frame.changedBricks != nullptr;
+    RecordFrameCommands(gpu, uploadBricks, surface.width, surface.height, sink);
     ThrowIfFailed(d.commandList->Close(), "Close command list");
     ID3D12CommandList* lists[] = {d.commandList.Get()};
     d.commandQueue->ExecuteCommandLists(1, lists);
-    const PresentParameters present = PresentParametersFor(app.presentMode, app.tearingSupported);
+    const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
     ThrowIfFailed(d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0),
                   "Present");
-    MoveToNextFrame(app.gpu);
+    MoveToNextFrame(gpu);
+    return true;
 }

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
 #include "gpu/frame_recording.h"
+#include "gpu/gpu_objects.h"
 #include "gpu/shader_source.h"
 
 namespace {
@@ -106,9 +106,9 @@ ComPtr<ID3D12RootSignature> CreateRootSignature(ID3D12Device* device)
 
 }  // namespace
 
-void CreatePipelines(App& app)
+void CreatePipelines(GpuObjects& gpu)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     const std::filesystem::path shaderPath = ShaderPathBeside(ExecutablePath());
     RequireShaderFile(shaderPath);
     ComPtr<ID3DBlob> physicsCode = CompileEntryPoint(shaderPath, "updatePhysics");

@@ -2,7 +2,6 @@
 // debris clear.
 #include <cstring>
 
-#include "app/app.h"
 #include "game/world.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
@@ -19,27 +18,27 @@ constexpr DXGI_FORMAT kFrameFormat = DXGI_FORMAT_R16G16B16A16_FLOAT;
 
 }  // namespace
 
-void CreateShaderVisibleHeap(App& app)
+void CreateShaderVisibleHeap(GpuObjects& gpu)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     D3D12_DESCRIPTOR_HEAP_DESC desc{};
     desc.Type = D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV;
     desc.NumDescriptors = 3;
     desc.Flags = D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE;
     d.srvUavHeap.Reset();
     ThrowIfFailed(d.device->CreateDescriptorHeap(&desc, IID_PPV_ARGS(&d.srvUavHeap)), "CreateDescriptorHeap SRV/UAV");
-    app.gpu.srvUavDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
-    const D3D12_CPU_DESCRIPTOR_HANDLE cpu = d.srvUavHeap->GetCPUDescriptorHandleForHeapStart();
-    const D3D12_GPU_DESCRIPTOR_HANDLE gpu = d.srvUavHeap->GetGPUDescriptorHandleForHeapStart();
+    gpu.srvUavDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
+    const D3D12_CPU_DESCRIPTOR_HANDLE cpuStart = d.srvUavHeap->GetCPUDescriptorHandleForHeapStart();
+    const D3D12_GPU_DESCRIPTOR_HANDLE gpuStart = d.srvUavHeap->GetGPUDescriptorHandleForHeapStart();
     for (UINT slot = 0; slot < 3; ++slot) {
-        d.srvUavCpu[slot].ptr = cpu.ptr + static_cast<SIZE_T>(slot) * app.gpu.srvUavDescriptorSize;
-        d.srvUavGpu[slot].ptr = gpu.ptr + static_cast<UINT64>(slot) * app.gpu.srvUavDescriptorSize;
+        d.srvUavCpu[slot].ptr = cpuStart.ptr + static_cast<SIZE_T>(slot) * gpu.srvUavDescriptorSize;
+        d.srvUavGpu[slot].ptr = gpuStart.ptr + static_cast<UINT64>(slot) * gpu.srvUavDescriptorSize;
     }
 }
 
-void CreateGpuBuffers(App& app)
+void CreateGpuBuffers(GpuObjects& gpu, uint32_t width, uint32_t height)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     ID3D12Device* device = d.device.Get();
     const D3D12_RANGE nothingRead{0, 0};
 
@@ -55,7 +54,7 @@ void CreateGpuBuffers(App& app)
     d.brickBuffer.Reset();
     d.brickBuffer = CreateBuffer(device, D3D12_HEAP_TYPE_DEFAULT, kBrickTableBytes, D3D12_RESOURCE_FLAG_NONE,
                                  D3D12_RESOURCE_STATE_COPY_DEST, "Create bricks buffer");
-    app.gpu.brickBufferState = kStateCopyDest;
+    gpu.brickBufferState = kStateCopyDest;
     for (int i = 0; i < 2; ++i) {
         d.brickUploadMapped[i] = nullptr;
         d.brickUpload[i].Reset();
@@ -66,7 +65,7 @@ void CreateGpuBuffers(App& app)
     d.debrisBuffer.Reset();
     d.debrisBuffer = CreateBuffer(device, D3D12_HEAP_TYPE_DEFAULT, kDebrisBytes, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
                                   D3D12_RESOURCE_STATE_UNORDERED_ACCESS, "Create debris buffer");
-    app.gpu.debrisBufferState = kStateUnorderedAccess;
+    gpu.debrisBufferState = kStateUnorderedAccess;
     d.debrisUpload.Reset();
     d.debrisUpload = CreateBuffer(device, D3D12_HEAP_TYPE_UPLOAD, kDebrisBytes, D3D12_RESOURCE_FLAG_NONE,
                                   D3D12_RESOURCE_STATE_GENERIC_READ, "Create debris upload");
@@ -91,19 +90,19 @@ void CreateGpuBuffers(App& app)
     uav.Buffer.Flags = D3D12_BUFFER_UAV_FLAG_NONE;
     device->CreateUnorderedAccessView(d.debrisBuffer.Get(), nullptr, &uav, d.srvUavCpu[1]);
 
-    CreateOutputTexture(app);
+    CreateOutputTexture(gpu, width, height);
 }
 
-void CreateOutputTexture(App& app)
+void CreateOutputTexture(GpuObjects& gpu, uint32_t width, uint32_t height)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     d.outputTexture.Reset();
-    app.gpu.outputTextureState = kStateUnorderedAccess;
+    gpu.outputTextureState = kStateUnorderedAccess;
     const D3D12_HEAP_PROPERTIES props = HeapProperties(D3D12_HEAP_TYPE_DEFAULT);
     D3D12_RESOURCE_DESC desc{};
     desc.Dimension = D3D12_RESOURCE_DIMENSION_TEXTURE2D;
-    desc.Width = app.width;
-    desc.Height = app.height;
+    desc.Width = width;
+    desc.Height = height;
     desc.DepthOrArraySize = 1;
     desc.MipLevels = 1;
     desc.Format = kFrameFormat;
@@ -122,12 +121,12 @@ void CreateOutputTexture(App& app)
     d.device->CreateUnorderedAccessView(d.outputTexture.Get(), nullptr, &uav, d.srvUavCpu[2]);
 }
 
-void CreateGpuObjects(App& app)
+void CreateGpuObjects(GpuObjects& gpu, GpuSurface& surface)
 {
-    CreateDeviceObjects(app);
-    CreateSwapChain(app);
-    CreateShaderVisibleHeap(app);
-    CreateGpuBuffers(app);
+    surface.tearingSupported = CreateDeviceObjects(gpu);
+    CreateSwapChain(gpu, surface);
+    CreateShaderVisibleHeap(gpu);
+    CreateGpuBuffers(gpu, surface.width, surface.height);
 }
 
 void ClearDebrisBuffer(GpuObjects& gpu)

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/app.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
 #include "gpu/frame_recording.h"
+#include "gpu/gpu_objects.h"
 
 namespace {
 
@@ -28,27 +28,27 @@ void CreateRenderTargetViews(D3DObjects& d, uint32_t rtvDescriptorSize, const ch
 
 // After a failed resize: the render targets at whatever size the swap chain
 // kept, and an output texture to match. Throws when that fails too.
-void RecoverRenderTargets(App& app)
+void RecoverRenderTargets(GpuObjects& gpu, const GpuSurface& surface)
 {
-    D3DObjects& d = *app.gpu.d3d;
-    app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    D3DObjects& d = *gpu.d3d;
+    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
     try {
-        CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "GetBuffer recovery");
+        CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer recovery");
     } catch (const std::exception&) {
         OutputDebugStringA("OnResize: CRITICAL - Failed to re-acquire render target!\n");
         throw std::runtime_error("Failed to recover render targets");
     }
-    CreateOutputTexture(app);
+    CreateOutputTexture(gpu, surface.width, surface.height);
 }
 
 }  // namespace
 
-void CreateSwapChain(App& app)
+void CreateSwapChain(GpuObjects& gpu, const GpuSurface& surface)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     DXGI_SWAP_CHAIN_DESC1 desc{};
-    desc.Width = app.width;
-    desc.Height = app.height;
+    desc.Width = surface.width;
+    desc.Height = surface.height;
     desc.Format = kFrameFormat;
     desc.Stereo = FALSE;
     desc.SampleDesc.Count = 1;
@@ -58,19 +58,19 @@ void CreateSwapChain(App& app)
     desc.Scaling = DXGI_SCALING_STRETCH;
     desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
     desc.AlphaMode = DXGI_ALPHA_MODE_IGNORE;
-    desc.Flags = app.tearingSupported ? DXGI_SWAP_CHAIN_FLAG_ALLOW_TEARING : 0;
+    desc.Flags = surface.tearingSupported ? DXGI_SWAP_CHAIN_FLAG_ALLOW_TEARING : 0;
 
     ComPtr<IDXGISwapChain1> swapChain1;
-    ThrowIfFailed(d.factory->CreateSwapChainForHwnd(d.commandQueue.Get(), static_cast<HWND>(app.mainWindow), &desc,
+    ThrowIfFailed(d.factory->CreateSwapChainForHwnd(d.commandQueue.Get(), static_cast<HWND>(surface.window), &desc,
                                                     nullptr, nullptr, &swapChain1),
                   "CreateSwapChainForHwnd");
     d.swapChain.Reset();
     ThrowIfFailed(swapChain1.As(&d.swapChain), "SwapChain cast");
     // The window stays windowed: DXGI's own Alt+Enter would switch to exclusive
     // full screen, where the tearing present fails.
-    ThrowIfFailed(d.factory->MakeWindowAssociation(static_cast<HWND>(app.mainWindow), DXGI_MWA_NO_ALT_ENTER),
+    ThrowIfFailed(d.factory->MakeWindowAssociation(static_cast<HWND>(surface.window), DXGI_MWA_NO_ALT_ENTER),
                   "MakeWindowAssociation");
-    app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
 
     ComPtr<IDXGISwapChain4> swapChain4;
     UINT support = 0;
@@ -78,7 +78,7 @@ void CreateSwapChain(App& app)
         SUCCEEDED(swapChain4->CheckColorSpaceSupport(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709, &support)) &&
         (support & DXGI_SWAP_CHAIN_COLOR_SPACE_SUPPORT_FLAG_PRESENT) != 0) {
         swapChain4->SetColorSpace1(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709);
-        app.gpu.hdrEnabled = true;
+        gpu.hdrEnabled = true;
     }
 
     D3D12_DESCRIPTOR_HEAP_DESC heapDesc{};
@@ -87,40 +87,41 @@ void CreateSwapChain(App& app)
     heapDesc.Flags = D3D12_DESCRIPTOR_HEAP_FLAG_NONE;
     d.rtvHeap.Reset();
     ThrowIfFailed(d.device->CreateDescriptorHeap(&heapDesc, IID_PPV_ARGS(&d.rtvHeap)), "CreateDescriptorHeap RTV");
-    app.gpu.rtvDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV);
-    CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "Get swap buffer");
+    gpu.rtvDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV);
+    CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "Get swap buffer");
 }
 
-bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
+ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, uint32_t newHeight)
 {
-    D3DObjects* objects = app.gpu.d3d.get();
+    D3DObjects* objects = gpu.d3d.get();
     const bool gpuReady = objects != nullptr && objects->device && objects->swapChain && objects->rtvHeap;
     if (objects != nullptr && objects->device && !objects->swapChain && objects->rtvHeap) {
-        return false;  // the window is going away: its swap chain has been released
+        return {};  // the window is going away: its swap chain has been released
     }
     const ResizeDecision decision =
-        DecideResize(gpuReady, gpuReady && !objects->renderTargetsUsable, app.width, app.height, newWidth, newHeight);
+        DecideResize(gpuReady, gpuReady && !objects->renderTargetsUsable, surface.width, surface.height, newWidth,
+                     newHeight);
     switch (decision.kind) {
     case ResizeKind::StoreOnly:
-        app.width = newWidth;
-        app.height = newHeight;
-        return false;
+        surface.width = newWidth;
+        surface.height = newHeight;
+        return {};
     case ResizeKind::IgnoreZero:
         OutputDebugStringA("OnResize: Ignoring zero-dimension resize request\n");
-        return false;
+        return {};
     case ResizeKind::SameSize:
-        return false;
+        return {};
     case ResizeKind::Resize:
         break;
     }
     D3DObjects& d = *objects;
     char line[128];
-    std::snprintf(line, sizeof(line), "OnResize: Attempting resize from %ux%u to %ux%u\n", app.width, app.height,
+    std::snprintf(line, sizeof(line), "OnResize: Attempting resize from %ux%u to %ux%u\n", surface.width, surface.height,
                   decision.width, decision.height);
     OutputDebugStringA(line);
     try {
-        WaitForGpu(app.gpu);
-        app.gpu.fenceValues[0] = app.gpu.fenceValues[1] = app.gpu.fenceValues[app.gpu.frameIndex];
+        WaitForGpu(gpu);
+        gpu.fenceValues[0] = gpu.fenceValues[1] = gpu.fenceValues[gpu.frameIndex];
         d.renderTargetsUsable = false;
         d.renderTargets[0].Reset();
         d.renderTargets[1].Reset();
@@ -128,42 +129,39 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
         ThrowIfFailed(d.swapChain->GetDesc(&desc), "GetDesc");
         ThrowIfFailed(d.swapChain->ResizeBuffers(2, decision.width, decision.height, desc.BufferDesc.Format, desc.Flags),
                       "ResizeBuffers");
-        app.width = decision.width;
-        app.height = decision.height;
-        app.gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
-        CreateRenderTargetViews(d, app.gpu.rtvDescriptorSize, "GetBuffer resize");
-        CreateOutputTexture(app);
+        surface.width = decision.width;
+        surface.height = decision.height;
+        gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+        CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer resize");
+        CreateOutputTexture(gpu, surface.width, surface.height);
         d.renderTargetsUsable = true;
-        std::snprintf(line, sizeof(line), "OnResize: Successfully resized to %ux%u\n", app.width, app.height);
+        std::snprintf(line, sizeof(line), "OnResize: Successfully resized to %ux%u\n", surface.width, surface.height);
         OutputDebugStringA(line);
-        return true;
+        return {true, {}};
     } catch (const std::exception& e) {
         char text[256];
         std::snprintf(text, sizeof(text), "Resize Error: %s\nAttempted: %ux%u, Remaining at: %ux%u\n", e.what(),
-                      decision.width, decision.height, app.width, app.height);
+                      decision.width, decision.height, surface.width, surface.height);
         OutputDebugStringA(text);
         try {
-            RecoverRenderTargets(app);
+            RecoverRenderTargets(gpu, surface);
             d.renderTargetsUsable = true;
             OutputDebugStringA("OnResize: Resource recovery successful\n");
         } catch (const std::exception&) {
             d.renderTargetsUsable = false;
             OutputDebugStringA("OnResize: CRITICAL - Resource recovery failed - application may crash\n");
         }
-        if (!app.start.unattended) {  // nobody waits at a benchmark started from the command line
-            MessageBoxA(static_cast<HWND>(app.mainWindow), text, "Resize Failed", MB_OK | MB_ICONWARNING);
-        }
-        return false;
+        return {false, text};
     }
 }
 
-void ReleaseSwapChain(App& app)
+void ReleaseSwapChain(GpuObjects& gpu)
 {
-    if (!app.gpu.d3d || !app.gpu.d3d->swapChain) {
+    if (!gpu.d3d || !gpu.d3d->swapChain) {
         return;
     }
-    D3DObjects& d = *app.gpu.d3d;
-    WaitForGpu(app.gpu);
+    D3DObjects& d = *gpu.d3d;
+    WaitForGpu(gpu);
     d.renderTargetsUsable = false;
     d.renderTargets[0].Reset();
     d.renderTargets[1].Reset();

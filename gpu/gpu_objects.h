@@ -2,8 +2,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "gpu/frame_constants.h"
-
 // The Direct3D 12 and DXGI objects themselves (device, queue, swap chain,
 // heaps, buffers, pipelines). They exist only in the Windows build; the
 // portable core sees them as an opaque owner that is null until created.
@@ -30,7 +28,4 @@ struct GpuObjects {
     uint32_t brickBufferState = kStateCopyDest;
     uint32_t debrisBufferState = kStateUnorderedAccess;
     uint32_t outputTextureState = kStateUnorderedAccess;
-    // The constant block as the last simulated frame assembled it; the frame
-    // recording copies it into that frame's own GPU constant block.
-    FrameConstants frameConstants{};
 };

@@ -133,5 +133,5 @@ TEST(ResetDebris, FirstBrickOfALevelQueuesCodeOnePlusColourAndEightLiveDebris)
     EXPECT_EQ(t.world.activeDebris, 8);
     EXPECT_EQ(t.world.currentExplosion.code, 401.0f);
     // The ring has already moved on to position 1 when the constants are written.
-    EXPECT_EQ(t.app.gpu.frameConstants.liveDebris, 16.0f);
+    EXPECT_EQ(t.app.frameConstants.liveDebris, 16.0f);
 }

@@ -87,13 +87,13 @@ TEST(FrameConstants, UpdateFrameWritesTheBlockAndPausedFramesKeepIt)
     BuildLevel(t.app, 0);
     t.world.paddleX = 3.0f;  // moved by the pointer since the last update
     UpdateFrame(t.app, 0.0f, 0.0f);
-    EXPECT_EQ(t.app.gpu.frameConstants.paddleDelta, 3.0f);
-    EXPECT_EQ(t.app.gpu.frameConstants.width, 1920.0f);
-    EXPECT_EQ(t.app.gpu.frameConstants.brickCount, 80.0f);
+    EXPECT_EQ(t.app.frameConstants.paddleDelta, 3.0f);
+    EXPECT_EQ(t.app.frameConstants.width, 1920.0f);
+    EXPECT_EQ(t.app.frameConstants.brickCount, 80.0f);
 
     t.app.bench.pausing = true;
     t.app.bench.running = true;
     t.world.paddleX = -3.0f;
     UpdateFrame(t.app, 0.016f, 0.016f);
-    EXPECT_EQ(t.app.gpu.frameConstants.paddleX, 3.0f);  // the previous block stays
+    EXPECT_EQ(t.app.frameConstants.paddleX, 3.0f);  // the previous block stays
 }

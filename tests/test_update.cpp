@@ -51,7 +51,7 @@ TEST(UpdateFrame, ZeroStepMovesNothingButHandsOverABurstAndWritesConstants)
     EXPECT_EQ(t.world.balls[0].x, 1.0f);
     EXPECT_EQ(t.world.balls[0].y, 2.0f);
     EXPECT_EQ(t.world.currentExplosion.code, 7.0f);
-    EXPECT_EQ(t.app.gpu.frameConstants.explosionCode, 7.0f);
+    EXPECT_EQ(t.app.frameConstants.explosionCode, 7.0f);
     EXPECT_EQ(t.world.explosionQueue.size(), 1u);
 }
 

@@ -36,7 +36,7 @@ void BM_UpdateFrameSpectrumTwelveBalls(benchmark::State& state)
     PutTwelveBallsInPlay(app);
     for (auto _ : state) {
         UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
-        benchmark::DoNotOptimize(app.gpu.frameConstants);
+        benchmark::DoNotOptimize(app.frameConstants);
     }
     state.counters["bricks"] = static_cast<double>(app.world.bricksLeft);
 }

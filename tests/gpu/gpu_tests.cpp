@@ -1,6 +1,7 @@
 // GPU tests of the Direct3D 12 backend, run under Wine with lavapipe. Built
-// from the program's own gpu/ and game code: creates the device objects and
-// resources, builds a level, renders frames and reads the results back.
+// from the program's own gpu/ and game code: creates the backend's objects for
+// a window, builds a level, renders frames and reads the results back. Only
+// the check of the program's frame loop builds an App around them.
 //
 //   OrvalisGpuTests.exe               the rendering, debris and resize checks
 //   OrvalisGpuTests.exe --pipelines   only builds the pipelines and prints the
@@ -27,7 +28,6 @@
 
 #include "app/app.h"
 #include "app/commands.h"
-#include "app/frame.h"
 #include "app/frame_loop.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
@@ -35,6 +35,7 @@
 #include "game/debris.h"
 #include "game/levels.h"
 #include "game/spawning.h"
+#include "game/update.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
@@ -51,6 +52,7 @@ class FaultyPlatform final : public Win32Platform {
 public:
     bool failDebrisClear = false;
     bool keyDuringSummary = false;
+    HWND mainWindow = nullptr;  // where the key goes
 
     void ClearGpuDebris() override
     {
@@ -61,12 +63,22 @@ public:
     }
     void ShowBenchmarkSummary(const std::wstring& text) override
     {
-        if (keyDuringSummary && theApp != nullptr) {
-            SendMessageW(static_cast<HWND>(theApp->mainWindow), WM_KEYDOWN, 'C', 1);
+        if (keyDuringSummary) {
+            SendMessageW(mainWindow, WM_KEYDOWN, 'C', 1);
             return;
         }
         Win32Platform::ShowBenchmarkSummary(text);
     }
+};
+
+// The backend on its own: its objects, the window it draws into, and the
+// world whose frames it is given (the constant block as the last update
+// assembled it).
+struct Backend {
+    GpuObjects gpu;
+    GpuSurface surface;
+    World world;
+    FrameConstants constants{};
 };
 
 int passed = 0;
@@ -101,16 +113,16 @@ float HalfToFloat(uint16_t h)
     return sign ? -value : value;
 }
 
-ComPtr<ID3D12Resource> ReadbackBuffer(App& app, UINT64 size)
+ComPtr<ID3D12Resource> ReadbackBuffer(GpuObjects& gpu, UINT64 size)
 {
-    return CreateBuffer(app.gpu.d3d->device.Get(), D3D12_HEAP_TYPE_READBACK, size, D3D12_RESOURCE_FLAG_NONE,
+    return CreateBuffer(gpu.d3d->device.Get(), D3D12_HEAP_TYPE_READBACK, size, D3D12_RESOURCE_FLAG_NONE,
                         D3D12_RESOURCE_STATE_COPY_DEST, "Create readback buffer");
 }
 
 // Records `record` on the program's command list, submits it and waits.
-void Submit(App& app, const std::function<void(ID3D12GraphicsCommandList*)>& record)
+void Submit(GpuObjects& gpu, const std::function<void(ID3D12GraphicsCommandList*)>& record)
 {
-    SubmitAndWait(app.gpu, SubmissionNames{"Reset allocator", "Reset list", "Close list"}, record);
+    SubmitAndWait(gpu, SubmissionNames{"Reset allocator", "Reset list", "Close list"}, record);
 }
 
 struct Image {
@@ -120,16 +132,16 @@ struct Image {
     const float* At(uint32_t x, uint32_t y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
-Image ReadOutputTexture(App& app)
+Image ReadOutputTexture(GpuObjects& gpu)
 {
-    D3DObjects& d = *app.gpu.d3d;
-    WaitForGpu(app.gpu);
+    D3DObjects& d = *gpu.d3d;
+    WaitForGpu(gpu);
     const D3D12_RESOURCE_DESC desc = d.outputTexture->GetDesc();
     D3D12_PLACED_SUBRESOURCE_FOOTPRINT footprint{};
     UINT64 total = 0;
     d.device->GetCopyableFootprints(&desc, 0, 1, 0, &footprint, nullptr, nullptr, &total);
-    ComPtr<ID3D12Resource> readback = ReadbackBuffer(app, total);
-    Submit(app, [&](ID3D12GraphicsCommandList* list) {
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(gpu, total);
+    Submit(gpu, [&](ID3D12GraphicsCommandList* list) {
         const D3D12_RESOURCE_BARRIER toCopy = TransitionBarrier(d.outputTexture.Get(), kStateUnorderedAccess, kStateCopySource);
         list->ResourceBarrier(1, &toCopy);
         D3D12_TEXTURE_COPY_LOCATION dst{};
@@ -161,12 +173,12 @@ Image ReadOutputTexture(App& app)
     return image;
 }
 
-std::vector<uint8_t> ReadDebrisBuffer(App& app)
+std::vector<uint8_t> ReadDebrisBuffer(GpuObjects& gpu)
 {
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     const UINT64 size = 8192 * 48;
-    ComPtr<ID3D12Resource> readback = ReadbackBuffer(app, size);
-    Submit(app, [&](ID3D12GraphicsCommandList* list) {
+    ComPtr<ID3D12Resource> readback = ReadbackBuffer(gpu, size);
+    Submit(gpu, [&](ID3D12GraphicsCommandList* list) {
         const D3D12_RESOURCE_BARRIER toCopy = TransitionBarrier(d.debrisBuffer.Get(), kStateUnorderedAccess, kStateCopySource);
         list->ResourceBarrier(1, &toCopy);
         list->CopyBufferRegion(readback.Get(), 0, d.debrisBuffer.Get(), 0, size);
@@ -275,25 +287,50 @@ std::string Figure(const char* name, double value)
     return text;
 }
 
-void RenderFrames(App& app, int frames)
+// What the program does with a world operation's request to clear the GPU debris.
+void Apply(Backend& b, const WorldEffects& effects)
+{
+    if (effects.clearGpuDebris) {
+        ClearDebrisBuffer(b.gpu);
+    }
+}
+
+// The game's part of a frame: the world moves on by `step` and the constant
+// block is assembled for the surface's size.
+void Advance(Backend& b, float step)
+{
+    const WorldFrame frame = AdvanceWorld(b.world, step, step);
+    Apply(b, frame.effects);
+    b.constants = AssembleFrameConstants(b.world, b.surface.width, b.surface.height, frame.paddleDelta);
+}
+
+// Draws the assembled frame; the bricks go up when they changed.
+void Draw(Backend& b)
+{
+    if (Render(b.gpu, b.surface, FrameInputs{b.constants, b.world.bricksDirty ? &b.world.bricks : nullptr})) {
+        b.world.bricksDirty = false;
+    }
+}
+
+void RenderFrames(Backend& b, int frames)
 {
     for (int i = 0; i < frames; ++i) {
-        UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
-        Render(app);
+        Advance(b, 1.0f / 60.0f);
+        Draw(b);
     }
 }
 
 // The world as it stands, drawn without moving it on.
-Image RenderStill(App& app)
+Image RenderStill(Backend& b)
 {
-    UpdateFrame(app, 0.0f, 0.0f);
-    Render(app);
-    return ReadOutputTexture(app);
+    Advance(b, 0.0f);
+    Draw(b);
+    return ReadOutputTexture(b.gpu);
 }
 
 // A compute program compiled from a test shader file beside the executable
 // (whose includes are found beside it), with the program's root signature.
-ComPtr<ID3D12PipelineState> TestPipeline(App& app, const wchar_t* file)
+ComPtr<ID3D12PipelineState> TestPipeline(GpuObjects& gpu, const wchar_t* file)
 {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -307,7 +344,7 @@ ComPtr<ID3D12PipelineState> TestPipeline(App& app, const wchar_t* file)
         const std::string messages = errors ? static_cast<const char*>(errors->GetBufferPointer()) : "";
         throw std::runtime_error("Failed to compile the test renderer: " + messages);
     }
-    D3DObjects& d = *app.gpu.d3d;
+    D3DObjects& d = *gpu.d3d;
     D3D12_COMPUTE_PIPELINE_STATE_DESC desc{};
     desc.pRootSignature = d.rootSignature.Get();
     desc.CS = {code->GetBufferPointer(), code->GetBufferSize()};
@@ -319,31 +356,31 @@ ComPtr<ID3D12PipelineState> TestPipeline(App& app, const wchar_t* file)
 // Draws with another renderer for the lifetime of the object.
 class RendererSwap {
 public:
-    RendererSwap(App& app, ComPtr<ID3D12PipelineState> pipeline) : app_(app)
+    RendererSwap(GpuObjects& gpu, ComPtr<ID3D12PipelineState> pipeline) : gpu_(gpu)
     {
-        WaitForGpu(app_.gpu);
-        program_ = app_.gpu.d3d->renderPipeline;
-        app_.gpu.d3d->renderPipeline = std::move(pipeline);
+        WaitForGpu(gpu_);
+        program_ = gpu_.d3d->renderPipeline;
+        gpu_.d3d->renderPipeline = std::move(pipeline);
     }
     RendererSwap(const RendererSwap&) = delete;
     RendererSwap& operator=(const RendererSwap&) = delete;
     ~RendererSwap()
     {
-        WaitForGpu(app_.gpu);
-        app_.gpu.d3d->renderPipeline = program_;
+        WaitForGpu(gpu_);
+        gpu_.d3d->renderPipeline = program_;
     }
 
 private:
-    App& app_;
+    GpuObjects& gpu_;
     ComPtr<ID3D12PipelineState> program_;
 };
 
 // A still scene: LEVEL with its first ball in play near the bottom and a
 // second one among the bricks' rows, no debris moving.
-void StillScene(App& app, int level)
+void StillScene(Backend& b, int level)
 {
-    BuildLevel(app, level);
-    World& world = app.world;
+    Apply(b, BuildLevel(b.world, level));
+    World& world = b.world;
     world.autoplay = false;
     world.ballLaunched = true;
     world.balls[0].x = 6.0f;
@@ -359,10 +396,10 @@ void StillScene(App& app, int level)
     world.ballGlow = 2.0f;
 }
 
-void RunRenderingChecks(App& app)
+void RunRenderingChecks(Backend& b)
 {
-    StillScene(app, 0);
-    Image image = RenderStill(app);
+    StillScene(b, 0);
+    Image image = RenderStill(b);
     Check(image.width == 854 && image.height == 480, "the output texture is 854 x 480");
 
     // Level 0: slot 0 is a colour-0 brick at (-12.25, 14), slot 79 a colour-4 brick at (12.25, 0.5),
@@ -378,45 +415,45 @@ void RunRenderingChecks(App& app)
     Check(ball[0] > 1.0f, "a ball is brighter than 1.0", Rgb(ball));
 
     // A destroyed brick disappears with the next upload.
-    app.world.bricks[0].alive = 0.0f;
-    app.world.bricksDirty = true;
-    image = RenderStill(app);
+    b.world.bricks[0].alive = 0.0f;
+    b.world.bricksDirty = true;
+    image = RenderStill(b);
     const float* gone = PixelAt(image, -12.25f, 14.0f, 0.5f);
     Check(!(gone[0] > 0.3f && gone[0] > 2.0f * gone[1]), "a destroyed brick is no longer drawn", Rgb(gone));
 }
 
 // raySteps, brightness and ballGlow each change the image the way they say.
-void RunSettingChecks(App& app)
+void RunSettingChecks(Backend& b)
 {
-    StillScene(app, 5);
-    app.world.raySteps = 1;
-    const Image one = RenderStill(app);
-    app.world.raySteps = 72;
-    const Image seventyTwo = RenderStill(app);
-    app.world.raySteps = 73;
-    const Image seventyThree = RenderStill(app);
+    StillScene(b, 5);
+    b.world.raySteps = 1;
+    const Image one = RenderStill(b);
+    b.world.raySteps = 72;
+    const Image seventyTwo = RenderStill(b);
+    b.world.raySteps = 73;
+    const Image seventyThree = RenderStill(b);
     const double coarse = MeanDifference(one, seventyTwo);
     const double fine = MeanDifference(seventyTwo, seventyThree);
     Check(coarse > 0.01, "one ray step loses detail that 72 steps show", Figure("difference", coarse));
     Check(fine < 0.002 && fine * 10.0 < coarse, "72 and 73 ray steps give nearly the same image", Figure("difference", fine));
 
-    app.world.raySteps = 72;
-    app.world.brightness = 0.0f;
-    const double dark = MeanLuminance(RenderStill(app));
-    app.world.brightness = 1.0f;
-    const double bright = MeanLuminance(RenderStill(app));
+    b.world.raySteps = 72;
+    b.world.brightness = 0.0f;
+    const double dark = MeanLuminance(RenderStill(b));
+    b.world.brightness = 1.0f;
+    const double bright = MeanLuminance(RenderStill(b));
     Check(bright > 1.5 * dark, "brightness 1.0 lights the scene more than 0.0",
           Figure("luminance", dark) + " / " + Figure("", bright));
-    app.world.brightness = 0.15f;
+    b.world.brightness = 0.15f;
 
     // 2.5 units beside the first ball, in front of the wall.
-    app.world.ballGlow = 0.5f;
-    const double faint = Luminance(PixelAt(RenderStill(app), 8.5f, -5.0f, 0.0f));
-    app.world.ballGlow = 5.0f;
-    const double glowing = Luminance(PixelAt(RenderStill(app), 8.5f, -5.0f, 0.0f));
+    b.world.ballGlow = 0.5f;
+    const double faint = Luminance(PixelAt(RenderStill(b), 8.5f, -5.0f, 0.0f));
+    b.world.ballGlow = 5.0f;
+    const double glowing = Luminance(PixelAt(RenderStill(b), 8.5f, -5.0f, 0.0f));
     Check(glowing > 0.3 && glowing > 3.0 * faint, "ball glow 5.0 lights what 0.5 leaves dark",
           Figure("luminance", faint) + " / " + Figure("", glowing));
-    app.world.ballGlow = 2.0f;
+    b.world.ballGlow = 2.0f;
 }
 
 // The program's image agrees with the brute-force reference's. What the
@@ -426,16 +463,16 @@ void RunSettingChecks(App& app)
 // 0.0005 and almost no pixel moves by more than 0.05. A brick or ball missing
 // from one group's list would change dozens of that group's 64 pixels by far
 // more than 0.05: hence at most 40 such pixels (0.01 %) of 854 x 480.
-void RunReferenceChecks(App& app)
+void RunReferenceChecks(Backend& b)
 {
-    const ComPtr<ID3D12PipelineState> reference = TestPipeline(app, L"reference_renderer.hlsl");
+    const ComPtr<ID3D12PipelineState> reference = TestPipeline(b.gpu, L"reference_renderer.hlsl");
     for (int level : {0, 5}) {
-        StillScene(app, level);
-        const Image fast = RenderStill(app);
+        StillScene(b, level);
+        const Image fast = RenderStill(b);
         Image slow;
         {
-            const RendererSwap swap(app, reference);
-            slow = RenderStill(app);
+            const RendererSwap swap(b.gpu, reference);
+            slow = RenderStill(b);
         }
         DumpImage(fast, "level" + std::to_string(level) + "-program");
         DumpImage(slow, "level" + std::to_string(level) + "-reference");
@@ -464,14 +501,14 @@ void RunReferenceChecks(App& app)
 }
 
 // Every pixel of an output whose sides are not multiples of 8 is written.
-void RunOddSizeCheck(App& app)
+void RunOddSizeCheck(Backend& b)
 {
     // The update assembles the constants for a smaller size; the resize comes
     // before the frame is rendered (as during the benchmark's pause).
-    OnResize(app, 640, 360);
-    UpdateFrame(app, 0.0f, 0.0f);
-    OnResize(app, 853, 479);
-    D3DObjects& d = *app.gpu.d3d;
+    OnResize(b.gpu, b.surface, 640, 360);
+    Advance(b, 0.0f);
+    OnResize(b.gpu, b.surface, 853, 479);
+    D3DObjects& d = *b.gpu.d3d;
     // Fill the texture with a value the renderer never writes (-1, as 16-bit floats).
     const D3D12_RESOURCE_DESC desc = d.outputTexture->GetDesc();
     D3D12_PLACED_SUBRESOURCE_FOOTPRINT footprint{};
@@ -486,7 +523,7 @@ void RunOddSizeCheck(App& app)
         halves[i] = 0xBC00;
     }
     fill->Unmap(0, nullptr);
-    Submit(app, [&](ID3D12GraphicsCommandList* list) {
+    Submit(b.gpu, [&](ID3D12GraphicsCommandList* list) {
         const D3D12_RESOURCE_BARRIER toCopy = TransitionBarrier(d.outputTexture.Get(), kStateUnorderedAccess, kStateCopyDest);
         list->ResourceBarrier(1, &toCopy);
         D3D12_TEXTURE_COPY_LOCATION dst{};
@@ -500,8 +537,8 @@ void RunOddSizeCheck(App& app)
         const D3D12_RESOURCE_BARRIER back = TransitionBarrier(d.outputTexture.Get(), kStateCopyDest, kStateUnorderedAccess);
         list->ResourceBarrier(1, &back);
     });
-    Render(app);
-    const Image image = ReadOutputTexture(app);
+    Draw(b);
+    const Image image = ReadOutputTexture(b.gpu);
     size_t unwritten = 0;
     for (size_t i = 0; i < image.rgba.size(); i += 4) {
         unwritten += image.rgba[i + 3] != 1.0f ? 1 : 0;
@@ -510,35 +547,35 @@ void RunOddSizeCheck(App& app)
           std::to_string(unwritten) + " pixels unwritten");
 }
 
-void RunDebrisChecks(App& app)
+void RunDebrisChecks(Backend& b)
 {
-    BuildLevel(app, 0);
-    app.world.debrisEnabled = true;
-    app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
-    app.world.activeDebris = 8;
-    RenderFrames(app, 3);
-    std::vector<uint8_t> bytes = ReadDebrisBuffer(app);
+    Apply(b, BuildLevel(b.world, 0));
+    b.world.debrisEnabled = true;
+    b.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
+    b.world.activeDebris = 8;
+    RenderFrames(b, 3);
+    std::vector<uint8_t> bytes = ReadDebrisBuffer(b.gpu);
     bool anyNonZero = false;
-    for (uint8_t b : bytes) {
-        anyNonZero = anyNonZero || b != 0;
+    for (uint8_t byte : bytes) {
+        anyNonZero = anyNonZero || byte != 0;
     }
     Check(anyNonZero, "a burst writes particles into the debris buffer");
 
-    ResetDebris(app);
-    bytes = ReadDebrisBuffer(app);
+    Apply(b, ResetDebris(b.world));
+    bytes = ReadDebrisBuffer(b.gpu);
     bool allZero = true;
-    for (uint8_t b : bytes) {
-        allZero = allZero && b == 0;
+    for (uint8_t byte : bytes) {
+        allZero = allZero && byte == 0;
     }
     Check(allZero, "after ResetDebris the debris buffer reads back all zeros");
-    Check(app.world.activeDebris == 0 && app.world.debrisCursor == 0, "ResetDebris restarts the ring");
+    Check(b.world.activeDebris == 0 && b.world.debrisCursor == 0, "ResetDebris restarts the ring");
 
     // Slot 150 of a colour-1 brick gives the code 251, which also reads as slot
     // 50 of a colour-2 brick: the brick at the burst's place decides.
-    const Brick& brick = app.world.bricks[1 * 8 + 3];  // row 1: colour 1
-    app.world.explosionQueue.push_back(ExplosionEvent{151.0f + 100.0f, brick.x, brick.y});
-    RenderFrames(app, 1);
-    bytes = ReadDebrisBuffer(app);
+    const Brick& brick = b.world.bricks[1 * 8 + 3];  // row 1: colour 1
+    b.world.explosionQueue.push_back(ExplosionEvent{151.0f + 100.0f, brick.x, brick.y});
+    RenderFrames(b, 1);
+    bytes = ReadDebrisBuffer(b.gpu);
     float colour[3];
     float life = 0.0f;
     std::memcpy(colour, bytes.data() + 150 * 8 * 48 + 16, sizeof(colour));
@@ -548,18 +585,18 @@ void RunDebrisChecks(App& app)
           Rgb(colour));
 }
 
-void RunResizeChecks(App& app)
+void RunResizeChecks(Backend& b)
 {
-    OnResize(app, 1280, 720);
-    Check(app.width == 1280 && app.height == 720, "OnResize stores the new size");
-    StillScene(app, 0);
-    const Image image = RenderStill(app);
+    OnResize(b.gpu, b.surface, 1280, 720);
+    Check(b.surface.width == 1280 && b.surface.height == 720, "OnResize stores the new size");
+    StillScene(b, 0);
+    const Image image = RenderStill(b);
     Check(image.width == 1280 && image.height == 720, "after a resize the texture is 1280 x 720",
           std::to_string(image.width) + "x" + std::to_string(image.height));
     const float* blue = PixelAt(image, 12.25f, 0.5f, 0.5f);
     Check(blue[2] > 0.3f, "the resized frame still shows the bricks", Rgb(blue));
     DXGI_SWAP_CHAIN_DESC1 desc{};
-    app.gpu.d3d->swapChain->GetDesc1(&desc);
+    b.gpu.d3d->swapChain->GetDesc1(&desc);
     Check(desc.Width == 1280 && desc.Height == 720 && desc.BufferCount == 2, "the swap chain follows the resize");
 }
 
@@ -610,16 +647,16 @@ void RunFatalBoxChecks()
 
 // Draws one still scene over and over and prints the frame rate: LEVEL with
 // eight balls, the bursts of its first bricks alive, DEBRIS as the limit.
-void Measure(App& app, int level, int debris, int raySteps, double seconds, const std::string& renderer)
+void Measure(Backend& b, int level, int debris, int raySteps, double seconds, const std::string& renderer)
 {
-    BuildLevel(app, level);
-    World& world = app.world;
+    Apply(b, BuildLevel(b.world, level));
+    World& world = b.world;
     world.debrisCount = debris;
     world.debrisEnabled = debris > 0;
     world.autoplay = true;
     LaunchBall(world);
     for (int i = 0; i < 3; ++i) {
-        SpawnBall(app, kSpawnDouble);  // 1 -> 2 -> 4 -> 8 balls
+        Apply(b, SpawnBall(world, kSpawnDouble));  // 1 -> 2 -> 4 -> 8 balls
     }
     // Bursts for as many bricks as the debris limit has room for, handed over one a frame.
     for (int i = 0; i < debris / kDebrisBurst && i < world.bricksTotal; ++i) {
@@ -630,31 +667,31 @@ void Measure(App& app, int level, int debris, int raySteps, double seconds, cons
     }
     world.raySteps = raySteps;
     while (!world.explosionQueue.empty()) {
-        UpdateFrame(app, 1.0f / 120.0f, 1.0f / 120.0f);
-        Render(app);
+        Advance(b, 1.0f / 120.0f);
+        Draw(b);
     }
-    UpdateFrame(app, 0.0f, 0.0f);  // the still frame: no burst starts, nothing moves
+    Advance(b, 0.0f);  // the still frame: no burst starts, nothing moves
     ComPtr<ID3D12PipelineState> other;
     if (renderer != "program") {
-        other = TestPipeline(app, renderer == "reference" ? L"reference_renderer.hlsl" : L"fill_only.hlsl");
+        other = TestPipeline(b.gpu, renderer == "reference" ? L"reference_renderer.hlsl" : L"fill_only.hlsl");
     }
-    const RendererSwap swap(app, other ? other : app.gpu.d3d->renderPipeline);
-    Render(app);  // the first frame pays for the pipeline in the driver
-    WaitForGpu(app.gpu);
+    const RendererSwap swap(b.gpu, other ? other : b.gpu.d3d->renderPipeline);
+    Draw(b);  // the first frame pays for the pipeline in the driver
+    WaitForGpu(b.gpu);
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     long frames = 0;
     double elapsed = 0.0;
     while (elapsed < seconds || frames < 2) {
-        Render(app);
+        Draw(b);
         ++frames;
         elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     }
-    WaitForGpu(app.gpu);
+    WaitForGpu(b.gpu);
     elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("measure: %s renderer, level %d, debris %d, ray steps %d, %ux%u: %ld frames in %.1f s = %.2f FPS"
                 " (live debris %d, balls %d)\n",
-                renderer.c_str(), level, debris, raySteps, app.width, app.height, frames, elapsed,
+                renderer.c_str(), level, debris, raySteps, b.surface.width, b.surface.height, frames, elapsed,
                 static_cast<double>(frames) / elapsed, DebrisDrawCount(world), CountActiveBalls(world));
 }
 
@@ -673,7 +710,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             std::printf("FAIL - no window\n");
             return 1;
         }
-        CreateGpuObjects(app);
+        platform.mainWindow = static_cast<HWND>(app.mainWindow);
+        // The backend on its own draws into the main window until the App takes it over.
+        Backend b;
+        b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
+        CreateGpuObjects(b.gpu, b.surface);
         int level = 0;
         int debris = 0;
         int raySteps = 72;
@@ -681,36 +722,40 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         wchar_t renderer[32] = L"program";
         if (commandLine != nullptr &&
             std::swscanf(commandLine, L"--measure %d %d %d %lf %31ls", &level, &debris, &raySteps, &seconds, renderer) >= 4) {
-            CreatePipelines(app);
-            theApp = &app;
-            Measure(app, level, debris, raySteps, seconds, std::string(renderer, renderer + std::wcslen(renderer)));
-            theApp = nullptr;
-            WaitForGpu(app.gpu);
+            CreatePipelines(b.gpu);
+            Measure(b, level, debris, raySteps, seconds, std::string(renderer, renderer + std::wcslen(renderer)));
+            WaitForGpu(b.gpu);
             return 0;
         }
         if (pipelinesOnly) {
             try {
-                CreatePipelines(app);
+                CreatePipelines(b.gpu);
                 std::printf("pipelines: ok\n");
             } catch (const std::exception& e) {
                 std::printf("pipelines: %s\n", e.what());
             }
             return 0;
         }
-        CreatePipelines(app);
-        theApp = &app;
-        RunRenderingChecks(app);
-        RunSettingChecks(app);
-        RunReferenceChecks(app);
-        RunDebrisChecks(app);
-        RunResizeChecks(app);
-        RunOddSizeCheck(app);
-        RunModalLoopFailureChecks(app, platform);
-        theApp = nullptr;
+        CreatePipelines(b.gpu);
+        RunRenderingChecks(b);
+        RunSettingChecks(b);
+        RunReferenceChecks(b);
+        RunDebrisChecks(b);
+        RunResizeChecks(b);
+        RunOddSizeCheck(b);
+        // The program's own frame on the same objects and window.
+        app.gpu = std::move(b.gpu);
+        app.width = b.surface.width;
+        app.height = b.surface.height;
+        app.tearingSupported = b.surface.tearingSupported;
+        {
+            AppBinding binding;
+            binding.Bind(app);
+            RunModalLoopFailureChecks(app, platform);
+        }
         WaitForGpu(app.gpu);
         RunFatalBoxChecks();
     } catch (const std::exception& e) {
-        theApp = nullptr;
         std::printf("FAIL - unexpected error: %s\n", e.what());
         ++failed;
     }

@@ -1,0 +1,54 @@
+#include "app/gpu_commands.h"
+
+#include <windows.h>
+
+#include "app/app.h"
+#include "gpu/d3d_backend.h"
+
+namespace {
+
+// The main window as the backend draws into it.
+GpuSurface SurfaceOf(const App& app)
+{
+    return GpuSurface{app.mainWindow, app.width, app.height, app.presentMode, app.tearingSupported};
+}
+
+}  // namespace
+
+void CreateGpuObjects(App& app)
+{
+    GpuSurface surface = SurfaceOf(app);
+    CreateGpuObjects(app.gpu, surface);
+    app.tearingSupported = surface.tearingSupported;
+}
+
+void CreatePipelines(App& app)
+{
+    CreatePipelines(app.gpu);
+}
+
+void Render(App& app)
+{
+    World& world = app.world;
+    const FrameInputs frame{app.frameConstants, world.bricksDirty ? &world.bricks : nullptr};
+    if (Render(app.gpu, SurfaceOf(app), frame)) {
+        world.bricksDirty = false;
+    }
+}
+
+bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
+{
+    GpuSurface surface = SurfaceOf(app);
+    const ResizeOutcome outcome = OnResize(app.gpu, surface, newWidth, newHeight);
+    app.width = surface.width;
+    app.height = surface.height;
+    if (!outcome.failure.empty() && !app.start.unattended) {  // nobody waits at a benchmark started from the command line
+        MessageBoxA(static_cast<HWND>(app.mainWindow), outcome.failure.c_str(), "Resize Failed", MB_OK | MB_ICONWARNING);
+    }
+    return outcome.resized;
+}
+
+void ReleaseSwapChain(App& app)
+{
+    ReleaseSwapChain(app.gpu);
+}

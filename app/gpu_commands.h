@@ -1,0 +1,23 @@
+#pragma once
+// The GPU backend's operations on the App: each hands the backend its own
+// objects, the surface the App draws into and the frame's inputs, and carries
+// back what the backend found out (tearing support, the size the swap chain took).
+#include <cstdint>
+
+struct App;
+
+// Device objects, swap chain into the main window, shader-visible heap and GPU buffers.
+void CreateGpuObjects(App& app);
+// Compiles both compute programs from the shader file beside the executable.
+void CreatePipelines(App& app);
+
+// Draws and presents the frame that UpdateFrame assembled; the bricks are
+// uploaded when they changed.
+void Render(App& app);
+// Follows a new client size; never throws, recovers from failures itself and
+// reports them in the "Resize Failed" box (not in an unattended run). True when
+// the swap chain and the output texture took the new size.
+bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight);
+// The main window is being destroyed: waits for the GPU and releases the swap
+// chain and its buffers while their window still exists. No frame is drawn after this.
+void ReleaseSwapChain(App& app);
