@@ -23,7 +23,8 @@
 
 namespace {
 
-bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, const StartupConfiguration& startup)
+bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& panelHost,
+                const StartupConfiguration& startup)
 {
     if (CreateMainWindow(app, instance) == nullptr) {
         return false;
@@ -31,7 +32,7 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, const Startup
     binding.Bind(app);
 
     CreateGpuObjects(app);
-    CreateControlPanel(app, instance);
+    CreateControlPanel(panelHost, static_cast<HWND>(app.mainWindow), instance);
     CreatePipelines(app);
 
     const StartRequests& start = app.start;
@@ -125,12 +126,13 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
         const std::string line = ConfigLogLine(commandLine.choice);
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
-    } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(app, instance)) {
+    } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(instance)) {
         startup = *chosen;
+        ApplyStartupConfiguration(app, startup);
     } else {
         return 0;
     }
-    if (!Initialize(app, instance, binding, startup)) {
+    if (!Initialize(app, instance, binding, platform, startup)) {
         return app.start.unattended ? exit_code::kFatalError : 0;
     }
     RethrowWindowProcedureFailure();

@@ -59,6 +59,14 @@ void SetWindowSize(App& app, uint32_t clientWidth, uint32_t clientHeight)
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+AppBinding::~AppBinding()
+{
+    if (theApp != nullptr) {
+        DetachControlPanel(static_cast<HWND>(theApp->panel.panelWindow));
+    }
+    theApp = nullptr;
+}
+
 void KeepWindowProcedureFailure(std::exception_ptr failure)
 {
     if (!windowProcedureFailure) {
@@ -116,7 +124,7 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_HSCROLL:
         // Slider notifications of the control panel's trackbars.
         if (theApp != nullptr) {
-            OnPanelTrackbar(*theApp, reinterpret_cast<HWND>(lParam));
+            OnPanelTrackbar(theApp->panel, theApp->world, reinterpret_cast<HWND>(lParam));
         }
         return 0;
     default:

@@ -12,16 +12,16 @@ struct App;
 // reach an App that does not exist.
 extern App* theApp;
 
-// Window procedures reach the App through theApp while a binding lasts. It is
-// cleared before the App goes, on every path: the windows outlive the App
-// while the "Fatal error" box runs its own message loop, and their messages
-// must then find no App.
+// Window procedures reach the App through theApp (the panel through its host)
+// while a binding lasts. Both are cut before the App goes, on every path: the
+// windows outlive the App while the "Fatal error" box runs its own message
+// loop, and their messages must then find no App.
 class AppBinding {
 public:
     AppBinding() = default;
     AppBinding(const AppBinding&) = delete;
     AppBinding& operator=(const AppBinding&) = delete;
-    ~AppBinding() { theApp = nullptr; }
+    ~AppBinding();
     void Bind(App& app) { theApp = &app; }
 };
 

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/app.h"
+#include "app/commands.h"
 #include "app/frame_clock.h"
 #include "app/main_window.h"
 #include "gpu/d3d_backend.h"
@@ -40,28 +41,28 @@ void Win32Platform::ClearGpuDebris()
 void Win32Platform::RefreshPanelControls()
 {
     if (app_ != nullptr) {
-        ::RefreshPanelControls(*app_);
+        ::RefreshPanelControls(app_->panel, app_->world);
     }
 }
 
 void Win32Platform::ShowBenchmarkRunning(bool running)
 {
     if (app_ != nullptr) {
-        ShowPanelBenchmarkRunning(*app_, running);
+        ShowPanelBenchmarkRunning(app_->panel, running);
     }
 }
 
 void Win32Platform::SetAutoplayChecked(bool checked)
 {
     if (app_ != nullptr) {
-        SetPanelCheck(*app_, panel_id::kAutoplay, checked);
+        SetPanelCheck(app_->panel, panel_id::kAutoplay, checked);
     }
 }
 
 void Win32Platform::SetDebrisChecked(bool checked)
 {
     if (app_ != nullptr) {
-        SetPanelCheck(*app_, panel_id::kDebris, checked);
+        SetPanelCheck(app_->panel, panel_id::kDebris, checked);
     }
 }
 
@@ -70,7 +71,27 @@ std::optional<DialogChoice> Win32Platform::AskLaunchChoice()
     if (app_ == nullptr || app_->mainWindow == nullptr) {
         return std::nullopt;
     }
-    return ShowLaunchDialog(*app_);
+    return ShowLaunchDialog(static_cast<HWND>(app_->mainWindow), static_cast<HWND>(app_->panel.panelWindow));
+}
+
+PanelHandles& Win32Platform::PanelWindows()
+{
+    return app_->panel;
+}
+
+World& Win32Platform::PanelSettings()
+{
+    return app_->world;
+}
+
+void Win32Platform::RunPanelCommand(int id, bool checked)
+{
+    OnPanelCommand(*app_, id, checked);
+}
+
+void Win32Platform::KeepMessageFailure(std::exception_ptr failure)
+{
+    KeepWindowProcedureFailure(std::move(failure));
 }
 
 void Win32Platform::ShowTelemetry(const TelemetryTexts& texts)

@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include "app/platform.h"
+#include "ui/control_panel.h"
 
 struct App;
 
-class Win32Platform : public Platform {
+// Also the control panel's host: the panel reaches the App through it.
+class Win32Platform : public Platform, public PanelHost {
 public:
     void Attach(App* app) { app_ = app; }
     // A benchmark started from the command line: the summary goes to the
@@ -29,6 +31,11 @@ public:
     std::optional<DialogChoice> AskLaunchChoice() override;
     RunEnvironment DescribeEnvironment() override;
     void EndProgram() override;
+
+    PanelHandles& PanelWindows() override;
+    World& PanelSettings() override;
+    void RunPanelCommand(int id, bool checked) override;
+    void KeepMessageFailure(std::exception_ptr failure) override;
 
 private:
     App* app_ = nullptr;

@@ -3,28 +3,52 @@
 // refresh of its sliders and value fields from the settings.
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
-struct App;
+#include "ui/panel_handles.h"
 
-// Builds the panel (class, window at (40, 40) without the focus, every
-// control, the scroll range), shows it and refreshes it. Without a panel
-// (creation failed) the program runs on and every panel handle stays null.
-void CreateControlPanel(App& app, HINSTANCE instance);
+struct World;
+
+// What the panel's window asks of the program. The panel keeps its host in
+// the window's user data from its creation on, until DetachControlPanel.
+class PanelHost {
+public:
+    virtual ~PanelHost() = default;
+    // The panel's windows as the program keeps them: CreateControlPanel fills
+    // them in, closing the panel empties them.
+    virtual PanelHandles& PanelWindows() = 0;
+    // The settings the sliders and value fields show and change (brightness,
+    // ball glow, ray steps, debris count).
+    virtual World& PanelSettings() = 0;
+    // A click on a panel button or check box; `checked` is a check box's state after the click.
+    virtual void RunPanelCommand(int id, bool checked) = 0;
+    // A failure while the panel handled a message: it must not cross the
+    // system's frames, so the program raises it once the message has been dispatched.
+    virtual void KeepMessageFailure(std::exception_ptr failure) = 0;
+};
+
+// Builds the panel (class, window owned by `owner` at (40, 40) without the
+// focus, every control, the scroll range), shows it and refreshes it. Without
+// a panel (creation failed) the program runs on and every panel handle stays null.
+void CreateControlPanel(PanelHost& host, HWND owner, HINSTANCE instance);
+// The host is going away: the panel's later messages no longer reach it
+// (nothing to do for a null handle: there is no panel).
+void DetachControlPanel(HWND panel);
 
 LRESULT CALLBACK PanelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The four sliders from the settings, then the value fields.
-void RefreshPanelControls(App& app);
+void RefreshPanelControls(const PanelHandles& panel, const World& world);
 // The four value fields from the settings (only texts that changed are written).
-void RefreshPanelEdits(App& app);
+void RefreshPanelEdits(const PanelHandles& panel, const World& world);
 // Writes the text into the field only when it differs from what the field shows.
 void SetEditTextIfChanged(HWND edit, const std::wstring& text);
 
 // A slider notification (the slider's window in lParam); false for a window's
 // own scroll bar (a null handle).
-bool OnPanelTrackbar(App& app, HWND slider);
+bool OnPanelTrackbar(const PanelHandles& panel, World& world, HWND slider);
 
 // The launch and abort buttons, one at a time; the two check boxes.
-void ShowPanelBenchmarkRunning(App& app, bool running);
-void SetPanelCheck(App& app, int id, bool checked);
+void ShowPanelBenchmarkRunning(const PanelHandles& panel, bool running);
+void SetPanelCheck(const PanelHandles& panel, int id, bool checked);

@@ -3,9 +3,6 @@
 #include <commctrl.h>
 #include <dwmapi.h>
 
-#include "app/app.h"
-#include "app/commands.h"
-#include "app/main_window.h"
 #include "ui/panel.h"
 
 struct PanelGdiObjects {
@@ -40,6 +37,11 @@ constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
 HWND Hwnd(WindowHandle handle)
 {
     return static_cast<HWND>(handle);
+}
+
+PanelHost* HostOf(HWND panel)
+{
+    return reinterpret_cast<PanelHost*>(GetWindowLongPtrW(panel, GWLP_USERDATA));
 }
 
 WindowHandle* Slot(PanelHandles& p, PanelHandle which)
@@ -120,9 +122,9 @@ void RegisterPanelClass(HINSTANCE instance)
 }
 
 // The panel's (unscrolled) controls, in table order.
-void CreatePanelControls(App& app, HWND panel, HINSTANCE instance)
+void CreatePanelControls(PanelHandles& p, HWND panel, HINSTANCE instance)
 {
-    const PanelGdiObjects& gdi = *app.panel.gdi;
+    const PanelGdiObjects& gdi = *p.gdi;
     for (const PanelControl& c : PanelControls()) {
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | (c.id == panel_id::kAbort ? 0 : WS_VISIBLE);
@@ -145,7 +147,7 @@ void CreatePanelControls(App& app, HWND panel, HINSTANCE instance)
         if (c.kind != PanelControlKind::Separator && c.kind != PanelControlKind::Slider) {
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(c.headerFont ? gdi.headerFont : gdi.font), TRUE);
         }
-        if (WindowHandle* slot = Slot(app.panel, c.handle)) {
+        if (WindowHandle* slot = Slot(p, c.handle)) {
             *slot = control;
         }
         if (c.id == panel_id::kDebris) {
@@ -154,7 +156,7 @@ void CreatePanelControls(App& app, HWND panel, HINSTANCE instance)
     }
     for (const SettingWindows& s : kSettingWindows) {
         const SliderRange range = SliderRangeFor(s.setting);
-        SendMessageW(Hwnd(app.panel.*s.slider), TBM_SETRANGE, TRUE, MAKELPARAM(range.min, range.max));
+        SendMessageW(Hwnd(p.*s.slider), TBM_SETRANGE, TRUE, MAKELPARAM(range.min, range.max));
     }
 }
 
@@ -188,7 +190,7 @@ PanelScroll ScrollFor(WORD code)
 }
 
 // Writes the asked position, reads back what the system kept, and moves the content.
-void ScrollPanel(App& app, HWND panel, int (*request)(int position, int page, WPARAM wParam, int track), WPARAM wParam)
+void ScrollPanel(PanelHandles& p, HWND panel, int (*request)(int position, int page, WPARAM wParam, int track), WPARAM wParam)
 {
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
@@ -205,7 +207,7 @@ void ScrollPanel(App& app, HWND panel, int (*request)(int position, int page, WP
         ScrollWindow(panel, 0, old - info.nPos, nullptr, nullptr);
         UpdateWindow(panel);
     }
-    app.panel.panelScrollPos = info.nPos;
+    p.panelScrollPos = info.nPos;
 }
 
 int ScrollBarRequest(int position, int page, WPARAM wParam, int track)
@@ -218,42 +220,48 @@ int WheelRequest(int position, int, WPARAM wParam, int)
     return PanelWheelRequest(position, GET_WHEEL_DELTA_WPARAM(wParam));
 }
 
-void HandleEditChange(App& app, HWND edit)
+void HandleEditChange(const PanelHandles& p, World& world, HWND edit)
 {
-    const SettingWindows* s = EditSetting(app.panel, edit);
+    const SettingWindows* s = EditSetting(p, edit);
     if (s == nullptr) {
         return;
     }
     wchar_t text[32] = {};
     GetWindowTextW(edit, text, 32);
-    if (const std::optional<int> position = ApplyEditText(app.world, s->setting, text)) {
-        if (HWND slider = Hwnd(app.panel.*s->slider)) {
+    if (const std::optional<int> position = ApplyEditText(world, s->setting, text)) {
+        if (HWND slider = Hwnd(p.*s->slider)) {
             SendMessageW(slider, TBM_SETPOS, TRUE, *position);
         }
     }
 }
 
-void HandlePanelCommand(App& app, HWND panel, WPARAM wParam, LPARAM lParam)
+void HandlePanelCommand(PanelHost& host, HWND panel, WPARAM wParam, LPARAM lParam)
 {
     const int id = LOWORD(wParam);
     if (HIWORD(wParam) == EN_CHANGE) {
-        HandleEditChange(app, reinterpret_cast<HWND>(lParam));
+        HandleEditChange(host.PanelWindows(), host.PanelSettings(), reinterpret_cast<HWND>(lParam));
         return;
     }
     if (id < panel_id::kNative || id > panel_id::kAbort) {
         return;
     }
     const bool checked = (id == panel_id::kAutoplay || id == panel_id::kDebris) && IsDlgButtonChecked(panel, id) == BST_CHECKED;
-    OnPanelCommand(app, id, checked);
+    host.RunPanelCommand(id, checked);
 }
 
 LRESULT RoutePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (theApp == nullptr) {
+    // The host comes with the window's creation and stays in its user data
+    // until the program detaches it.
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    PanelHost* host = HostOf(window);
+    if (host == nullptr) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    App& app = *theApp;
-    PanelHandles& p = app.panel;
+    PanelHandles& p = host->PanelWindows();
     switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: {
@@ -271,21 +279,21 @@ LRESULT RoutePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return reinterpret_cast<LRESULT>(p.gdi->backBrush);
     }
     case WM_COMMAND:
-        HandlePanelCommand(app, window, wParam, lParam);
+        HandlePanelCommand(*host, window, wParam, lParam);
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_HSCROLL:
-        if (OnPanelTrackbar(app, reinterpret_cast<HWND>(lParam))) {
+        if (OnPanelTrackbar(p, host->PanelSettings(), reinterpret_cast<HWND>(lParam))) {
             return 0;
         }
         break;
     case WM_VSCROLL:
         if (p.panelWindow != nullptr) {
-            ScrollPanel(app, window, ScrollBarRequest, wParam);
+            ScrollPanel(p, window, ScrollBarRequest, wParam);
         }
         return 0;
     case WM_MOUSEWHEEL:
         if (p.panelWindow != nullptr) {
-            ScrollPanel(app, window, WheelRequest, wParam);
+            ScrollPanel(p, window, WheelRequest, wParam);
         }
         return 0;
     case WM_SIZE:
@@ -295,7 +303,7 @@ LRESULT RoutePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_DESTROY:
         // Closed by its close box (or with the main window): no later update
-        // may reach its controls. The brushes and fonts stay until the App goes.
+        // may reach its controls. The brushes and fonts stay until the program goes.
         if (Hwnd(p.panelWindow) == window) {
             auto gdi = std::move(p.gdi);
             p = PanelHandles{};
@@ -309,8 +317,9 @@ LRESULT RoutePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-void CreateControlPanel(App& app, HINSTANCE instance)
+void CreateControlPanel(PanelHost& host, HWND owner, HINSTANCE instance)
 {
+    PanelHandles& p = host.PanelWindows();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_BAR_CLASSES;
@@ -322,25 +331,32 @@ void CreateControlPanel(App& app, HINSTANCE instance)
     gdi->backBrush = CreateSolidBrush(kPanelBack);
     gdi->font = MakePanelFont(FW_NORMAL);
     gdi->headerFont = MakePanelFont(FW_SEMIBOLD);
-    app.panel.gdi = std::move(gdi);
+    p.gdi = std::move(gdi);
 
     HWND panel = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPanelClass, L"Mission Control",
                                  WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 kPanelOuterWidth, kPanelOuterHeight, Hwnd(app.mainWindow), nullptr, instance, nullptr);
+                                 kPanelOuterWidth, kPanelOuterHeight, owner, nullptr, instance, &host);
     if (panel == nullptr) {
         return;  // the program runs without a panel
     }
-    app.panel.panelWindow = panel;
+    p.panelWindow = panel;
     const BOOL dark = TRUE;
     DwmSetWindowAttribute(panel, kDarkModeAttribute, &dark, sizeof(dark));
     SetWindowPos(panel, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-    CreatePanelControls(app, panel, instance);
-    app.panel.panelContentHeight = kPanelContentHeight;
+    CreatePanelControls(p, panel, instance);
+    p.panelContentHeight = kPanelContentHeight;
     SetScrollRange(panel, true);
-    app.panel.panelScrollPos = 0;
+    p.panelScrollPos = 0;
     // Shown without taking the focus from the main window.
     ShowWindow(panel, SW_SHOWNOACTIVATE);
-    RefreshPanelControls(app);
+    RefreshPanelControls(p, host.PanelSettings());
+}
+
+void DetachControlPanel(HWND panel)
+{
+    if (panel != nullptr) {
+        SetWindowLongPtrW(panel, GWLP_USERDATA, 0);
+    }
 }
 
 LRESULT CALLBACK PanelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -348,25 +364,27 @@ LRESULT CALLBACK PanelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     try {
         return RoutePanelMessage(window, message, wParam, lParam);
     } catch (...) {
-        KeepWindowProcedureFailure(std::current_exception());
+        if (PanelHost* host = HostOf(window)) {
+            host->KeepMessageFailure(std::current_exception());
+        }
         return 0;
     }
 }
 
-void RefreshPanelControls(App& app)
+void RefreshPanelControls(const PanelHandles& panel, const World& world)
 {
     for (const SettingWindows& s : kSettingWindows) {
-        if (HWND slider = Hwnd(app.panel.*s.slider)) {
-            SendMessageW(slider, TBM_SETPOS, TRUE, SliderPosition(app.world, s.setting));
+        if (HWND slider = Hwnd(panel.*s.slider)) {
+            SendMessageW(slider, TBM_SETPOS, TRUE, SliderPosition(world, s.setting));
         }
     }
-    RefreshPanelEdits(app);
+    RefreshPanelEdits(panel, world);
 }
 
-void RefreshPanelEdits(App& app)
+void RefreshPanelEdits(const PanelHandles& panel, const World& world)
 {
     for (const SettingWindows& s : kSettingWindows) {
-        SetEditTextIfChanged(Hwnd(app.panel.*s.edit), EditText(app.world, s.setting));
+        SetEditTextIfChanged(Hwnd(panel.*s.edit), EditText(world, s.setting));
     }
 }
 
@@ -382,22 +400,22 @@ void SetEditTextIfChanged(HWND edit, const std::wstring& text)
     }
 }
 
-bool OnPanelTrackbar(App& app, HWND slider)
+bool OnPanelTrackbar(const PanelHandles& panel, World& world, HWND slider)
 {
     if (slider == nullptr) {
         return false;
     }
-    if (const SettingWindows* s = SliderSetting(app.panel, slider)) {
+    if (const SettingWindows* s = SliderSetting(panel, slider)) {
         const int position = static_cast<int>(SendMessageW(slider, TBM_GETPOS, 0, 0));
-        ApplySliderPosition(app.world, s->setting, position);
-        RefreshPanelEdits(app);
+        ApplySliderPosition(world, s->setting, position);
+        RefreshPanelEdits(panel, world);
     }
     return true;
 }
 
-void ShowPanelBenchmarkRunning(App& app, bool running)
+void ShowPanelBenchmarkRunning(const PanelHandles& p, bool running)
 {
-    HWND panel = Hwnd(app.panel.panelWindow);
+    HWND panel = Hwnd(p.panelWindow);
     if (panel == nullptr) {
         return;
     }
@@ -409,9 +427,9 @@ void ShowPanelBenchmarkRunning(App& app, bool running)
     }
 }
 
-void SetPanelCheck(App& app, int id, bool checked)
+void SetPanelCheck(const PanelHandles& p, int id, bool checked)
 {
-    if (HWND panel = Hwnd(app.panel.panelWindow)) {
+    if (HWND panel = Hwnd(p.panelWindow)) {
         CheckDlgButton(panel, id, checked ? BST_CHECKED : BST_UNCHECKED);
     }
 }

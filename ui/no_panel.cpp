@@ -1,5 +1,5 @@
 // The native build has no windows: the panel's GDI objects never exist there.
-#include "app/app.h"
+#include "ui/panel_handles.h"
 
 struct PanelGdiObjects {};
 

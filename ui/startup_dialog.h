@@ -7,22 +7,20 @@
 
 #include "ui/startup_choices.h"
 
-struct App;
-
 // The choices of the open (or last) configuration window.
 extern DialogChoice dialogChoice;
 
 // Shows the window and runs its message loop until it is gone. When the user
-// pressed "Start" the run configuration is written into the App, logged on
-// standard output and returned (with the chosen debris count); nothing when
-// the window was closed or could not be created.
-std::optional<StartupConfiguration> ShowStartupDialog(App& app, HINSTANCE instance);
+// pressed "Start" the run configuration is logged on standard output and
+// returned (with the chosen debris count), for the program to apply; nothing
+// when the window was closed or could not be created.
+std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance);
 
 // The launch window, centred on the main window, with its own message loop.
-// The main window and the panel are disabled while it is open (a second one
-// cannot be opened from it) and enabled again however it ends. The confirmed
-// choice, or nothing.
-std::optional<DialogChoice> ShowLaunchDialog(App& app);
+// The main window and the panel (null when there is none) are disabled while
+// it is open (a second one cannot be opened from it) and enabled again however
+// it ends. The confirmed choice, or nothing.
+std::optional<DialogChoice> ShowLaunchDialog(HWND mainWindow, HWND panelWindow);
 
 // The window procedure of the configuration windows.
 LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

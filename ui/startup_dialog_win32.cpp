@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app.h"
-#include "app/commands.h"
-
 DialogChoice dialogChoice;
 
 namespace {
@@ -295,7 +292,7 @@ private:
 
 }  // namespace
 
-std::optional<StartupConfiguration> ShowStartupDialog(App& app, HINSTANCE instance)
+std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance)
 {
     PrepareTheme();
     RegisterDialogClass(startupClass, instance);
@@ -329,16 +326,14 @@ std::optional<StartupConfiguration> ShowStartupDialog(App& app, HINSTANCE instan
         return std::nullopt;
     }
     const StartupConfiguration config = ConfigurationFor(dialogChoice);
-    ApplyStartupConfiguration(app, config);
     const std::string line = ConfigLogLine(dialogChoice);
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
     return config;
 }
 
-std::optional<DialogChoice> ShowLaunchDialog(App& app)
+std::optional<DialogChoice> ShowLaunchDialog(HWND mainWindow, HWND panelWindow)
 {
-    HWND mainWindow = static_cast<HWND>(app.mainWindow);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     PrepareTheme();
     RegisterDialogClass(launchClass, instance);
@@ -361,7 +356,7 @@ std::optional<DialogChoice> ShowLaunchDialog(App& app)
     // second launch window can share this one's choice; both come back
     // however the window ends.
     const DisabledWhileOpen mainDisabled(mainWindow);
-    const DisabledWhileOpen panelDisabled(static_cast<HWND>(app.panel.panelWindow));
+    const DisabledWhileOpen panelDisabled(panelWindow);
 
     dialogChoice = LaunchDialogChoice(dialogChoice);
     CheckRadioButton(window, dialog_id::kResolutionFirst, dialog_id::kResolutionFirst + 4, dialog_id::kResolutionFirst);
