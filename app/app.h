@@ -9,6 +9,7 @@
 #include "gpu/gpu_objects.h"
 #include "gpu/present_mode.h"
 #include "ui/panel_handles.h"
+#include "ui/telemetry.h"
 
 // The frame clock and the frame-rate window. (The deterministic run's tick
 // accumulator belongs to the world: World::stepAccumulator.)
@@ -17,6 +18,7 @@ struct FrameTiming {
     uint64_t fpsFrames = 0;     // frames in the open frame-rate window
     double fpsSeconds = 0.0;    // real seconds in the open window
     double fps = 0.0;           // rate of the last closed window
+    GpuPassWindow gpuPasses;    // GPU pass times over the same window
 };
 
 // Written by the startup window (or the command line), read by initialisation.

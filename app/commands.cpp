@@ -109,7 +109,9 @@ void AbortBenchmark(App& app)
 
 void RefreshTelemetry(App& app)
 {
-    app.platform->ShowTelemetry(BuildTelemetryTexts(app.world, app.timing.fps, app.width, app.height, app.gpu.hdrEnabled));
+    TelemetryTexts texts = BuildTelemetryTexts(app.world, app.timing.fps, app.width, app.height, app.gpu.hdrEnabled);
+    texts.gpu = GpuPassText(app.timing.gpuPasses);
+    app.platform->ShowTelemetry(texts);
 }
 
 void ApplyStartupConfiguration(App& app, const StartupConfiguration& config)

@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/commands.h"
 #include "bench/benchmark.h"
+#include "bench/gpu_timing.h"
 #include "game/update.h"
 #include "gpu/frame_constants.h"
 
@@ -20,6 +21,7 @@ void AdvanceFrameRateWindow(App& app, float rawStep)
         timing.fps = static_cast<double>(timing.fpsFrames) / timing.fpsSeconds;
         timing.fpsFrames = 0;
         timing.fpsSeconds = 0.0;
+        CloseGpuPassWindow(timing.gpuPasses);
         RefreshTelemetry(app);
     }
 }
@@ -56,4 +58,10 @@ void UpdateFrame(App& app, float step, float rawStep)
     ApplyWorldEffects(app, frame.effects);
     app.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
     AdvanceFrameRateWindow(app, rawStep);
+}
+
+void ReportGpuPassTimes(App& app, const GpuPassTimes& times)
+{
+    AddToGpuPassWindow(app.timing.gpuPasses, times);
+    RecordGpuPassTimes(app.bench, times);
 }

@@ -7,3 +7,11 @@ struct App;
 // telemetry. step is the frame time clamped to 0..0.05 s; rawStep is the
 // unclamped time.
 void UpdateFrame(App& app, float step, float rawStep);
+
+struct GpuPassTimes;
+
+// One frame's GPU time per pass, handed over by the GPU backend when the
+// frame's timestamps have been read back (a frame or two after it was drawn;
+// see gpu/gpu_timing.h). They enter the telemetry's "GPU: ..." line, averaged
+// over the frame-rate window, and the benchmark's record and run figures.
+void ReportGpuPassTimes(App& app, const GpuPassTimes& times);

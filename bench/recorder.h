@@ -28,6 +28,11 @@ struct SecondRecord {
     float balls = 0.0f;
     int32_t frameCount = 0;
     bool isOutlier = false;
+    // GPU milliseconds per pass, the mean over the pass times that arrived
+    // while the record was open (gpuFrames of them; none without timestamps).
+    float gpuPhysicsMs = 0.0f;
+    float gpuRenderMs = 0.0f;
+    int32_t gpuFrames = 0;
 };
 
 struct RunResult {
@@ -55,6 +60,10 @@ struct RunResult {
     // results file; at most kMaxFrameTimes are kept (the rest are only counted).
     std::vector<float> frameTimes;
     int64_t frameTimesDropped = 0;
+    // Every GPU pass time that arrived during the run, in milliseconds (at
+    // most kMaxFrameTimes each); empty when the device gives no timestamps.
+    std::vector<float> gpuPhysicsMs;
+    std::vector<float> gpuRenderMs;
 };
 
 // About 70 minutes at 250 frames a second: far beyond a run, and 4 MB at most.
@@ -79,6 +88,9 @@ struct BenchmarkRecorder {
     std::vector<uint32_t> bucketBricks;
     std::vector<float> bucketBalls;
     int32_t currentBucket = -1;
+    double bucketGpuPhysicsMs = 0.0;  // sums of the GPU pass times of the open bucket
+    double bucketGpuRenderMs = 0.0;
+    int32_t bucketGpuFrames = 0;
     BenchmarkConfig config;
     std::string reportPath;     // file name of the last report written
     bool reportWritten = false; // whether the last report attempt reached the disk whole

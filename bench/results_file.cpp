@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "bench/benchmark_host.h"
+#include "bench/gpu_timing.h"
 #include "bench/recorder.h"
 #include "bench/statistics.h"
 
@@ -52,14 +53,36 @@ Json Records(const RunResult& run)
                                {"balls", s.balls},
                                {"frameCount", s.frameCount},
                                {"isOutlier", s.isOutlier}});
+        if (s.gpuFrames > 0) {
+            records.back()["gpuPhysicsMs"] = s.gpuPhysicsMs;
+            records.back()["gpuRenderMs"] = s.gpuRenderMs;
+        }
     }
     return records;
+}
+
+Json PassFigures(const GpuPassFigures& f)
+{
+    return Json{{"mean", f.meanMs}, {"p50", f.p50Ms}, {"p95", f.p95Ms}, {"p99", f.p99Ms}};
+}
+
+// GPU milliseconds per pass and the share of the frame time the GPU was busy;
+// left out when the device gave no timestamps.
+void AddGpuFigures(Json& json, const RunResult& run)
+{
+    if (const std::optional<GpuRunFigures> gpu = ComputeGpuRunFigures(run)) {
+        json["gpu"] = Json{{"frames", gpu->frames},
+                           {"physicsMs", PassFigures(gpu->physics)},
+                           {"renderMs", PassFigures(gpu->render)},
+                           {"busyPercent", gpu->busyPercent}};
+        json["limitedBy"] = gpu->limitedBy;
+    }
 }
 
 Json Run(const RunResult& run, size_t number)
 {
     const FrameTimeFigures f = ComputeFrameTimeFigures(run.frameTimes);
-    return Json{{"run", number},
+    Json result{{"run", number},
                 {"score", run.score},
                 {"averageFps", run.avg},
                 {"cleanedFps", run.cleaned},
@@ -80,8 +103,10 @@ Json Run(const RunResult& run, size_t number)
                       {"low01PercentFps", f.low01PercentFps},
                       {"p50Ms", f.p50Ms},
                       {"p95Ms", f.p95Ms},
-                      {"p99Ms", f.p99Ms}}},
-                {"records", Records(run)}};
+                      {"p99Ms", f.p99Ms}}}};
+    AddGpuFigures(result, run);
+    result["records"] = Records(run);
+    return result;
 }
 
 Json AcrossRuns(const BenchmarkRecorder& r)

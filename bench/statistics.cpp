@@ -60,6 +60,9 @@ void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float raw
         recorder.bucketDebris.clear();
         recorder.bucketBricks.clear();
         recorder.bucketBalls.clear();
+        recorder.bucketGpuPhysicsMs = 0.0;
+        recorder.bucketGpuRenderMs = 0.0;
+        recorder.bucketGpuFrames = 0;
     }
     recorder.bucketFps.push_back(fps);
     recorder.bucketDebris.push_back(debris);
@@ -97,6 +100,11 @@ void CloseBucket(BenchmarkRecorder& recorder)
     record.balls = static_cast<float>(ballsSum / count);
     record.frameCount = static_cast<int32_t>(n);
     record.isOutlier = false;
+    if (recorder.bucketGpuFrames > 0) {
+        record.gpuFrames = recorder.bucketGpuFrames;
+        record.gpuPhysicsMs = static_cast<float>(recorder.bucketGpuPhysicsMs / recorder.bucketGpuFrames);
+        record.gpuRenderMs = static_cast<float>(recorder.bucketGpuRenderMs / recorder.bucketGpuFrames);
+    }
     recorder.current.seconds.push_back(record);
 }
 
@@ -307,15 +315,14 @@ CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
     return f;
 }
 
-namespace {
-
-// The ceil(p / 100 x n)-th smallest of the sorted times, p in percent.
 double NearestRank(const std::vector<float>& sorted, double percent)
 {
     const double rank = std::ceil(percent / 100.0 * static_cast<double>(sorted.size()));
     const size_t index = rank < 1.0 ? 0 : std::min(static_cast<size_t>(rank) - 1, sorted.size() - 1);
     return sorted[index];
 }
+
+namespace {
 
 // 1 / the mean of the slowest ceil(percent / 100 x n) times (at least one).
 double LowFps(const std::vector<float>& sorted, double percent)

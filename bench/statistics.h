@@ -64,3 +64,7 @@ struct FrameTimeFigures {
     double p99Ms = 0.0;
 };
 FrameTimeFigures ComputeFrameTimeFigures(std::vector<float> frameTimes);
+
+// The ceil(p / 100 x n)-th smallest of a sorted, non-empty list (p in percent;
+// the smallest for p = 0).
+double NearestRank(const std::vector<float>& sorted, double percent);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "gpu/gpu_timing.h"
+
 // The Direct3D 12 and DXGI objects themselves (device, queue, swap chain,
 // heaps, buffers, pipelines). They exist only in the Windows build; the
 // portable core sees them as an opaque owner that is null until created.
@@ -28,4 +30,6 @@ struct GpuObjects {
     uint32_t brickBufferState = kStateCopyDest;
     uint32_t debrisBufferState = kStateUnorderedAccess;
     uint32_t outputTextureState = kStateUnorderedAccess;
+    // The timestamp read-back slots of the GPU time per pass (gpu/gpu_timing.h).
+    GpuTimestampRing timestamps;
 };

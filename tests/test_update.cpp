@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app/frame_clock.h"
 #include "bench/benchmark.h"
+#include "bench/gpu_timing.h"
 #include "game/update.h"
 #include "test_support.h"
 
@@ -261,6 +262,8 @@ TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecond)
     BuildLevel(t.app, 0);
     for (int i = 0; i < 15; ++i) {
         UpdateFrame(t.app, 0.05f, 0.0625f);
+        // The GPU's pass times of earlier frames arrive in between; the window averages them.
+        ReportGpuPassTimes(t.app, i % 2 == 0 ? GpuPassTimes{0.5, 3.0} : GpuPassTimes{1.5, 5.0});
     }
     EXPECT_TRUE(t.platform.telemetry.empty());
     UpdateFrame(t.app, 0.05f, 0.0625f);
@@ -268,11 +271,13 @@ TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecond)
     EXPECT_EQ(t.app.timing.fps, 16.0);
     EXPECT_EQ(t.platform.telemetry[0].title, L"Orvalis Benchmark DX12 - Zandor | FPS: 16");
     EXPECT_EQ(t.platform.telemetry[0].fps, L"FPS: 16.0");
+    EXPECT_EQ(t.platform.telemetry[0].gpu, L"GPU: physics 0.97 ms, render 3.93 ms");  // 8 x (0.5, 3) and 7 x (1.5, 5)
     EXPECT_EQ(t.app.timing.fpsFrames, 0u);
 
     UpdateFrame(t.app, 0.05f, 2.5f);  // one long frame closes the window at once
     EXPECT_EQ(t.platform.telemetry.back().title, L"Orvalis Benchmark DX12 - Zandor | FPS: 0");
     EXPECT_EQ(t.platform.telemetry.back().fps, L"FPS: 0.4");
+    EXPECT_EQ(t.platform.telemetry.back().gpu, L"");  // no pass times in that window (no timestamps)
 }
 
 TEST(FrameClock, CounterTicksBecomeNanosecondsWithoutOverflow)

@@ -31,3 +31,33 @@ TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t widt
     texts.resolution = L"Current: " + std::to_wstring(width) + L"x" + std::to_wstring(height);
     return texts;
 }
+
+void AddToGpuPassWindow(GpuPassWindow& window, const GpuPassTimes& times)
+{
+    window.physicsMsSum += times.physicsMs;
+    window.renderMsSum += times.renderMs;
+    window.samples += 1;
+}
+
+void CloseGpuPassWindow(GpuPassWindow& window)
+{
+    window.averaged = window.samples > 0;
+    if (window.averaged) {
+        const double n = static_cast<double>(window.samples);
+        window.average = GpuPassTimes{window.physicsMsSum / n, window.renderMsSum / n};
+    }
+    window.physicsMsSum = 0.0;
+    window.renderMsSum = 0.0;
+    window.samples = 0;
+}
+
+std::wstring GpuPassText(const GpuPassWindow& window)
+{
+    if (!window.averaged) {
+        return {};
+    }
+    wchar_t buffer[96];
+    std::swprintf(buffer, sizeof(buffer) / sizeof(buffer[0]), L"GPU: physics %.2f ms, render %.2f ms",
+                  window.average.physicsMs, window.average.renderMs);
+    return buffer;
+}

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "bench/gpu_timing.h"
+#include "bench/results_file.h"
+#include "bench/statistics.h"
+#include "fake_platform.h"
+#include "gpu/gpu_timing.h"
+
+namespace {
+
+FrameTimestamps Stamps(uint64_t physicsBegin, uint64_t physicsEnd, uint64_t renderBegin, uint64_t renderEnd)
+{
+    return FrameTimestamps{physicsBegin, physicsEnd, renderBegin, renderEnd};
+}
+
+// A recorded run of `frames` frames of `frameSeconds` each; frame i's pass
+// times are gpu(i) (none when it gives nothing), handed over after the frame's
+// sample as the backend does. Returns the results file of that one run.
+template <typename Gpu>
+nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
+{
+    BenchmarkRecorder r;
+    r.running = true;
+    r.currentRun = 1;
+    r.config = BenchmarkConfig{854, 480, 72, 80, true, false, false};
+    RecordingPlatform host;
+    RecordGpuPassTimes(r, GpuPassTimes{50.0, 50.0});  // before the run's first sample: dropped
+    for (int i = 0; i < frames; ++i) {
+        RecordFrame(r, host, frameSeconds, 1.0f / frameSeconds, 0, 80, 1);
+        if (const std::optional<GpuPassTimes> times = gpu(i)) {
+            RecordGpuPassTimes(r, *times);
+        }
+    }
+    CloseBucket(r);
+    ComputeRunStatistics(r.current);
+    r.runs.push_back(r.current);
+    return nlohmann::json::parse(BuildResultsDocument(r, host.environment))["runs"][0];
+}
+
+}  // namespace
+
+TEST(GpuTimestamps, TicksBecomeMillisecondsAtTheQueuesFrequency)
+{
+    const struct {
+        uint64_t ticks, frequency;
+        double ms;
+    } cases[] = {
+        {25000, 10000000, 2.5},                    // 10 MHz
+        {1, 1000000000, 0.000001},                 // 1 GHz: one tick is a nanosecond
+        {3579545, 3579545, 1000.0},                // exactly one second
+        {18000000000000000000ull, 1000000000, 18000000000000.0},  // no overflow near 2^64
+        {12345, 0, 0.0},                           // no frequency: no time
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(TicksToMilliseconds(c.ticks, c.frequency), c.ms) << c.ticks << " at " << c.frequency;
+    }
+}
+
+TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
+{
+    GpuTimestampRing ring;
+    StartGpuTimestamps(ring, 1000000);  // 1 MHz: a tick is a microsecond
+    ASSERT_TRUE(RecordsGpuTimestamps(ring));
+    EXPECT_EQ(TimestampQueryIndex(1, TimestampPoint::RenderEnd), 7u);
+    EXPECT_EQ(TimestampReadbackOffset(1), 32u);
+
+    GpuTimestampsSubmitted(ring, 0, 7);
+    GpuTimestampsSubmitted(ring, 1, 8);
+    EXPECT_EQ(FinishedTimestampSlots(ring, 6).count, 0u);  // neither frame has finished: nothing waits, nothing is read
+    const TimestampSlotList one = FinishedTimestampSlots(ring, 7);
+    ASSERT_EQ(one.count, 1u);
+    EXPECT_EQ(one.slots[0], 0u);
+
+    const std::optional<GpuPassTimes> times = TakeGpuPassTimes(ring, 0, Stamps(1000, 1500, 1600, 5600));
+    ASSERT_TRUE(times);
+    EXPECT_DOUBLE_EQ(times->physicsMs, 0.5);
+    EXPECT_DOUBLE_EQ(times->renderMs, 4.0);
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(1000, 1500, 1600, 5600)));  // read once
+
+    // Slot 0 gets a newer frame than slot 1's: both finished, the older comes first.
+    GpuTimestampsSubmitted(ring, 0, 9);
+    const TimestampSlotList both = FinishedTimestampSlots(ring, 9);
+    ASSERT_EQ(both.count, 2u);
+    EXPECT_EQ(both.slots[0], 1u);
+    EXPECT_EQ(both.slots[1], 0u);
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 1, Stamps(2000, 1999, 2100, 2200)));  // an end before its begin
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(0, 2000000, 2000000, 2000001)));  // a two-second pass
+
+    // A queue without timestamps: nothing is recorded, submitted or read.
+    StartGpuTimestamps(ring, 0);
+    EXPECT_FALSE(RecordsGpuTimestamps(ring));
+    GpuTimestampsSubmitted(ring, 0, 10);
+    EXPECT_EQ(FinishedTimestampSlots(ring, 10).count, 0u);
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(0, 1, 2, 3)));
+}
+
+TEST(GpuTimesInResults, PassPercentilesPerRunAndMeansPerRecord)
+{
+    // 100 frames of 0.125 s, one per record; frame i's render pass takes i + 1 ms.
+    const nlohmann::json run = RunWithPassTimes(100, 0.125f, [](int i) {
+        return std::optional<GpuPassTimes>(GpuPassTimes{1.0, static_cast<double>(i + 1)});
+    });
+    const nlohmann::json& gpu = run["gpu"];
+    EXPECT_EQ(gpu["frames"], 100);
+    EXPECT_DOUBLE_EQ(gpu["physicsMs"]["mean"].get<double>(), 1.0);
+    EXPECT_DOUBLE_EQ(gpu["renderMs"]["mean"].get<double>(), 50.5);
+    EXPECT_DOUBLE_EQ(gpu["renderMs"]["p50"].get<double>(), 50.0);  // the 50th of 100
+    EXPECT_DOUBLE_EQ(gpu["renderMs"]["p95"].get<double>(), 95.0);
+    EXPECT_DOUBLE_EQ(gpu["renderMs"]["p99"].get<double>(), 99.0);
+    EXPECT_NEAR(gpu["busyPercent"].get<double>(), 41.2, 1e-4);  // 51.5 ms of every 125 ms
+    EXPECT_EQ(run["limitedBy"], "cpu-or-presentation");
+    EXPECT_EQ(run["records"][3]["gpuRenderMs"], 4.0);
+
+    // No timestamps: the figures are left out, nothing else changes.
+    const nlohmann::json without = RunWithPassTimes(10, 0.125f, [](int) { return std::optional<GpuPassTimes>(); });
+    EXPECT_FALSE(without.contains("gpu"));
+    EXPECT_FALSE(without.contains("limitedBy"));
+    EXPECT_FALSE(without["records"][0].contains("gpuRenderMs"));
+    EXPECT_EQ(without["records"].size(), 10u);
+}
+
+TEST(GpuTimesInResults, ARunWhoseGpuIdledAFifthOfTheFrameMeasuredSomethingElse)
+{
+    const struct {
+        float frameSeconds;
+        const char* limitedBy;
+    } cases[] = {
+        {0.0099f, "gpu"},                   // 8 ms of 9.9: 80.8 %
+        {0.0101f, "cpu-or-presentation"},   // 79.2 %
+        {0.0500f, "cpu-or-presentation"},   // vertical sync at 20 Hz: 16 %
+    };
+    for (const auto& c : cases) {
+        const nlohmann::json run = RunWithPassTimes(50, c.frameSeconds, [](int) {
+            return std::optional<GpuPassTimes>(GpuPassTimes{2.0, 6.0});
+        });
+        EXPECT_EQ(run["limitedBy"], c.limitedBy) << c.frameSeconds << " s frames, busy " << run["gpu"]["busyPercent"];
+    }
+}
