@@ -10,6 +10,7 @@
 #include "bench/benchmark_host.h"
 #include "bench/gpu_timing.h"
 #include "bench/recorder.h"
+#include "bench/significance.h"
 #include "bench/statistics.h"
 
 namespace {
@@ -118,6 +119,18 @@ Json AcrossRuns(const BenchmarkRecorder& r)
     if (r.config.deterministic && r.runs.size() > 1) {
         across["frameVariancePercent"] = f.frameVariance;
         across["scoreVariancePercent"] = f.scoreVariance;
+    }
+    // How far the runs' scores agree: their spread, and where the mean score
+    // lies with 95 % confidence (Student's t).
+    std::vector<double> scores;
+    for (const RunResult& run : r.runs) {
+        scores.push_back(run.score);
+    }
+    const std::optional<double> variation = CoefficientOfVariationPercent(scores);
+    const std::optional<Interval> interval = MeanConfidenceInterval95(scores);
+    if (!r.config.singleRun && variation && interval) {
+        across["scoreCoefficientOfVariationPercent"] = *variation;
+        across["meanScoreConfidenceInterval95"] = Json{{"low", interval->low}, {"high", interval->high}};
     }
     return across;
 }

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "bench/recorder.h"
+#include "bench/results_file.h"
+#include "bench/significance.h"
+#include "bench/benchmark_host.h"
+
+using Json = nlohmann::json;
+
+TEST(Significance, WelchTestMatchesIndependentlyComputedPValues)
+{
+    const struct {
+        std::vector<double> a, b;
+        double t, degreesOfFreedom, p;
+    } cases[] = {
+        // Two values each, equal variances: 2 degrees of freedom, where P(|T| > t) = 1 - t / sqrt(t^2 + 2)
+        // in closed form: t = 2 sqrt(2), p = 1 - sqrt(0.8).
+        {{1, 3}, {5, 7}, 2.8284271247461901, 2.0, 0.10557280900008412},
+        // Unequal sizes and variances; worked with arbitrary precision (mpmath's regularised incomplete beta).
+        {{10, 12, 14, 11}, {15, 19, 13, 21, 17}, 3.1779296155235053, 6.3270247019786162, 0.017794197682852341},
+    };
+    for (const auto& c : cases) {
+        const WelchTest w = WelchTTest(c.a, c.b);
+        EXPECT_NEAR(w.t, c.t, 1e-12);
+        EXPECT_NEAR(w.degreesOfFreedom, c.degreesOfFreedom, 1e-12);
+        EXPECT_NEAR(w.p, c.p, 1e-12);
+    }
+}
+
+TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInterval)
+{
+    BenchmarkRecorder r;
+    r.config = BenchmarkConfig{854, 480, 72, 80, true, false, false};
+    for (float score : {100.0f, 102.0f, 98.0f, 100.0f}) {
+        RunResult run;
+        run.seconds.resize(1);
+        run.score = score;
+        r.runs.push_back(run);
+    }
+    const Json across = Json::parse(BuildResultsDocument(r, RunEnvironment{}))["acrossRuns"];
+    // Sample deviation sqrt(8 / 3) = 1.63299; t(0.975, 3 degrees of freedom) = 3.18244630528 (tables).
+    EXPECT_NEAR(across["scoreCoefficientOfVariationPercent"].get<double>(), 1.6329931618554521, 1e-9);
+    EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["low"].get<double>(), 97.401543472749777, 1e-9);
+    EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["high"].get<double>(), 102.59845652725022, 1e-9);
+
+    r.runs.resize(1);
+    r.config.singleRun = true;
+    const Json single = Json::parse(BuildResultsDocument(r, RunEnvironment{}))["acrossRuns"];
+    EXPECT_FALSE(single.contains("scoreCoefficientOfVariationPercent"));
+    EXPECT_FALSE(single.contains("meanScoreConfidenceInterval95"));
+}
