@@ -131,6 +131,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 std::string CommandLineHelp()
 {
     return "Usage: OrvalisBench.exe [--benchmark single|multi [options]]\n"
+           "       OrvalisBench.exe --compare A.json B.json [C.json ...] [--output DIR]\n"
            "\n"
            "Without arguments the startup window opens. With --benchmark the program runs one\n"
            "benchmark with no window waiting for a person, writes its HTML report and a JSON\n"
@@ -144,6 +145,10 @@ std::string CommandLineHelp()
            "  --output DIR              the folder for the report and the results (created if\n"
            "                            missing; default: the current folder)\n"
            "  --help                    this text\n"
+           "\n"
+           "With --compare the program reads results files (the first is the baseline), writes\n"
+           "comparison_<date>_<time>.html into DIR (default: the current folder), prints a\n"
+           "short table and ends: 0 written, 2 a bad argument or file, 4 the page not written.\n"
            "\n"
            "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
            "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"

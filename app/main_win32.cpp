@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/commands.h"
+#include "app/compare_command.h"
 #include "app/frame_loop.h"
 #include "app/gpu_commands.h"
 #include "app/main_window.h"
@@ -109,6 +111,30 @@ bool UseOutputDirectory(const std::wstring& directory, std::string& problem)
     return true;
 }
 
+// --compare: no window, no GPU, no box; the table and any message go to the
+// starter's streams and the exit code says how it went.
+int RunComparison(const std::vector<std::wstring>& arguments)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_s(&local, &now);
+    CompareCommandResult result;
+    try {
+        result = RunCompareCommand(arguments, local);
+    } catch (const std::exception& e) {
+        result.exitCode = exit_code::kFatalError;
+        result.errors = std::string("Fatal error: ") + e.what() + "\n";
+    }
+    if (!result.output.empty()) {
+        TellStarter(result.output, false, false);
+    }
+    if (!result.errors.empty()) {
+        OutputDebugStringA(result.errors.c_str());
+        TellStarter(result.errors, true, false);
+    }
+    return result.exitCode;
+}
+
 int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
 {
     Win32Platform platform;
@@ -145,6 +171,9 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (const std::vector<std::wstring> arguments = ProgramArguments(); IsCompareCommand(arguments)) {
+        return RunComparison(arguments);
+    }
     const CommandLine commandLine = ParseCommandLine(ProgramArguments());
     const bool unattended = commandLine.action == CommandLine::Action::Benchmark;
     switch (commandLine.action) {

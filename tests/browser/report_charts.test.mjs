@@ -32,8 +32,9 @@ after(async () => {
   await browser?.close();
 });
 
-// Opens a report; returns the page and every error the page logged.
-async function openReport(file) {
+// Opens a report (or another page of the program, once `chart` exists);
+// returns the page and every error the page logged.
+async function openReport(file, chart = 'scatterChart') {
   const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
   const errors = [];
   const cdnRequests = [];
@@ -47,8 +48,9 @@ async function openReport(file) {
     cdnRequests.push(url.pathname);
     return route.fulfill({ status: 200, contentType: 'application/javascript', body: fs.readFileSync(local) });
   });
+  page.on('dialog', (dialog) => { errors.push('dialog: ' + dialog.message()); dialog.dismiss(); });
   await page.goto(pathToFileURL(file).href);
-  await page.waitForFunction(() => typeof chartInstances !== 'undefined' && chartInstances.scatterChart);
+  await page.waitForFunction((id) => typeof chartInstances !== 'undefined' && chartInstances[id], chart);
   return { page, errors, cdnRequests };
 }
 
@@ -180,6 +182,47 @@ test('dragging a zoomed chart pans it and a double-click restores the view', asy
   assert.ok(Math.abs((panned.max - panned.min) - (zoomed.max - zoomed.min)) < 1e-9);
   await page.locator('#scatterChart').dblclick();
   assert.deepEqual(await range(), initial);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test('a comparison page overlays its files in both charts and shows the verdicts', async () => {
+  const { page, errors } = await openReport(golden('comparison.html'), 'timelineChart');
+  const charts = await page.evaluate(() => Object.fromEntries(Object.entries(chartInstances).map(([id, c]) => [id, {
+    labels: c.data.datasets.map((d) => d.label),
+    points: c.data.datasets.map((d) => d.data.length),
+    xTitle: c.options.scales.x.title.text,
+    drawn: (() => {  // pixels the chart has painted on its canvas
+      const data = c.canvas.getContext('2d').getImageData(0, 0, c.canvas.width, c.canvas.height).data;
+      let painted = 0;
+      for (let i = 3; i < data.length; i += 4) painted += data[i] > 0;
+      return painted;
+    })(),
+  }])));
+  assert.deepEqual(Object.keys(charts).sort(), ['percentileChart', 'timelineChart']);
+  const files = ['1: base.json', '2: faster.json', '3: older & other.json'];
+  assert.deepEqual(charts.percentileChart.labels, files);
+  assert.deepEqual(charts.percentileChart.points, [101, 101, 101]);
+  assert.deepEqual(charts.timelineChart.labels, files);
+  assert.deepEqual(charts.timelineChart.points, [20, 20, 20]);
+  assert.equal(charts.timelineChart.xTitle, 'Time (seconds)');
+  assert.ok(charts.percentileChart.drawn > 1000 && charts.timelineChart.drawn > 1000);
+
+  const shown = await page.evaluate(() => ({
+    verdicts: [...document.querySelectorAll('td.verdict')].map((td) => td.textContent),
+    warning: document.querySelector('.warning').textContent,
+    adapter: document.querySelectorAll('td.adapter')[2].textContent,
+    scripts: document.scripts.length,
+  }));
+  assert.deepEqual(shown.verdicts, ['faster', 'faster', 'slower', 'slower']);
+  assert.match(shown.warning, /The configurations differ: resolution\./);
+  assert.equal(shown.adapter, '<script>alert(1)</script>');  // shown as text, never run
+  assert.equal(shown.scripts, 4);  // the three libraries and the page's own
+
+  // The lines rise into place; the screenshot waits until they have.
+  await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
+  fs.mkdirSync(artifacts, { recursive: true });
+  await page.screenshot({ path: path.join(artifacts, 'comparison.png'), fullPage: true });
   assert.deepEqual(errors, []);
   await page.close();
 });

@@ -152,10 +152,13 @@ run_benchmark_to_summary() {
 }
 
 test_single_benchmark_runs_to_its_report() {
+  rm -f "$ARTIFACTS/single-benchmark-results.json"
   run_benchmark_to_summary || return 1
   local report; report=$(ls "$work"/benchmark_*.html | head -1)
   grep -q '(Single Run)</h1>' "$report" || return 1
   cp "$report" "$ARTIFACTS/single-benchmark-report.html"
+  # Kept for test_compare_results.
+  cp "${report%.html}.json" "$ARTIFACTS/single-benchmark-results.json" || fail "no results file beside the report" || return 1
   debug_lines | grep -q '^Benchmark: All runs complete. Total recorded runs: 1'
 }
 
@@ -349,6 +352,7 @@ windows_path() {
 test_command_line_benchmark() {
   local out=/tmp/orvalis-cli-output
   rm -rf "$out"
+  rm -f "$ARTIFACTS/command-line-results.json"
   WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --benchmark single --resolution 854x480 --debris 80 \
     --output "$(windows_path "$out")"
   wait_for_exit 300
@@ -366,6 +370,39 @@ test_command_line_benchmark() {
   debug_lines | grep -q '^Benchmark Finished' || fail "no summary in the debugger output" || return 1
   ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a message box was shown" || return 1
   [ -z "$(xdotool search --name '^(Orvalis Benchmark|Mission Control)' 2>/dev/null)" ] || fail "a window is left" || return 1
+}
+
+# --compare of the results files the two benchmarks above left (from the
+# command line and from the startup window): no window, the page and the table,
+# exit code 0; fewer than two files or a missing one end with exit code 2.
+test_compare_results() {
+  local a=$ARTIFACTS/command-line-results.json b=$ARTIFACTS/single-benchmark-results.json out=/tmp/orvalis-compare
+  [ -f "$a" ] && [ -f "$b" ] ||
+    fail "run test_command_line_benchmark and test_single_benchmark_runs_to_its_report first" || return 1
+  rm -rf "$out"
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --compare "$(windows_path "$a")" "$(windows_path "$b")" \
+    --output "$(windows_path "$out")"
+  wait_for_exit 60
+  [ "$exit_status" = 0 ] || fail "exit code $exit_status: $(cat "$work/stderr.txt" | grep -v '^[0-9a-f]*:' | head -3)" || return 1
+  local page; page=$(ls "$out"/comparison_*.html 2>/dev/null | head -1)
+  [ -n "$page" ] || fail "no comparison page" || return 1
+  sed 's/^/  /' "$work/stdout.txt"
+  grep -q '^File  *Score  *Change  *Verdict  *Avg FPS' "$work/stdout.txt" || fail "no table" || return 1
+  grep -q 'command-line-results.json  *[0-9]*  *(baseline)' "$work/stdout.txt" || return 1
+  grep -Eq 'single-benchmark-results.json  *[0-9]+  *[-+][0-9.]+ %  *(faster|slower|within noise)' "$work/stdout.txt" || return 1
+  grep -q "Comparison page: .*comparison_.*\.html" "$work/stdout.txt" || return 1
+  ! grep -q 'Warning' "$work/stdout.txt" || fail "the same configuration reported as different" || return 1
+  [ "$(grep -o 'class="verdict [a-z]*">[a-z ]*<' "$page" | wc -l)" = 2 ] || fail "not two verdicts on the page" || return 1
+  cp "$page" "$ARTIFACTS/comparison-page.html"
+  ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a message box was shown" || return 1
+  [ -z "$(xdotool search --name '^(Orvalis Benchmark|Mission Control)' 2>/dev/null)" ] || fail "a window opened" || return 1
+
+  start_program_with --compare "$(windows_path "$a")"
+  wait_for_exit 30
+  [ "$exit_status" = 2 ] && grep -q 'needs at least two results files to compare (got 1)' "$work/stderr.txt" || return 1
+  start_program_with --compare "$(windows_path "$a")" missing.json
+  wait_for_exit 30
+  [ "$exit_status" = 2 ] && grep -q 'missing.json: no such file' "$work/stderr.txt"
 }
 
 # A bad argument ends the program before any window opens, naming the argument.
@@ -447,7 +484,7 @@ test_shader_without_renderer_is_a_fatal_error() {
 
 tests=(test_exit_button test_close_box test_choices_reach_the_configuration test_default_start_opens_the_game
        test_resizing_keeps_rendering test_single_benchmark_runs_to_its_report test_deterministic_benchmark_repeats
-       test_mission_control test_command_line_benchmark test_command_line_bad_argument
+       test_mission_control test_command_line_benchmark test_compare_results test_command_line_bad_argument
        test_command_line_read_only_output test_missing_shader_file_is_a_fatal_error test_shader_without_renderer_is_a_fatal_error)
 [ $# -gt 0 ] && tests=("$@")
 for t in "${tests[@]}"; do
