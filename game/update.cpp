@@ -54,12 +54,13 @@ void MoveBall(World& world, Ball& ball, float s)
 {
     ball.x += ball.vx * s;
     ball.y += ball.vy * s;
-    // A wall turns back only a ball that moves outward: one the paddle sent
-    // outward while it was already past the wall must not flip every sub-step.
+    // A wall turns back only a ball that moves outward: one the paddle (or,
+    // at the ceiling, a brick) sent outward while it was already past the wall
+    // must not flip every sub-step.
     if (std::fabs(ball.x) > field::kSideWall && ball.x * ball.vx > 0.0f) {
         ball.vx = -ball.vx;
     }
-    if (ball.y > field::kCeiling) {
+    if (ball.y > field::kCeiling && ball.vy > 0.0f) {
         ball.vy = -ball.vy;
     }
     if (ball.y < field::kLossLine) {

@@ -56,12 +56,27 @@ TEST(UpdateFrame, ZeroStepMovesNothingButHandsOverABurstAndWritesConstants)
     EXPECT_EQ(t.world.explosionQueue.size(), 1u);
 }
 
-TEST(UpdateFrame, CeilingReflectsAndTheLossLineRemoves)
+TEST(UpdateFrame, CeilingTurnsBackRisingBallsAndTheLossLineRemoves)
 {
     World world;
     FreeFlight(world, MakeBall(0.0f, 19.9f, 0.0f, 0.4f));
     Advance(world, kFrame);
     EXPECT_LT(world.balls[0].vy, 0.0f);
+
+    // A brick at the ceiling turns the ball back up in the sub-step it crosses
+    // y = 20 (level 5's small bricks, a third one far away): it still comes back.
+    BuildLevel(world, 5);
+    ClearBricks(world);
+    world.bricks[0] = Brick{2.0f, 20.0f, 0.0f, 1.0f};
+    world.bricks[1] = Brick{3.0f, 20.0f, 0.0f, 1.0f};
+    world.bricks[2] = Brick{-15.0f, 0.0f, 0.0f, 1.0f};
+    world.bricksLeft = 3;
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.67f, 19.95f, 0.36f, 0.4f)};
+    for (int i = 0; i < 60 && world.balls[0].y >= 19.0f; ++i) {
+        Advance(world, kFrame);
+    }
+    EXPECT_LT(world.balls[0].y, 19.0f);
 
     // Passing the paddle band far from the paddle is not yet a loss.
     FreeFlight(world, MakeBall(15.0f, -15.0f, 0.0f, -0.6f));
