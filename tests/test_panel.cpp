@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,14 @@
 namespace {
 
 using S = PanelSetting;
+
+float Setting(const World& world, S setting)
+{
+    return setting == S::Brightness ? world.brightness
+           : setting == S::BallGlow ? world.ballGlow
+           : setting == S::RaySteps ? static_cast<float>(world.raySteps)
+                                    : static_cast<float>(world.debrisCount);
+}
 
 }  // namespace
 
@@ -31,12 +40,9 @@ TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderOrChangesNothing)
         {S::BallGlow, L"inf", std::nullopt, std::nullopt},
         {S::BallGlow, L"-inf", std::nullopt, std::nullopt},
         {S::Brightness, L"1e40", std::nullopt, std::nullopt},  // beyond a float
-        {S::Brightness, L"-3", -3.0f, -300},                   // kept as typed; the renderer clamps its light
-        {S::RaySteps, L"-3", 1.0f, 1},                         // limited to the slider's range
-        {S::RaySteps, L"2000", 1024.0f, 1024},
+        {S::RaySteps, L"-3", 1.0f, 1},  // limited to the slider's range
         {S::DebrisCount, L"9000", 8192.0f, 8192},
         {S::DebrisCount, forty.c_str(), 0.0f, 0},
-        {S::BallGlow, L"1.239", 1.239f, 123},  // slider truncated, not rounded
     };
     for (const auto& c : cases) {
         World world;
@@ -44,16 +50,40 @@ TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderOrChangesNothing)
         world.ballGlow = 2.0f;
         const World before = world;
         const std::optional<int> slider = ApplyEditText(world, c.setting, c.text);
-        const float value = c.setting == S::Brightness  ? world.brightness
-                            : c.setting == S::BallGlow  ? world.ballGlow
-                            : c.setting == S::RaySteps ? static_cast<float>(world.raySteps)
-                                                        : static_cast<float>(world.debrisCount);
-        const float unchanged = c.setting == S::Brightness  ? before.brightness
-                                : c.setting == S::BallGlow  ? before.ballGlow
-                                : c.setting == S::RaySteps ? static_cast<float>(before.raySteps)
-                                                            : static_cast<float>(before.debrisCount);
-        EXPECT_EQ(value, c.value.value_or(unchanged)) << std::string(c.text, c.text + std::wcslen(c.text));
+        EXPECT_EQ(Setting(world, c.setting), c.value.value_or(Setting(before, c.setting)))
+            << std::string(c.text, c.text + std::wcslen(c.text));
         EXPECT_EQ(slider, c.slider) << std::string(c.text, c.text + std::wcslen(c.text));
+    }
+}
+
+// What is typed is limited to the slider's range, so the next refresh (which
+// writes the setting's text, which the field reads back) keeps it.
+TEST(PanelFields, ATypedValueSurvivesTheNextRefresh)
+{
+    const struct {
+        S setting;
+        const wchar_t* typed;
+        const wchar_t* shown;
+        float value;
+        int slider;
+    } cases[] = {
+        {S::Brightness, L"12345", L"2.00", 2.0f, 200},
+        {S::Brightness, L"-3", L"0.00", 0.0f, 0},
+        {S::BallGlow, L"1e30", L"5.00", 5.0f, 500},
+        {S::BallGlow, L"0.1", L"0.50", 0.5f, 50},
+        {S::BallGlow, L"1.239", L"1.23", 1.23f, 123},  // the text is cut and the slider truncated, not rounded
+        {S::RaySteps, L"2000", L"1024", 1024.0f, 1024},
+    };
+    for (const auto& c : cases) {
+        World world;
+        ApplyEditText(world, c.setting, c.typed);
+        const std::wstring shown = EditText(world, c.setting);
+        const std::optional<int> slider = ApplyEditText(world, c.setting, shown);
+        const std::string typed(c.typed, c.typed + std::wcslen(c.typed));
+        EXPECT_EQ(shown, c.shown) << typed;
+        EXPECT_EQ(Setting(world, c.setting), c.value) << typed;
+        EXPECT_EQ(slider, c.slider) << typed;
+        EXPECT_EQ(SliderPosition(world, c.setting), c.slider) << typed;
     }
 }
 
@@ -87,11 +117,13 @@ TEST(PanelFields, SlidersAndTextsFollowTheSettings)
     world.ballGlow = 2.0f;
     EXPECT_EQ(EditText(world, S::BallGlow), L"2.00");
 
-    // A refresh writes the cut text, and the field's change notice reads it back.
-    world.ballGlow = 1.999f;
-    EXPECT_EQ(EditText(world, S::BallGlow), L"1.99");
-    ApplyEditText(world, S::BallGlow, EditText(world, S::BallGlow));
-    EXPECT_EQ(world.ballGlow, 1.99f);
+    // Whatever a setting holds, its slider stays in range (no overflow on the way).
+    for (const float stored : {1e30f, -1e30f, std::nanf("")}) {
+        world.brightness = stored;
+        world.ballGlow = stored;
+        EXPECT_EQ(SliderPosition(world, S::Brightness), stored > 0.0f ? 200 : 0) << stored;
+        EXPECT_EQ(SliderPosition(world, S::BallGlow), stored > 0.0f ? 500 : 50) << stored;
+    }
 
     // Sliders keep their settings inside their ranges.
     ApplySliderPosition(world, S::BallGlow, 123);

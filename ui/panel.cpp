@@ -101,13 +101,20 @@ SliderRange SliderRangeFor(PanelSetting setting)
 
 int SliderPosition(const World& world, PanelSetting setting)
 {
+    // Limited to the slider's range before any conversion: a value stored
+    // from elsewhere may be far beyond an int in hundredths, or not a number.
+    const SliderRange range = SliderRangeFor(setting);
+    double position = 0.0;
     switch (setting) {
-    case PanelSetting::Brightness: return static_cast<int>(std::lround(world.brightness * 100.0f));
-    case PanelSetting::BallGlow: return static_cast<int>(std::lround(world.ballGlow * 100.0f));
-    case PanelSetting::RaySteps: return world.raySteps;
-    case PanelSetting::DebrisCount: return world.debrisCount;
+    case PanelSetting::Brightness: position = std::round(static_cast<double>(world.brightness) * 100.0); break;
+    case PanelSetting::BallGlow: position = std::round(static_cast<double>(world.ballGlow) * 100.0); break;
+    case PanelSetting::RaySteps: position = world.raySteps; break;
+    case PanelSetting::DebrisCount: position = world.debrisCount; break;
     }
-    return 0;
+    if (!(position >= range.min)) {
+        return range.min;
+    }
+    return position > range.max ? range.max : static_cast<int>(position);
 }
 
 std::wstring EditText(const World& world, PanelSetting setting)
@@ -139,13 +146,17 @@ std::optional<int> ApplyEditText(World& world, PanelSetting setting, const std::
     if (!number) {
         return std::nullopt;
     }
-    if (InHundredths(setting)) {
-        *FloatSetting(world, setting) = *number;
-        return static_cast<int>(std::clamp(*number * 100.0f, -1e9f, 1e9f));  // truncated toward zero
-    }
-    // Limited before the truncation: the renderer and the 8192-record debris
-    // buffer are built for these ranges, and a float beyond int is undefined.
+    // Every setting is limited to its slider's range: the renderer and the
+    // 8192-record debris buffer are built for these ranges, the field shows
+    // only four characters of brightness and ball glow, and a float beyond
+    // int is undefined.
     const SliderRange range = SliderRangeFor(setting);
+    if (InHundredths(setting)) {
+        const float value = std::clamp(*number, static_cast<float>(range.min) / 100.0f,
+                                       static_cast<float>(range.max) / 100.0f);
+        *FloatSetting(world, setting) = value;
+        return static_cast<int>(value * 100.0f);  // truncated toward zero
+    }
     const int value = static_cast<int>(
         std::clamp(*number, static_cast<float>(range.min), static_cast<float>(range.max)));
     (setting == PanelSetting::RaySteps ? world.raySteps : world.debrisCount) = value;

@@ -69,7 +69,8 @@ struct SliderRange {
 SliderRange SliderRangeFor(PanelSetting setting);
 
 // The slider position that shows the setting: brightness and ball glow in
-// hundredths, rounded; ray steps and debris as counts.
+// hundredths, rounded; ray steps and debris as counts; whatever the stored
+// value, a position inside the slider's range.
 int SliderPosition(const World& world, PanelSetting setting);
 
 // The value field's text: the first four characters of "%f" for brightness
@@ -84,8 +85,9 @@ std::optional<float> ParseEditNumber(const std::wstring& text);
 
 // A value field changed (by typing or by a refresh). Sets the setting from its
 // text and returns the slider position to show, or nothing when the text
-// changed nothing. Ray steps and debris counts are limited to their slider
-// ranges, whatever was typed.
+// changed nothing. Every setting is limited to its slider's range, whatever
+// was typed (brightness 0..2, ball glow 0.5..5, ray steps 1..1024, debris
+// 0..8192).
 std::optional<int> ApplyEditText(World& world, PanelSetting setting, const std::wstring& text);
 
 // A slider moved: the setting follows its position (limited to the range).
