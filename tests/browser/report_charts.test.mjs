@@ -4,6 +4,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -81,7 +82,7 @@ test('a two-run report draws one timeline per run and the scatter chart', async 
   });
   assert.equal(timeline.type, 'line');
   assert.equal(timeline.canvas, 'chart2');
-  assert.deepEqual(timeline.labels, [0, 1, 2, 4]);
+  assert.deepEqual(timeline.labels, [0, 0.1, 0.2, 0.4]);  // records' tenths, shown in seconds
   assert.deepEqual(timeline.datasets.map((d) => d.label), ['FPS', 'Outliers', 'Bricks', 'Debris']);
   const [fps, outliers, bricks, debris] = timeline.datasets;
   assert.deepEqual(fps.data, [100, 240, 100, 98]);
@@ -133,6 +134,30 @@ test('a two-run report draws one timeline per run and the scatter chart', async 
   await page.screenshot({ path: path.join(artifacts, 'report.png'), fullPage: true });
   assert.deepEqual(errors, []);
   await page.close();
+});
+
+test('the timeline of a 40 s run ends at 40 seconds', async () => {
+  // The single-run golden with the 401 records of a 40 s run in place of its own.
+  const records = Array.from({ length: 401 }, (_, i) => `      {time:${i},avgFps:60.00,minFps:59.00,maxFps:61.00,` +
+    'medianFps:60.00,debris:8.00,bricks:80.00,balls:1.00,isOutlier:false}');
+  const runsData = 'const runsData = [\n  {\n    seconds: [\n' + records.join(',\n') + '\n    ],\n' +
+    '    stats: {avg:60.00,min:60.00,max:60.00,median:60.00,cleaned:60.00,outliers:0,score:1200}\n  }\n];';
+  const html = fs.readFileSync(golden('report_single.html'), 'utf8').replace(/const runsData = \[[\s\S]*?\n\];/, runsData);
+  const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'orvalis-report-')), 'forty-seconds.html');
+  fs.writeFileSync(file, html);
+  const { page, errors } = await openReport(file);
+  const axis = await page.evaluate(() => {
+    const x = chartInstances.chart1.scales.x;
+    return { title: x.options.title.text, first: x.getLabelForValue(x.min), last: x.getLabelForValue(x.max),
+      ticks: x.ticks.map((t) => Number(t.label)) };
+  });
+  assert.equal(axis.title, 'Time (seconds)');
+  assert.equal(axis.first, 0);
+  assert.equal(axis.last, 40);
+  assert.ok(Math.max(...axis.ticks) <= 40 && Math.max(...axis.ticks) >= 35, `tick labels ${axis.ticks}`);
+  assert.deepEqual(errors, []);
+  await page.close();
+  fs.rmSync(path.dirname(file), { recursive: true });
 });
 
 test('Reset Zoom restores the original view after zooming', async () => {
