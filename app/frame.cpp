@@ -51,7 +51,11 @@ void UpdateFrame(App& app, float step, float rawStep)
         FinishBenchmark(app);
     }
     if (benchmark.stopUpdate) {
-        return;  // the pause between benchmark runs: the previous constants stay
+        // The pause between benchmark runs: the previous constants stay, but
+        // the burst they handed over has started already. Sent again, it
+        // would start again, into the debris the next run's level has cleared.
+        app.frameConstants.explosionCode = 0.0f;
+        return;
     }
     const WorldFrame frame =
         AdvanceWorld(app.world, step, rawStep, [&app](World& world) { BenchmarkTick(app.bench, world); });

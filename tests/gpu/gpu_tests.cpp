@@ -28,7 +28,9 @@
 
 #include "app/app.h"
 #include "app/commands.h"
+#include "app/frame.h"
 #include "app/frame_loop.h"
+#include "app/gpu_commands.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
@@ -600,6 +602,31 @@ void RunResizeChecks(Backend& b)
     Check(desc.Width == 1280 && desc.Height == 720 && desc.BufferCount == 2, "the swap chain follows the resize");
 }
 
+// The frame that ends the pause between runs simulates nothing and re-sends
+// the last block: the burst that block handed over must not start again in
+// the debris that the next run's level has just cleared.
+void RunPauseEndCheck(App& app)
+{
+    BuildLevel(app, 0);
+    StartConfiguredBenchmark(app, 854, 480, 80, false, false);
+    app.bench.currentRun = 1;
+    app.bench.runElapsed = 40.0f;  // the next sampled frame ends run 1
+    app.bench.skipNextSample = false;
+    app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
+    UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
+    Render(app);
+    const bool handedOver = app.bench.pausing && app.frameConstants.explosionCode > 0.5f;
+    UpdateFrame(app, 0.05f, 2.0f);  // the whole pause: it ends, the level is built again
+    Render(app);
+    size_t nonZero = 0;
+    for (uint8_t b : ReadDebrisBuffer(app.gpu)) {
+        nonZero += b != 0 ? 1 : 0;
+    }
+    Check(handedOver && !app.bench.pausing && nonZero == 0,
+          "the frame that ends a pause starts no burst in the cleared debris", std::to_string(nonZero) + " bytes set");
+    AbortBenchmark(app);
+}
+
 // A key dispatched by the summary box's loop inside a frame fails: that first
 // failure ends the frame before anything else of it runs.
 void RunModalLoopFailureChecks(App& app, FaultyPlatform& platform)
@@ -751,6 +778,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         {
             AppBinding binding;
             binding.Bind(app);
+            RunPauseEndCheck(app);
             RunModalLoopFailureChecks(app, platform);
         }
         WaitForGpu(app.gpu);
