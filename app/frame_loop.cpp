@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/app.h"
 #include "app/frame.h"
@@ -38,6 +39,10 @@ void RunMessageLoop(App& app)
             continue;
         }
         if (!CanRender(app.gpu)) {
+            if (app.start.unattended && !app.gpu.resizeFailure.empty()) {
+                // Nobody will resize the window to bring the buffers back.
+                throw std::runtime_error(app.gpu.resizeFailure);
+            }
             // Nothing to draw into until a resize brings the buffers back: wait
             // for that message, and do not count the wait as a frame.
             WaitMessage();

@@ -10,7 +10,9 @@ void RunFrame(App& app);
 
 // Dispatches every waiting message, then runs a frame; returns when WM_QUIT
 // arrives, after the GPU has finished. While nothing can be drawn (a failed
-// resize recovery) it waits for messages instead of spinning.
+// resize recovery) it waits for messages instead of spinning; a benchmark
+// started from the command line, which nobody will resize, throws the
+// failure's text instead.
 void RunMessageLoop(App& app);
 
 // The "Fatal error" box with the failure's text. A quit message already

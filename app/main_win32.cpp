@@ -17,6 +17,7 @@
 #include "app/frame_loop.h"
 #include "app/gpu_commands.h"
 #include "app/main_window.h"
+#include "app/output_folder.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
 #include "game/levels.h"
@@ -74,11 +75,16 @@ bool UsableHandle(HANDLE handle)
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
 }
 
-// Text for whoever started the program. A Windows GUI program has no console
-// of its own: its standard stream when that leads somewhere (a pipe, a file,
-// a terminal), else the parent's console, else (when allowed) a message box.
-void TellStarter(const std::string& text, bool error, bool allowBox)
+// Text for whoever started the program, never in a box: with no console and
+// no streams (a scheduler, a service) nobody would close it. A Windows GUI
+// program has no console of its own: its standard stream when that leads
+// somewhere (a pipe, a file, a terminal), else the parent's console. Errors
+// also go to the debugger output, other text only when nothing else took it.
+void TellStarter(const std::string& text, bool error)
 {
+    if (error) {
+        OutputDebugStringA(text.c_str());
+    }
     HANDLE stream = GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     HANDLE console = nullptr;
     if (!UsableHandle(stream) && AttachConsole(ATTACH_PARENT_PROCESS)) {
@@ -92,23 +98,9 @@ void TellStarter(const std::string& text, bool error, bool allowBox)
         }
         return;
     }
-    if (allowBox) {
-        MessageBoxA(nullptr, text.c_str(), "Orvalis Benchmark", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+    if (!error) {
+        OutputDebugStringA(text.c_str());
     }
-}
-
-// Makes DIR (created when missing) the folder the report and results go to.
-bool UseOutputDirectory(const std::wstring& directory, std::string& problem)
-{
-    if (!CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        problem = "the output folder cannot be created (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    if (!SetCurrentDirectoryW(directory.c_str())) {
-        problem = "the output folder cannot be used (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    return true;
 }
 
 // --compare: no window, no GPU, no box; the table and any message go to the
@@ -126,11 +118,10 @@ int RunComparison(const std::vector<std::wstring>& arguments)
         result.errors = std::string("Fatal error: ") + e.what() + "\n";
     }
     if (!result.output.empty()) {
-        TellStarter(result.output, false, false);
+        TellStarter(result.output, false);
     }
     if (!result.errors.empty()) {
-        OutputDebugStringA(result.errors.c_str());
-        TellStarter(result.errors, true, false);
+        TellStarter(result.errors, true);
     }
     return result.exitCode;
 }
@@ -178,24 +169,28 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     const bool unattended = commandLine.action == CommandLine::Action::Benchmark;
     switch (commandLine.action) {
     case CommandLine::Action::Help:
-        TellStarter(CommandLineHelp(), false, true);
+        TellStarter(CommandLineHelp(), false);
         return 0;
-    case CommandLine::Action::Error: {
-        const std::string text = "OrvalisBench: " + commandLine.error + "\nSee OrvalisBench.exe --help.\n";
-        OutputDebugStringA(text.c_str());
-        TellStarter(text, true, true);
+    case CommandLine::Action::Error:
+        TellStarter("OrvalisBench: " + commandLine.error + "\nSee OrvalisBench.exe --help.\n", true);
         return exit_code::kBadArguments;
-    }
-    case CommandLine::Action::Benchmark: {
-        std::string problem;
-        if (!commandLine.outputDirectory.empty() && !UseOutputDirectory(commandLine.outputDirectory, problem)) {
-            const std::string text = "OrvalisBench: --output: " + problem + "\n";
-            OutputDebugStringA(text.c_str());
-            TellStarter(text, true, true);
-            return exit_code::kBadArguments;
+    case CommandLine::Action::Benchmark:
+        // The report and results go there: a folder that cannot take them
+        // ends the program now, not after the whole benchmark.
+        if (!commandLine.outputDirectory.empty()) {
+            const OutputFolderCheck check = PrepareOutputFolder(commandLine.outputDirectory);
+            if (check.exitCode != exit_code::kSuccess) {
+                TellStarter(check.message, true);
+                return check.exitCode;
+            }
+            if (!SetCurrentDirectoryW(commandLine.outputDirectory.c_str())) {
+                TellStarter("OrvalisBench: --output: the output folder cannot be used (error " +
+                                std::to_string(GetLastError()) + ")\n",
+                            true);
+                return exit_code::kBadArguments;
+            }
         }
         break;
-    }
     case CommandLine::Action::Interactive: break;
     }
     try {
@@ -203,9 +198,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     } catch (const std::exception& e) {
         // The App is gone by now; theApp was cleared before it went.
         if (unattended) {
-            const std::string text = std::string("Fatal error: ") + e.what() + "\n";
-            OutputDebugStringA(text.c_str());
-            TellStarter(text, true, false);
+            TellStarter(std::string("Fatal error: ") + e.what() + "\n", true);
             return exit_code::kFatalError;
         }
         ShowFatalError(e.what());

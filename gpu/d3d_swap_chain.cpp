@@ -135,6 +135,7 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
         CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer resize");
         CreateOutputTexture(gpu, surface.width, surface.height);
         d.renderTargetsUsable = true;
+        gpu.resizeFailure.clear();
         std::snprintf(line, sizeof(line), "OnResize: Successfully resized to %ux%u\n", surface.width, surface.height);
         OutputDebugStringA(line);
         return {true, {}};
@@ -149,6 +150,7 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
             OutputDebugStringA("OnResize: Resource recovery successful\n");
         } catch (const std::exception&) {
             d.renderTargetsUsable = false;
+            gpu.resizeFailure = text;
             OutputDebugStringA("OnResize: CRITICAL - Resource recovery failed - application may crash\n");
         }
         return {false, text};

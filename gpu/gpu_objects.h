@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "gpu/gpu_timing.h"
 
@@ -32,4 +33,7 @@ struct GpuObjects {
     uint32_t outputTextureState = kStateUnorderedAccess;
     // The timestamp read-back slots of the GPU time per pass (gpu/gpu_timing.h).
     GpuTimestampRing timestamps;
+    // What the last resize whose recovery failed reported (nothing can be
+    // drawn until another resize succeeds).
+    std::string resizeFailure;
 };

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/command_line.h"
+#include "app/output_folder.h"
 
 namespace {
 
@@ -67,4 +70,28 @@ TEST(CommandLine, BadArgumentsAreNamed)
         EXPECT_EQ(parsed.action, CommandLine::Action::Error) << c.error;
         EXPECT_EQ(parsed.error, c.error);
     }
+}
+
+TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
+{
+    namespace fs = std::filesystem;
+    const fs::path scratch = fs::temp_directory_path() / "orvalis_output_folder";
+    fs::remove_all(scratch);
+    const struct {
+        fs::path folder;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {scratch / "new" / "a" / "b", exit_code::kSuccess, ""},
+        {scratch / "new", exit_code::kSuccess, ""},  // already there
+        {"/proc", exit_code::kFilesNotWritten, "OrvalisBench: --output: the folder \"/proc\" cannot be written\n"},
+        {"/proc/orvalis/a", exit_code::kBadArguments, "OrvalisBench: --output: the folder \"/proc/orvalis/a\" cannot be created ("},
+    };
+    for (const auto& c : cases) {
+        const OutputFolderCheck check = PrepareOutputFolder(c.folder);
+        EXPECT_EQ(check.exitCode, c.exitCode) << c.folder;
+        EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
+    }
+    EXPECT_TRUE(fs::is_empty(scratch / "new" / "a" / "b"));  // the probe file is gone
+    fs::remove_all(scratch);
 }

@@ -348,10 +348,11 @@ windows_path() {
 }
 
 # From the command line a benchmark runs with no window waiting for anyone and
-# ends the program with code 0, its report and results file in the output folder.
+# ends the program with code 0, its report and results file in the output
+# folder (made with every missing level).
 test_command_line_benchmark() {
-  local out=/tmp/orvalis-cli-output
-  rm -rf "$out"
+  local out=/tmp/orvalis-cli-output/new/a/b
+  rm -rf /tmp/orvalis-cli-output
   rm -f "$ARTIFACTS/command-line-results.json"
   WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --benchmark single --resolution 854x480 --debris 80 \
     --output "$(windows_path "$out")"
@@ -406,6 +407,8 @@ test_compare_results() {
 }
 
 # A bad argument ends the program before any window opens, naming the argument.
+# With no standard streams at all (a scheduler, a service) neither a bad
+# argument nor --help waits for anyone: no box, only the exit code.
 test_command_line_bad_argument() {
   start_program_with --benchmark single --debris 81
   wait_for_exit 30
@@ -414,11 +417,19 @@ test_command_line_bad_argument() {
   [ -z "$(xdotool search --name '^Orvalis Benchmark' 2>/dev/null)" ] || return 1
   start_program_with --frobnicate
   wait_for_exit 30
-  [ "$exit_status" = 2 ] && grep -q 'unknown option "--frobnicate"' "$work/stderr.txt"
+  [ "$exit_status" = 2 ] && grep -q 'unknown option "--frobnicate"' "$work/stderr.txt" || return 1
+  local arguments expected
+  for arguments in "--bad 2" "--help 0"; do
+    expected=${arguments#* }
+    (cd "$work" && exec wine "$EXE" ${arguments% *} <&- >&- 2>&-) &
+    program_pid=$!
+    wait_for_exit 20
+    [ "$exit_status" = "$expected" ] || fail "${arguments% *} with no streams: exit code $exit_status" || return 1
+  done
 }
 
-# A read-only output folder: the benchmark runs, its files cannot be written,
-# the exit code says so and nothing half-written is left there.
+# An output folder that cannot take the files ends the program before the
+# benchmark starts, naming the folder; nothing is left there.
 test_command_line_read_only_output() {
   local source=/tmp/orvalis-ro-source target=/tmp/orvalis-ro
   mkdir -p "$source" "$target"
@@ -426,12 +437,12 @@ test_command_line_read_only_output() {
   mountpoint -q "$target" || mount --bind "$source" "$target" || return 1
   mount -o remount,bind,ro "$target" || { umount "$target"; return 1; }
   start_program_with --benchmark single --output "$(windows_path "$target")"
-  wait_for_exit 300
+  wait_for_exit 20
   local left; left=$(ls -A "$source")
   umount "$target"
   [ "$exit_status" = 4 ] || fail "exit code $exit_status" || return 1
   [ -z "$left" ] || fail "files left: $left" || return 1
-  debug_lines | grep -q 'ERROR: Could not write the results file'
+  grep -q 'the folder "Z:\\tmp\\orvalis-ro" cannot be written' "$work/stderr.txt" || fail "$(cat "$work/stderr.txt")"
 }
 
 # Starts the program from a copy of the run directory whose shader file is

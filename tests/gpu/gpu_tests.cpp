@@ -627,6 +627,34 @@ void RunPauseEndCheck(App& app)
     AbortBenchmark(app);
 }
 
+void CALLBACK QuitWaitingLoop(HWND, UINT, UINT_PTR, DWORD)
+{
+    PostQuitMessage(0);
+}
+
+// After a failed resize recovery nothing can be drawn; a benchmark started
+// from the command line has nobody to resize the window, so the loop ends
+// with the failure's text rather than waiting for a message.
+void RunUnattendedRecoveryFailureCheck(App& app)
+{
+    app.start.unattended = true;
+    app.gpu.resizeFailure = "Resize Error: ResizeBuffers (hr=0x887a0005)";
+    app.gpu.d3d->renderTargetsUsable = false;  // as the failed recovery left it
+    const UINT_PTR timer = SetTimer(nullptr, 0, 3000, QuitWaitingLoop);  // ends a loop that waits all the same
+    std::string failure;
+    try {
+        RunMessageLoop(app);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    KillTimer(nullptr, timer);
+    Check(failure == app.gpu.resizeFailure, "an unattended run that cannot draw ends with the resize failure",
+          failure);
+    app.start.unattended = false;
+    app.gpu.resizeFailure.clear();
+    app.gpu.d3d->renderTargetsUsable = true;
+}
+
 // A key dispatched by the summary box's loop inside a frame fails: that first
 // failure ends the frame before anything else of it runs.
 void RunModalLoopFailureChecks(App& app, FaultyPlatform& platform)
@@ -779,6 +807,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             AppBinding binding;
             binding.Bind(app);
             RunPauseEndCheck(app);
+            RunUnattendedRecoveryFailureCheck(app);
             RunModalLoopFailureChecks(app, platform);
         }
         WaitForGpu(app.gpu);
