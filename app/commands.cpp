@@ -105,6 +105,10 @@ void AbortBenchmark(App& app)
     }
     app.platform->SetAutoplayChecked(false);
     app.platform->ShowBenchmarkRunning(false);
+    if (!app.bench.runs.empty() && !app.bench.reportWritten) {
+        // No report to open: the box is where the recorded runs show.
+        app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench, true));
+    }
 }
 
 void RefreshTelemetry(App& app)

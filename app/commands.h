@@ -30,7 +30,9 @@ void HandlePointerClick(App& app);
 void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
                               bool deterministic);
 
-// The panel's "Abort": keeps and reports the runs so far, then shows "Launch Benchmark" again.
+// The panel's "Abort": keeps and reports the runs so far, then shows "Launch
+// Benchmark" again. When their report could not be written, the summary box
+// shows them instead.
 void AbortBenchmark(App& app);
 
 // The window title and the panel's telemetry labels from the current state.

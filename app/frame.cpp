@@ -45,6 +45,9 @@ void FinishBenchmark(App& app)
 
 void UpdateFrame(App& app, float step, float rawStep)
 {
+    // The size the frames are drawn at: a run scores what it rendered.
+    app.bench.renderWidth = app.width;
+    app.bench.renderHeight = app.height;
     const BenchmarkStep benchmark = BenchmarkFrameStep(app.bench, app.world, *app.platform, rawStep);
     ApplyWorldEffects(app, benchmark.effects);
     if (benchmark.finished) {

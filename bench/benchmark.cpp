@@ -75,9 +75,26 @@ float RunLength(const BenchmarkRecorder& b)
     return static_cast<float>(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
 }
 
+// A recorded run takes the swap chain's size on its first sampled frame and
+// notes any later change of it.
+void FollowRenderSize(BenchmarkRecorder& b)
+{
+    if (b.currentRun == 0 || b.renderWidth == 0 || b.renderHeight == 0) {
+        return;
+    }
+    RunResult& run = b.current;
+    if (run.totalFrames == 1) {
+        run.width = b.renderWidth;
+        run.height = b.renderHeight;
+    } else if (run.width != b.renderWidth || run.height != b.renderHeight) {
+        run.sizeChanged = true;
+    }
+}
+
 // The HTML report, opened in the browser, and the results file beside it.
 void WriteReports(BenchmarkRecorder& b, BenchmarkHost& host)
 {
+    b.reportWritten = false;
     b.resultsWritten = false;
     const bool reportable = !b.runs.empty() && std::all_of(b.runs.begin(), b.runs.end(), [](const RunResult& run) {
         return !run.seconds.empty();
@@ -161,6 +178,7 @@ BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHo
         b.skipNextSample = false;
     } else {
         RecordFrame(b, host, rawDt, fps, debris, bricks, balls);
+        FollowRenderSize(b);
     }
 
     if (!b.config.deterministic) {
@@ -227,11 +245,26 @@ bool AbortBenchmark(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     return true;
 }
 
-std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
+std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config)
+{
+    std::string note;
+    if (run.width != config.width || run.height != config.height) {
+        const bool smaller = run.width < config.width || run.height < config.height;
+        note = "rendered " + std::to_string(run.width) + " x " + std::to_string(run.height) + "; " +
+               std::to_string(config.width) + " x " + std::to_string(config.height) +
+               (smaller ? " does not fit this screen" : " was asked for");
+    }
+    if (run.sizeChanged) {
+        note += note.empty() ? "the size changed during the run" : "; the size changed during the run";
+    }
+    return note;
+}
+
+std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
 {
     const std::wstring seconds = std::to_wstring(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
     const std::wstring reportName(b.reportPath.begin(), b.reportPath.end());
-    std::wstring text = L"Benchmark Complete!\n\n";
+    std::wstring text = aborted ? L"Benchmark Aborted\n\n" : L"Benchmark Complete!\n\n";
     if (b.reportWritten) {
         text += L"Generated: " + reportName + L"\n";
         text += L"Opening in browser...\n\n";
@@ -242,6 +275,12 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
         text += L"Single run (" + seconds + L" seconds)\n";
     } else {
         text += L"Runs: " + std::to_wstring(b.runs.size()) + L" (" + seconds + L" seconds each)\n";
+    }
+    for (size_t i = 0; i < b.runs.size(); ++i) {
+        const std::string note = RenderedSizeNote(b.runs[i], b.config);
+        if (!note.empty()) {
+            text += L"Run " + std::to_wstring(i + 1) + L": " + std::wstring(note.begin(), note.end()) + L"\n";
+        }
     }
     if (b.config.deterministic) {
         text += L"\nDETERMINISTIC MODE:\n";
@@ -262,8 +301,10 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b)
     }
     text += L"- Benchmark score\n";
     if (!b.reportWritten && !b.runs.empty()) {
-        // Without a report these lines are all that is left of the measurement.
-        text += L"\nResults (not saved):\n";
+        // Without a report these lines show the measurement; the results file
+        // may still have kept it.
+        const std::wstring resultsName(b.resultsPath.begin(), b.resultsPath.end());
+        text += b.resultsWritten ? L"\nResults (saved in " + resultsName + L"):\n" : L"\nResults (not saved):\n";
         float scoreSum = 0.0f;
         for (size_t i = 0; i < b.runs.size(); ++i) {
             wchar_t line[96];

@@ -42,5 +42,11 @@ void CompleteRun(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host)
 // recorded. False when no benchmark was running (nothing happens then).
 bool AbortBenchmark(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host);
 
-// The text of the "Benchmark Finished" box.
-std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder);
+// The text of the "Benchmark Finished" box; `aborted` for the box of an
+// aborted benchmark whose report could not be written.
+std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder, bool aborted = false);
+
+// What the summary box, the report and the results file say of a run that did
+// not render the size asked for throughout, for example "rendered 2564 x 1418;
+// 3840 x 2160 does not fit this screen"; empty when it did.
+std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config);

@@ -50,8 +50,12 @@ struct RunResult {
     float avgBalls = 0.0f;
     float avgBricks = 0.0f;
     int32_t totalFrames = 0;
+    // The size the run rendered, which enters its score: the swap chain's size
+    // at its first sampled frame (the size asked for until then). Windows cuts
+    // a window that does not fit the screen, so it can be smaller than asked.
     uint32_t width = 0;
     uint32_t height = 0;
+    bool sizeChanged = false;  // the swap chain's size changed later in the run
     uint32_t raySteps = 0;
     uint32_t debrisCount = 0;
     bool debrisEnabled = false;
@@ -96,4 +100,8 @@ struct BenchmarkRecorder {
     bool reportWritten = false; // whether the last report attempt reached the disk whole
     std::string resultsPath;     // the results file beside it (same base name, ".json")
     bool resultsWritten = false; // whether that file was written whole
+    // The size the frames are drawn at now (the swap chain's), kept current by
+    // the program before each frame's step; 0 x 0 when unknown.
+    uint32_t renderWidth = 0;
+    uint32_t renderHeight = 0;
 };

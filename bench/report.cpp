@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "bench/benchmark.h"
 #include "bench/benchmark_host.h"
 #include "bench/recorder.h"
 #include "bench/report_stream.h"
@@ -110,6 +111,14 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
         out << " | Debris: OFF";
     }
     out << (r.config.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds") << "</div>\n";
+    // The size each run scored with, where it is not the one configured.
+    for (size_t i = 0; i < r.runs.size(); ++i) {
+        const std::string note = RenderedSizeNote(r.runs[i], c);
+        if (!note.empty()) {
+            out << "<div style=\"margin-top:5px;color:#f90;font-size:13px;\">Run " << (i + 1) << ": " << note
+                << "</div>\n";
+        }
+    }
     out << "</div>\n";
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "bench/benchmark.h"
 #include "bench/benchmark_host.h"
 #include "bench/gpu_timing.h"
 #include "bench/recorder.h"
@@ -80,7 +81,7 @@ void AddGpuFigures(Json& json, const RunResult& run)
     }
 }
 
-Json Run(const RunResult& run, size_t number)
+Json Run(const RunResult& run, size_t number, const BenchmarkConfig& config)
 {
     const FrameTimeFigures f = ComputeFrameTimeFigures(run.frameTimes);
     Json result{{"run", number},
@@ -97,6 +98,10 @@ Json Run(const RunResult& run, size_t number)
                 {"averageDebris", run.avgDebris},
                 {"averageBalls", run.avgBalls},
                 {"averageBricks", run.avgBricks},
+                {"renderedWidth", run.width},
+                {"renderedHeight", run.height},
+                {"renderedSizeChanged", run.sizeChanged},
+                {"renderedSizeNote", RenderedSizeNote(run, config)},
                 {"frameTimes",
                  Json{{"frames", f.frames},
                       {"framesNotKept", run.frameTimesDropped},
@@ -141,7 +146,7 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
 {
     Json runs = Json::array();
     for (size_t i = 0; i < r.runs.size(); ++i) {
-        runs.push_back(Run(r.runs[i], i + 1));
+        runs.push_back(Run(r.runs[i], i + 1, r.config));
     }
     const Json document{{"formatVersion", kResultsFormatVersion},
                         {"report", r.reportPath},

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+
+#include <nlohmann/json.hpp>
 
 #include "app/command_line.h"
 #include "app/commands.h"
@@ -47,9 +51,12 @@ private:
     std::filesystem::path previous_;
 };
 
-// What initialisation does when the startup window chose a benchmark.
+// What initialisation does when the startup window chose a benchmark (its
+// window drawn at the 854 x 480 asked for).
 void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80)
 {
+    t.app.width = 854;
+    t.app.height = 480;
     if (deterministic) {
         BuildLevel(t.app, 3);
         t.world.random.Seed(42);
@@ -209,13 +216,7 @@ TEST(Benchmark, MultiRunRecordsFourRunsEachAfterAPause)
     ASSERT_EQ(t.platform.summaries.size(), 1u);
     EXPECT_NE(t.platform.summaries[0].find(L"Runs: 4 (40 seconds each)\n"), std::wstring::npos);
     EXPECT_EQ(t.platform.openedReports.size(), 1u);
-    EXPECT_EQ(t.platform.summaries[0].find(L"Results (not saved)"), std::wstring::npos);
-    // Had the report been lost, the box would list every run and the mean score.
-    BenchmarkRecorder unsaved = t.app.bench;
-    unsaved.reportWritten = false;
-    const std::wstring summary = BuildBenchmarkSummary(unsaved);
-    EXPECT_NE(summary.find(L"  Run 4: score "), std::wstring::npos);
-    EXPECT_NE(summary.find(L"  Mean score: "), std::wstring::npos);
+    EXPECT_EQ(t.platform.summaries[0].find(L"Results ("), std::wstring::npos);
 }
 
 TEST(Benchmark, FramesAfterAPauseAreNotSampledAndFastFramesCountFourHundred)
@@ -403,29 +404,90 @@ TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
     EXPECT_EQ(scratch.Files(), 2);  // the report and its results file
 }
 
-TEST(Benchmark, AReportThatCannotBeWrittenIsNotOpenedAndTheSummaryKeepsTheResults)
+// Without a report the box shows the results, and says where the results file
+// kept them, or that nothing did: after the last run, and after an abort.
+TEST(Benchmark, WithoutAReportTheSummaryShowsTheResultsAndWhereTheyWereSaved)
 {
+    {
+        ScratchDirectory scratch;
+        std::filesystem::create_directory("benchmark_2026-12-06_140509.html");  // the report's name is taken
+        TestApp t;
+        StartFromStartup(t, true, false);
+        RunFrames(t, 0.05f, 10000);
+        ASSERT_EQ(t.app.bench.runs.size(), 1u);
+        EXPECT_TRUE(t.platform.openedReports.empty());
+        EXPECT_TRUE(std::filesystem::is_regular_file("benchmark_2026-12-06_140509.json"));
+        const std::wstring score = std::to_wstring(static_cast<int>(t.app.bench.runs[0].score));
+        EXPECT_EQ(t.platform.summaries.at(0),
+                  L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
+                  L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity analysis)\n"
+                  L"- Spike outlier removal\n- Benchmark score\n"
+                  L"\nResults (saved in benchmark_2026-12-06_140509.json):\n  Run 1: score " + score +
+                  L", average 20.0 FPS\n");
+    }
     TestApp t;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path("/proc");  // nobody, root included, can create files here
-    StartFromStartup(t, true, true);
-    RunFrames(t, kFrame, 10000);
+    StartFromStartup(t, false, false);
+    while (t.app.bench.currentRun < 2 || t.app.bench.runElapsed < 5.0f) {
+        UpdateFrame(t.app, 0.05f, 0.05f);
+    }
+    AbortBenchmark(t.app);
     std::filesystem::current_path(previous);
-    ASSERT_EQ(t.app.bench.runs.size(), 1u);
+    ASSERT_EQ(t.app.bench.runs.size(), 2u);
     EXPECT_TRUE(t.platform.openedReports.empty());
-    EXPECT_FALSE(t.app.bench.reportWritten);
-    EXPECT_FALSE(t.app.bench.resultsWritten);
     EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
     ASSERT_EQ(t.platform.summaries.size(), 1u);
-    const RunResult& run = t.app.bench.runs[0];
-    EXPECT_EQ(run.totalFrames, 3840);
-    const std::wstring score = std::to_wstring(static_cast<int>(run.score));
-    EXPECT_EQ(t.platform.summaries[0],
-              L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
-              L"Single run (60 seconds)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
-              L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, " + score + L" score\n"
-              L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"
-              L"\nResults (not saved):\n  Run 1: score " + score + L", average 64.0 FPS\n");
+    const std::wstring& summary = t.platform.summaries[0];
+    EXPECT_EQ(summary.rfind(L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
+                            L"Runs: 2 (40 seconds each)\n", 0),
+              0u);
+    EXPECT_NE(summary.find(L"\nResults (not saved):\n  Run 1: score "), std::wstring::npos);
+    EXPECT_NE(summary.find(L"\n  Run 2: score "), std::wstring::npos);
+    EXPECT_NE(summary.find(L"\n  Mean score: "), std::wstring::npos);
+}
+
+// Windows cuts a window that does not fit the screen: a run scores with the
+// size it rendered, names it beside the size asked for, and says when it changed.
+TEST(Benchmark, ARunScoresTheSizeItRenderedAndSaysWhenThatIsNotTheSizeAskedFor)
+{
+    ScratchDirectory scratch;
+    const struct {
+        uint32_t width, height;
+    } drawn[] = {{3840, 2160}, {2564, 1418}};
+    std::vector<TestApp> apps(2);
+    for (size_t i = 0; i < 2; ++i) {
+        TestApp& t = apps[i];
+        BuildLevel(t.app, 0);
+        ResetBallOnPaddle(t.world);
+        StartConfiguredBenchmark(t.app, 3840, 2160, 80, true, false);
+        t.app.width = drawn[i].width;
+        t.app.height = drawn[i].height;
+        while (t.app.bench.running) {
+            if (i == 1 && t.app.bench.currentRun == 1 && t.app.bench.runElapsed >= 20.0f) {
+                t.app.width = 2000;  // resized in the middle of the run
+            }
+            UpdateFrame(t.app, 0.05f, 0.05f);
+        }
+    }
+    const RunResult& whole = apps[0].app.bench.runs.at(0);
+    const RunResult& cut = apps[1].app.bench.runs.at(0);
+    EXPECT_EQ(cut.width, 2564u);
+    EXPECT_EQ(cut.height, 1418u);
+    EXPECT_EQ(apps[0].platform.summaries.at(0).find(L"rendered"), std::wstring::npos);
+    EXPECT_NEAR(cut.score, whole.score * std::sqrt(2564.0 * 1418.0 / (3840.0 * 2160.0)), 1.0);
+    const std::string note = "rendered 2564 x 1418; 3840 x 2160 does not fit this screen; the size changed during the run";
+    EXPECT_NE(apps[1].platform.summaries.at(0).find(L"Single run (40 seconds)\nRun 1: " +
+                                                     std::wstring(note.begin(), note.end()) + L"\n"),
+              std::wstring::npos);
+    std::ifstream results(apps[1].app.bench.resultsPath);
+    const nlohmann::json json = nlohmann::json::parse(results);
+    EXPECT_EQ(json["configuration"]["width"], 3840);
+    EXPECT_EQ(json["runs"][0]["renderedWidth"], 2564);
+    EXPECT_EQ(json["runs"][0]["renderedSizeNote"], note);
+    std::ifstream report(apps[1].app.bench.reportPath);
+    const std::string html((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+    EXPECT_NE(html.find(">Run 1: " + note + "</div>"), std::string::npos);
 }
 
 TEST(Benchmark, AnUnattendedBenchmarkEndsTheProgramWithItsOutcome)
