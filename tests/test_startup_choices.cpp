@@ -125,9 +125,19 @@ TEST(StartupLayout, ScalesEachLengthOnItsOwnAt144DotsPerInch)
 
 TEST(StartupScroll, PositionsAreClampedToTheContent)
 {
+    // On a short screen the window scrolls, and its client area holds the
+    // scroll bar beside the whole width of the controls ("Exit", "Extreme").
+    const struct {
+        int dpi, screenHeight;
+        DialogClientArea area;
+    } screens[] = {{96, 400, {407, 300, true}}, {96, 1080, {390, 440, false}}, {144, 600, {602, 450, true}}};
+    for (const auto& c : screens) {
+        const DialogClientArea area = DialogClientAreaFor(BuildStartupLayout(c.dpi), c.screenHeight, c.dpi, 17);
+        EXPECT_EQ(area.width, c.area.width) << c.screenHeight;
+        EXPECT_EQ(area.visibleHeight, c.area.visibleHeight) << c.screenHeight;
+        EXPECT_EQ(area.scrolls, c.area.scrolls) << c.screenHeight;
+    }
     ScrollState s{440, 300, 0};
-    EXPECT_EQ(VisibleDialogHeight(440, 400, 96), 300);
-    EXPECT_EQ(VisibleDialogHeight(440, 1080, 96), 440);
     EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::LineDown, 0), 20);
     EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::LineUp, 0), 0);
     EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::PageDown, 0), 140);

@@ -251,7 +251,11 @@ int ScrollPositionForWheel(const ScrollState& state, int delta)
     return ClampScroll(state, state.scrollPos - delta / 2);
 }
 
-int VisibleDialogHeight(int contentHeight, int screenHeight, int dpi)
+DialogClientArea DialogClientAreaFor(const StartupLayout& layout, int screenHeight, int dpi, int scrollBarWidth)
 {
-    return std::min(contentHeight, screenHeight - ScaleForDpi(100, dpi));
+    DialogClientArea area;
+    area.visibleHeight = std::min(layout.contentHeight, screenHeight - ScaleForDpi(100, dpi));
+    area.scrolls = layout.contentHeight > area.visibleHeight;
+    area.width = layout.clientWidth + (area.scrolls ? scrollBarWidth : 0);
+    return area;
 }

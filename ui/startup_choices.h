@@ -124,5 +124,14 @@ enum class ScrollRequest { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Botto
 int ScrollPositionFor(const ScrollState& state, ScrollRequest request, int thumbPosition);
 // The clamped new position for a wheel turn of `delta` (120 per notch).
 int ScrollPositionForWheel(const ScrollState& state, int delta);
-// Visible height of a window whose content needs contentHeight on a screen screenHeight high.
-int VisibleDialogHeight(int contentHeight, int screenHeight, int dpi);
+// The client area a configuration window asks for on a screen screenHeight
+// high: at most the screen less 100 (scaled) in height, and, when the content
+// is taller than that and the window scrolls, the layout's width plus the
+// vertical scroll bar's (scrollBarWidth), which takes its place inside the
+// client area the window is given.
+struct DialogClientArea {
+    int width = 0;
+    int visibleHeight = 0;
+    bool scrolls = false;
+};
+DialogClientArea DialogClientAreaFor(const StartupLayout& layout, int screenHeight, int dpi, int scrollBarWidth);

@@ -215,14 +215,16 @@ HWND CreateConfigurationWindow(DialogClass& cls, HINSTANCE instance, const Start
                                const DialogFonts& fonts, const wchar_t* title, HWND owner, Place place,
                                HWND& commandButton)
 {
+    const DialogClientArea area =
+        DialogClientAreaFor(layout, GetSystemMetrics(SM_CYSCREEN), dpi, GetSystemMetrics(SM_CXVSCROLL));
     scroll.contentHeight = layout.contentHeight;
-    scroll.visibleHeight = VisibleDialogHeight(layout.contentHeight, GetSystemMetrics(SM_CYSCREEN), dpi);
+    scroll.visibleHeight = area.visibleHeight;
     scroll.scrollPos = 0;
-    const bool scrolls = scroll.contentHeight > scroll.visibleHeight;
+    const bool scrolls = area.scrolls;
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | (scrolls ? WS_VSCROLL : 0);
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST;
-    RECT rect{0, 0, layout.clientWidth, scroll.visibleHeight};
+    RECT rect{0, 0, area.width, scroll.visibleHeight};  // the scroll bar is not counted by AdjustWindowRectEx
     AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     const int windowWidth = rect.right - rect.left;
     const int windowHeight = rect.bottom - rect.top;
