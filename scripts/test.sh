@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test of the project: the native unit tests of the portable core,
-# the Windows build with warnings as errors, the report's charts in a real
+# Runs every test of the project: the native unit tests of the portable core
+# (built with g++ and with clang), the Windows build with warnings as errors, the report's charts in a real
 # browser, and the end-to-end tests of the Windows program under Wine.
 # Everything it needs is installed (once) by the scripts it calls.
 #   scripts/test.sh                  every test
@@ -21,6 +21,11 @@ echo "== native build and unit tests"
 cmake --preset native -DORVALIS_BENCHMARKS=ON >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs"
+
+echo "== the same with clang (a second compiler's warnings, as errors)"
+cmake --preset clang >/dev/null
+cmake --build build/clang -j"$jobs"
+ctest --test-dir build/clang --output-on-failure -j"$jobs"
 
 echo "== report charts in Chromium"
 bash tests/browser/run.sh
