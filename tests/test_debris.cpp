@@ -6,12 +6,18 @@
 
 namespace {
 
-// Destroys a brick of the given colour the way a ball hit does.
-void DestroyBrick(World& world, int colour)
+// A ball destroys a brick of the given colour, and the burst that hit queued
+// is handed over in the same frame: the code is the program's own.
+float HitBrick(World& world, int colour)
 {
-    const float code = static_cast<float>(world.debrisCursor + 1) + 100.0f * static_cast<float>(colour);
-    world.explosionQueue.push_back(ExplosionEvent{code, 1.0f, 2.0f});
-    AdvanceDebrisRing(world);
+    world.bricks[0] = Brick{0.0f, 5.0f, static_cast<float>(colour), 1.0f};
+    world.bricksLeft = 1000;  // the level never counts as cleared
+    world.ballLaunched = true;
+    world.balls = {MakeBall(0.0f, 3.5f, 0.0f, 0.4f)};
+    AdvanceWorld(world, 1.0f / 60.0f, 1.0f / 60.0f);
+    EXPECT_EQ(world.bricks[0].alive, 0.0f);
+    EXPECT_EQ(world.currentExplosion.y, 5.0f);
+    return world.currentExplosion.code;
 }
 
 }  // namespace
@@ -21,12 +27,10 @@ TEST(DebrisRing, EightyDebrisMakeATenBurstRing)
     World world;
     world.debrisCount = 80;
     for (int brick = 1; brick <= 11; ++brick) {
-        DestroyBrick(world, 0);
+        // Burst positions 1..10 (colour 0), then position 1 again.
+        EXPECT_EQ(HitBrick(world, 0), static_cast<float>((brick - 1) % 10 + 1)) << "brick " << brick;
         EXPECT_EQ(world.activeDebris, std::min(8 * brick, 80)) << "after brick " << brick;
     }
-    // The eleventh brick reused burst position 0 (code 1) and left the cursor at 1.
-    EXPECT_EQ(world.explosionQueue.back().code, 1.0f);
-    EXPECT_EQ(world.explosionQueue[9].code, 10.0f);
     EXPECT_EQ(world.debrisCursor, 1);
 }
 
@@ -35,44 +39,34 @@ TEST(DebrisRing, ZeroDebrisKeepsOneBurstAndNothingLive)
     World world;
     world.debrisCount = 0;
     for (int i = 0; i < 5; ++i) {
-        DestroyBrick(world, 1);
+        EXPECT_EQ(HitBrick(world, 1), 101.0f);  // position 1 + 100 x colour 1
     }
     EXPECT_EQ(world.debrisCursor, 0);
     EXPECT_EQ(world.activeDebris, 0);
-    HandOverExplosion(world);
-    EXPECT_EQ(world.currentExplosion.code, 101.0f);
     EXPECT_EQ(DebrisDrawCount(world), 0);
 }
 
-TEST(DebrisRing, DisabledDebrisStillQueuesAndWrapsAt512)
+TEST(DebrisRing, DisabledDebrisStillCountsBurstsAndWrapsAt512)
 {
     World world;
     world.debrisEnabled = false;
     world.activeDebris = 40;
-    for (int i = 0; i < 513; ++i) {
-        DestroyBrick(world, 0);
+    for (int i = 0; i < 511; ++i) {
+        HitBrick(world, 0);
     }
+    EXPECT_EQ(HitBrick(world, 3), 812.0f);  // position 512 + 100 x colour 3
+    EXPECT_EQ(HitBrick(world, 0), 1.0f);
     EXPECT_EQ(world.debrisCursor, 1);
     EXPECT_EQ(world.activeDebris, 40);
-    EXPECT_EQ(world.explosionQueue.size(), 513u);
-    HandOverExplosion(world);
-    EXPECT_EQ(world.currentExplosion.code, 1.0f);
     EXPECT_EQ(DebrisDrawCount(world), 0);
 }
 
 TEST(DebrisRing, ABrickHitQueuesACodeOfCursorAndColour)
 {
     World world;
-    ClearBricks(world);
-    world.bricks[0] = Brick{0.0f, 5.0f, 2.0f, 1.0f};
     world.debrisCount = 640;
     world.debrisCursor = 5;
-    world.ballLaunched = true;
-    world.balls = {MakeBall(0.0f, 3.5f, 0.0f, 0.4f)};
-    AdvanceWorld(world, 1.0f / 60.0f, 1.0f / 60.0f);
-    EXPECT_EQ(world.bricks[0].alive, 0.0f);
-    EXPECT_EQ(world.currentExplosion.code, 206.0f);  // (5 + 1) + 100 x 2
-    EXPECT_EQ(world.currentExplosion.y, 5.0f);
+    EXPECT_EQ(HitBrick(world, 2), 206.0f);  // (5 + 1) + 100 x 2
     EXPECT_EQ(world.debrisCursor, 6);
 }
 

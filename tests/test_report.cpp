@@ -296,7 +296,11 @@ TEST(FrameTimeFigures, NearestRankPercentilesAndLowsOfHandWorkedLists)
     EXPECT_NEAR(f.low1PercentFps, 1.0 / 0.075, 1e-3);
     EXPECT_NEAR(f.low01PercentFps, 10.0, 1e-3);  // the slowest 2
 
-    EXPECT_EQ(ComputeFrameTimeFigures({}).frames, 0u);
+    const FrameTimeFigures none = ComputeFrameTimeFigures({});
+    EXPECT_EQ(none.frames, 0u);
+    for (const double figure : {none.low1PercentFps, none.low01PercentFps, none.p50Ms, none.p95Ms, none.p99Ms}) {
+        EXPECT_EQ(figure, 0.0);  // a finite zero, nothing a results file cannot hold
+    }
 }
 
 TEST_F(ReportTest, ResultsFileSitsBesideTheReportAndReadsBackToItsFigures)

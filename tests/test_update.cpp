@@ -121,24 +121,29 @@ TEST(UpdateFrame, SideWallsTurnBackOnlyBallsMovingOutward)
     EXPECT_GT(world.balls[0].vy, 0.0f);
 }
 
-TEST(UpdateFrame, PaddleCentreHitSendsTheBallStraightUp)
+// A paddle hit d units from its centre sends the ball off at d / 3 x 0.8 rad
+// from the vertical, 2 % faster up to 0.8, its horizontal part then stretched by 1.5.
+TEST(UpdateFrame, PaddleHitsSetTheAngleBySpotAndStretchTheHorizontal)
 {
-    World world;
-    FreeFlight(world, MakeBall(2.0f, -11.0f, 0.0f, -0.4f));
-    world.paddleX = 2.0f;
-    world.prevPaddleX = 2.0f;
-    Advance(world, kFrame);
-    const Ball& b = world.balls[0];
-    EXPECT_NEAR(b.vx, 0.0f, 1e-6);
-    EXPECT_NEAR(b.vy, 0.4f * 1.02f, 1e-6);
-
-    // Off-centre to the right sends it right; the speed stays capped at 0.8 before the stretch.
-    FreeFlight(world, MakeBall(4.0f, -11.0f, 0.0f, -1.0f));
-    world.paddleX = 2.0f;
-    Advance(world, kFrame);
-    EXPECT_GT(world.balls[0].vx, 0.0f);
-    EXPECT_GT(world.balls[0].vy, 0.0f);
-    EXPECT_LE(world.balls[0].vy, 0.8f);
+    const struct {
+        float d, vy, speed, degrees;
+    } cases[] = {
+        {0.0f, -0.4f, 0.408f, 0.0f},      // the centre: straight up
+        {2.0f, -1.0f, 0.8f, 30.5577f},    // right of centre sends it right, at the 0.8 cap
+        {-3.0f, -1.0f, 0.8f, -45.8366f},  // the left end
+        {1.0f, -0.5f, 0.51f, 15.2789f},
+    };
+    for (const auto& c : cases) {
+        World world;
+        FreeFlight(world, MakeBall(2.0f + c.d, -11.0f, 0.0f, c.vy));
+        world.paddleX = 2.0f;
+        world.prevPaddleX = 2.0f;
+        Advance(world, kFrame);
+        const Ball& b = world.balls[0];
+        const double unstretched = b.vx / 1.5;
+        EXPECT_NEAR(std::atan2(unstretched, b.vy) * 180.0 / 3.14159265358979, c.degrees, 1e-3) << c.d;
+        EXPECT_NEAR(std::hypot(unstretched, b.vy), c.speed, 1e-5) << c.d;
+    }
 }
 
 TEST(UpdateFrame, OverlappingZivoCellsLoseOnlyTheLowerSlotPerSubStep)
@@ -271,7 +276,7 @@ TEST(UpdateFrame, FixedStepRunsOnlyWholeTicks)
     EXPECT_NEAR(world.balls[0].x, 1.6f, 1e-5);  // a long frame: the world keeps pace with the clock
 }
 
-TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecond)
+TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecondAndSkipsThePause)
 {
     TestApp t;
     BuildLevel(t.app, 0);
@@ -293,6 +298,24 @@ TEST(UpdateFrame, FrameRateWindowClosesOnTheFrameThatReachesOneSecond)
     EXPECT_EQ(t.platform.telemetry.back().title, L"Orvalis Benchmark DX12 - Zandor | FPS: 0");
     EXPECT_EQ(t.platform.telemetry.back().fps, L"FPS: 0.4");
     EXPECT_EQ(t.platform.telemetry.back().gpu, L"");  // no pass times in that window (no timestamps)
+
+    // The frames of the benchmark's pause, the one that ends it too, are neither counted nor timed.
+    StartConfiguredBenchmark(t.app, 854, 480, 80, false, false);
+    while (!t.app.bench.pausing) {
+        UpdateFrame(t.app, 0.05f, 0.0625f);
+    }
+    const FrameTiming before = t.app.timing;
+    const size_t shown = t.platform.telemetry.size();
+    int paused = 0;
+    for (; t.app.bench.pausing; ++paused) {
+        UpdateFrame(t.app, 0.05f, 0.0625f);
+    }
+    EXPECT_EQ(paused, 32);
+    EXPECT_EQ(t.app.timing.fpsFrames, before.fpsFrames);
+    EXPECT_EQ(t.app.timing.fpsSeconds, before.fpsSeconds);
+    EXPECT_EQ(t.platform.telemetry.size(), shown);
+    UpdateFrame(t.app, 0.05f, 0.0625f);
+    EXPECT_EQ(t.app.timing.fpsFrames, before.fpsFrames + 1);
 }
 
 TEST(FrameClock, CounterTicksBecomeNanosecondsWithoutOverflow)

@@ -349,12 +349,13 @@ windows_path() {
 
 # From the command line a benchmark runs with no window waiting for anyone and
 # ends the program with code 0, its report and results file in the output
-# folder (made with every missing level).
+# folder (made with every missing level). 4K does not fit the 2560 x 1440
+# screen: the run scores the smaller size it rendered and says both.
 test_command_line_benchmark() {
   local out=/tmp/orvalis-cli-output/new/a/b
   rm -rf /tmp/orvalis-cli-output
   rm -f "$ARTIFACTS/command-line-results.json"
-  WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --benchmark single --resolution 854x480 --debris 80 \
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program_with --benchmark single --resolution 3840x2160 --debris 80 \
     --output "$(windows_path "$out")"
   wait_for_exit 300
   [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
@@ -365,10 +366,18 @@ test_command_line_benchmark() {
   [ "${report%.html}" = "${results%.json}" ] || return 1
   grep -q '"formatVersion": 1' "$results" && grep -q '"runs": "single"' "$results" || return 1
   grep -q '"p99Ms": [0-9]' "$results" || return 1
-  echo "  $(basename "$results"): score $(sed -n 's/^ *"meanScore": \([0-9.]*\).*/\1/p' "$results")"
+  local rendered note
+  rendered=$(tr -d '\n ' <"$results" | sed -n 's/.*"renderedWidth":\([0-9]*\),"renderedHeight":\([0-9]*\),.*/\1x\2/p')
+  note="rendered ${rendered/x/ x }; 3840 x 2160 does not fit this screen"
+  echo "  $(basename "$results"): score $(sed -n 's/^ *"meanScore": \([0-9.]*\).*/\1/p' "$results"), $note"
   cp "$results" "$ARTIFACTS/command-line-results.json"
-  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || return 1
+  awk -v r="$rendered" 'BEGIN { split(r, s, "x"); exit !(s[1] > 0 && s[1] <= 2600 && s[2] > 0 && s[2] <= 1440) }' ||
+    fail "rendered $rendered on a 2560 x 1440 screen" || return 1
+  grep -q '"width": 3840,' "$results" && grep -q "\"renderedSizeNote\": \"$note\"" "$results" || return 1
+  grep -q "Run 1: $note</div>" "$report" || fail "the report does not say $note" || return 1
+  program_stdout | grep -qx '\[DX12\] Config: 3840x2160, debris=80, vsync=off, mode=single' || return 1
   debug_lines | grep -q '^Benchmark Finished' || fail "no summary in the debugger output" || return 1
+  grep -q "Run 1: $note" "$work/stderr.txt" || fail "the summary does not say $note" || return 1
   ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a message box was shown" || return 1
   [ -z "$(xdotool search --name '^(Orvalis Benchmark|Mission Control)' 2>/dev/null)" ] || fail "a window is left" || return 1
 }
@@ -392,7 +401,8 @@ test_compare_results() {
   grep -q 'command-line-results.json  *[0-9]*  *(baseline)' "$work/stdout.txt" || return 1
   grep -Eq 'single-benchmark-results.json  *[0-9]+  *[-+][0-9.]+ %  *(faster|slower|within noise)' "$work/stdout.txt" || return 1
   grep -q "Comparison page: .*comparison_.*\.html" "$work/stdout.txt" || return 1
-  ! grep -q 'Warning' "$work/stdout.txt" || fail "the same configuration reported as different" || return 1
+  grep -qx 'Warning: the configurations differ: resolution\.' "$work/stdout.txt" ||
+    fail "the two resolutions are not named as the one difference" || return 1
   [ "$(grep -o 'class="verdict [a-z]*">[a-z ]*<' "$page" | wc -l)" = 2 ] || fail "not two verdicts on the page" || return 1
   cp "$page" "$ARTIFACTS/comparison-page.html"
   ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a message box was shown" || return 1
