@@ -4,8 +4,9 @@
 #include <vector>
 
 // The configuration a benchmark was started with. width x height is the
-// chosen resolution preset (it enters the score, whatever the window's size
-// later); every run carries a copy of the first five fields.
+// chosen resolution preset, the size asked for (a run scores the size it
+// rendered, RunResult::width x height); every run starts with a copy of the
+// first five fields.
 struct BenchmarkConfig {
     uint32_t width = 0;
     uint32_t height = 0;
