@@ -33,6 +33,13 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& pa
         return false;
     }
     binding.Bind(app);
+    // Windows cuts a window that does not fit the screen: the frames are drawn
+    // at the size it got, not at the size asked for.
+    RECT client{};
+    if (GetClientRect(static_cast<HWND>(app.mainWindow), &client) && client.right > 0 && client.bottom > 0) {
+        app.width = static_cast<uint32_t>(client.right);
+        app.height = static_cast<uint32_t>(client.bottom);
+    }
 
     CreateGpuObjects(app);
     CreateControlPanel(panelHost, static_cast<HWND>(app.mainWindow), instance);
