@@ -7,6 +7,12 @@
 // ("window: x y width height enabled=E foreground=F"), then one line per child
 // control: id, class, visible, checked, slider position (trackbars), its
 // centre on the screen and its text. Exit code 1 when there is no such window.
+//
+//   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
+//
+// starts PROGRAM as a scheduler or a service does (no console, no standard
+// handles), waits up to SECONDS for it to end and prints "exit: CODE", or
+// "exit: timeout" (and ends it) when it is still running then.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -60,10 +66,42 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter)
     return TRUE;
 }
 
+int StartWithoutStreams(int argc, wchar_t** argv)
+{
+    std::wstring commandLine;
+    for (int i = 3; i < argc; ++i) {
+        commandLine += (i > 3 ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;  // all three null: no standard streams at all
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("exit: cannot start (error %lu)\n", GetLastError());
+        return 1;
+    }
+    DWORD code = 0;
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(_wtoi(argv[2])) * 1000) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &code)) {
+        std::printf("exit: %lu\n", code);
+    } else {
+        TerminateProcess(process.hProcess, 255);
+        std::printf("exit: timeout\n");
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc >= 4 && std::wstring(argv[1]) == L"--start-without-streams") {
+        return StartWithoutStreams(argc, argv);
+    }
     if (argc < 2) {
         std::printf("usage: OrvalisWindowProbe \"TITLE\"\n");
         return 2;
