@@ -13,6 +13,12 @@ struct GpuObjects;
 // "CreateDevice (hr=0x887a0004)": the operation, then the result in lowercase hexadecimal.
 std::string FailureText(const char* operation, int32_t result);
 
+// What a removed device gave as its reason (ID3D12Device::GetDeviceRemovedReason):
+// "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped
+// responding and was reset)", the code as in FailureText, its name and what it
+// means to the user; a code the table does not know is named "unknown reason".
+std::string DeviceRemovedText(int32_t reason);
+
 struct DispatchSize {
     uint32_t x, y, z;
 };

@@ -41,6 +41,26 @@ TEST(FailureText, LowercaseHexWithoutLeadingZeros)
     EXPECT_EQ(FailureText("Signal fence", 0x1), "Signal fence (hr=0x1)");
 }
 
+TEST(FailureText, ARemovedDeviceNamesItsReasonAndWhatItMeans)
+{
+    const struct {
+        uint32_t reason;
+        const char* text;
+    } cases[] = {
+        {0x887A0006u, "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)"},
+        {0x887A0005u, "Device removed: 0x887a0005 DXGI_ERROR_DEVICE_REMOVED (the graphics card was removed or "
+                      "disabled, or its driver was updated)"},
+        {0x887A0007u, "Device removed: 0x887a0007 DXGI_ERROR_DEVICE_RESET (the GPU was reset after a command failed)"},
+        {0x887A0020u, "Device removed: 0x887a0020 DXGI_ERROR_DRIVER_INTERNAL_ERROR (the graphics driver failed)"},
+        {0x887A0001u, "Device removed: 0x887a0001 DXGI_ERROR_INVALID_CALL (the device was given invalid data)"},
+        {0x0u, "Device removed: 0x0 S_OK (the device still answers)"},
+        {0x80004005u, "Device removed: 0x80004005 (unknown reason)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(c.reason)), c.text);
+    }
+}
+
 TEST(Dispatch, RendererCoversEveryPixelInEightByEightGroups)
 {
     const DispatchSize small = RenderDispatch(854, 480);
