@@ -111,6 +111,16 @@ void AbortBenchmark(App& app)
     }
 }
 
+void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
+{
+    if (!app.bench.running) {
+        return;
+    }
+    app.bench.endedByDeviceLoss = DeviceLossNote(app.bench, reason);
+    app.platform->DebugOutput(("Benchmark: " + app.bench.endedByDeviceLoss + "\n").c_str());
+    AbortBenchmark(app);
+}
+
 void RefreshTelemetry(App& app)
 {
     TelemetryTexts texts = BuildTelemetryTexts(app.world, app.timing.fps, app.width, app.height, app.gpu.hdrEnabled);

@@ -2,6 +2,7 @@
 // The program's operations on the App: each calls the game or the benchmark
 // and then carries out what they asked of the rest of the program.
 #include <cstdint>
+#include <string>
 
 #include "game/effects.h"
 
@@ -34,6 +35,11 @@ void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t
 // Benchmark" again. When their report could not be written, the summary box
 // shows them instead.
 void AbortBenchmark(App& app);
+
+// The device has been lost (`reason`: its removal text): a benchmark in
+// progress ends as an abort does, keeping and reporting the runs so far, and
+// its report, results file and summary box say where the loss ended it.
+void EndBenchmarkByDeviceLoss(App& app, const std::string& reason);
 
 // The window title and the panel's telemetry labels from the current state.
 void RefreshTelemetry(App& app);

@@ -1,6 +1,7 @@
 #include "bench/benchmark.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 
 #include "bench/benchmark_host.h"
@@ -143,6 +144,7 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
     b.pausing = false;
     b.startLogged = false;
     b.runs.clear();
+    b.endedByDeviceLoss.clear();
     b.targetRuns = config.singleRun ? 1 : 4;
     b.config = config;
     if (config.deterministic) {
@@ -260,11 +262,29 @@ std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config
     return note;
 }
 
+std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason)
+{
+    char where[96];
+    if (b.currentRun >= 1 && b.currentBucket >= 0) {
+        // The run under way has recorded frames: it is kept, cut short.
+        std::snprintf(where, sizeof(where), "in run %d of %d, cut short at %.1f s", b.currentRun, b.targetRuns,
+                      static_cast<double>(b.runElapsed));
+    } else if (b.currentRun >= 2) {
+        std::snprintf(where, sizeof(where), "after run %d of %d", b.currentRun - 1, b.targetRuns);
+    } else {
+        std::snprintf(where, sizeof(where), "before any run was recorded");
+    }
+    return std::string("Ended by a device loss ") + where + ": " + reason;
+}
+
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
 {
     const std::wstring seconds = std::to_wstring(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
     const std::wstring reportName(b.reportPath.begin(), b.reportPath.end());
     std::wstring text = aborted ? L"Benchmark Aborted\n\n" : L"Benchmark Complete!\n\n";
+    if (!b.endedByDeviceLoss.empty()) {
+        text += std::wstring(b.endedByDeviceLoss.begin(), b.endedByDeviceLoss.end()) + L"\n\n";
+    }
     if (b.reportWritten) {
         text += L"Generated: " + reportName + L"\n";
         text += L"Opening in browser...\n\n";

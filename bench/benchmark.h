@@ -42,6 +42,12 @@ void CompleteRun(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host)
 // recorded. False when no benchmark was running (nothing happens then).
 bool AbortBenchmark(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host);
 
+// What the report, the results file and the summary box say of a benchmark
+// that a device loss ended, `reason` being the device's removal text: where
+// the benchmark was ("in run 2 of 4, cut short at 12.5 s", "after run 1 of 4"
+// or "before any run was recorded"), then the reason.
+std::string DeviceLossNote(const BenchmarkRecorder& recorder, const std::string& reason);
+
 // The text of the "Benchmark Finished" box; `aborted` for the box of an
 // aborted benchmark whose report could not be written.
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder, bool aborted = false);

@@ -101,6 +101,10 @@ struct BenchmarkRecorder {
     bool reportWritten = false; // whether the last report attempt reached the disk whole
     std::string resultsPath;     // the results file beside it (same base name, ".json")
     bool resultsWritten = false; // whether that file was written whole
+    // Why the benchmark ended before its last run: "Ended by a device loss in
+    // run 2 of 4, cut short at 12.5 s: Device removed: ..." (DeviceLossNote);
+    // empty for a benchmark that completed or was aborted.
+    std::string endedByDeviceLoss;
     // The size the frames are drawn at now (the swap chain's), kept current by
     // the program before each frame's step; 0 x 0 when unknown.
     uint32_t renderWidth = 0;

@@ -119,6 +119,9 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
                 << "</div>\n";
         }
     }
+    if (!r.endedByDeviceLoss.empty()) {
+        out << "<div style=\"margin-top:5px;color:#f90;font-size:13px;\">" << r.endedByDeviceLoss << "</div>\n";
+    }
     out << "</div>\n";
 }
 

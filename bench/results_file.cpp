@@ -148,12 +148,14 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     for (size_t i = 0; i < r.runs.size(); ++i) {
         runs.push_back(Run(r.runs[i], i + 1, r.config));
     }
-    const Json document{{"formatVersion", kResultsFormatVersion},
-                        {"report", r.reportPath},
-                        {"configuration", Configuration(r, environment)},
-                        {"system", System(environment)},
-                        {"runs", runs},
-                        {"acrossRuns", AcrossRuns(r)}};
+    Json document{{"formatVersion", kResultsFormatVersion}, {"report", r.reportPath}};
+    if (!r.endedByDeviceLoss.empty()) {
+        document["endedByDeviceLoss"] = r.endedByDeviceLoss;  // the runs stop where the device was lost
+    }
+    document["configuration"] = Configuration(r, environment);
+    document["system"] = System(environment);
+    document["runs"] = runs;
+    document["acrossRuns"] = AcrossRuns(r);
     return document.dump(2) + "\n";
 }
 

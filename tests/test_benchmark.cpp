@@ -45,6 +45,7 @@ public:
         }
         return n;
     }
+    const std::filesystem::path& Path() const { return dir_; }
 
 private:
     std::filesystem::path dir_;
@@ -445,6 +446,56 @@ TEST(Benchmark, WithoutAReportTheSummaryShowsTheResultsAndWhereTheyWereSaved)
     EXPECT_NE(summary.find(L"\nResults (not saved):\n  Run 1: score "), std::wstring::npos);
     EXPECT_NE(summary.find(L"\n  Run 2: score "), std::wstring::npos);
     EXPECT_NE(summary.find(L"\n  Mean score: "), std::wstring::npos);
+}
+
+// A lost device ends the benchmark as an abort does, and the report, the
+// results file and (without a report) the summary box say where it ended.
+TEST(Benchmark, ADeviceLossKeepsTheRunsSoFarAndSaysWhereItEndedThem)
+{
+    const std::string reason =
+        "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
+    const struct {
+        bool inRunTwo;  // 5 s into run 2, else in the pause after run 1
+        bool writable;
+        size_t runs;
+        std::string note;
+    } cases[] = {
+        {true, true, 2, "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + reason},
+        {false, false, 1, "Ended by a device loss after run 1 of 4: " + reason},
+    };
+    for (const auto& c : cases) {
+        ScratchDirectory scratch;
+        TestApp t;
+        StartFromStartup(t, false, false);
+        while (t.app.bench.currentRun < 2 || (c.inRunTwo && t.app.bench.runElapsed < 5.0f)) {
+            UpdateFrame(t.app, kFrame, kFrame);
+        }
+        if (!c.writable) {
+            std::filesystem::current_path("/proc");  // nobody, root included, can create files here
+        }
+        EndBenchmarkByDeviceLoss(t.app, reason);
+        std::filesystem::current_path(scratch.Path());
+        EXPECT_FALSE(t.app.bench.running || t.world.autoplay);
+        ASSERT_EQ(t.app.bench.runs.size(), c.runs);
+        EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note).size(), 1u);
+        if (c.writable) {
+            EXPECT_EQ(t.platform.openedReports.size(), 1u);
+            EXPECT_TRUE(t.platform.summaries.empty());
+            std::ifstream report(t.app.bench.reportPath);
+            const std::string html((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+            EXPECT_NE(html.find(">" + c.note + "</div>"), std::string::npos);
+            std::ifstream results(t.app.bench.resultsPath);
+            EXPECT_EQ(nlohmann::json::parse(results)["endedByDeviceLoss"], c.note);
+        } else {
+            ASSERT_EQ(t.platform.summaries.size(), 1u);
+            EXPECT_EQ(t.platform.summaries[0].rfind(L"Benchmark Aborted\n\n" + std::wstring(c.note.begin(), c.note.end()) +
+                                                        L"\n\nThe report could not be written: ",
+                                                    0),
+                      0u);
+        }
+        EndBenchmarkByDeviceLoss(t.app, reason);  // no benchmark: nothing more happens
+        EXPECT_EQ(scratch.Files(), c.writable ? 2 : 0);
+    }
 }
 
 // Windows cuts a window that does not fit the screen: a run scores with the
