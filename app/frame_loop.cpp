@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 #include "app/app.h"
+#include "app/commands.h"
 #include "app/frame.h"
 #include "app/gpu_commands.h"
 #include "app/main_window.h"
@@ -23,7 +25,9 @@ void RunFrame(App& app)
     RethrowWindowProcedureFailure();
 }
 
-void RunMessageLoop(App& app)
+namespace {
+
+void PumpMessagesAndFrames(App& app)
 {
     MSG msg{};
     app.timing.lastFrameTime = app.platform->ClockNanoseconds();
@@ -39,8 +43,9 @@ void RunMessageLoop(App& app)
             continue;
         }
         if (!CanRender(app.gpu)) {
-            if (app.start.unattended && !app.gpu.resizeFailure.empty()) {
-                // Nobody will resize the window to bring the buffers back.
+            // Nobody will resize the window of a command-line run to bring the
+            // buffers back, and no resize brings back a lost device.
+            if (!app.gpu.resizeFailure.empty() && (app.start.unattended || !DeviceLossText(app.gpu).empty())) {
                 throw std::runtime_error(app.gpu.resizeFailure);
             }
             // Nothing to draw into until a resize brings the buffers back: wait
@@ -50,6 +55,33 @@ void RunMessageLoop(App& app)
             continue;
         }
         RunFrame(app);
+    }
+}
+
+}  // namespace
+
+void RunMessageLoop(App& app)
+{
+    try {
+        PumpMessagesAndFrames(app);
+    } catch (const std::exception&) {
+        RethrowNamingDeviceLoss(app);
+    }
+}
+
+void RethrowNamingDeviceLoss(App& app)
+{
+    try {
+        throw;
+    } catch (const std::exception& failure) {
+        const std::string lost = DeviceLossText(app.gpu);
+        if (lost.empty()) {
+            throw;
+        }
+        // Nothing here waits for the GPU: the files are written from what the
+        // benchmark holds, then the failure names why the device went.
+        EndBenchmarkByDeviceLoss(app, lost);
+        throw std::runtime_error(lost + "\n" + failure.what());
     }
 }
 

@@ -12,8 +12,17 @@ void RunFrame(App& app);
 // arrives, after the GPU has finished. While nothing can be drawn (a failed
 // resize recovery) it waits for messages instead of spinning; a benchmark
 // started from the command line, which nobody will resize, throws the
-// failure's text instead.
+// failure's text instead. A failure after the device was lost ends as
+// RethrowNamingDeviceLoss says.
 void RunMessageLoop(App& app);
+
+// Inside a catch block: rethrows the failure being handled. When the device
+// has been removed or reset, a benchmark in progress first ends with the runs
+// so far (EndBenchmarkByDeviceLoss: report, results file and, where no report
+// could be written, the summary box), and the text thrown instead is the
+// device's removal text, then the failure's ("Device removed: 0x887a0006
+// DXGI_ERROR_DEVICE_HUNG (...)\nPresent (hr=0x887a0005)").
+[[noreturn]] void RethrowNamingDeviceLoss(App& app);
 
 // The "Fatal error" box with the failure's text. A quit message already
 // posted (the main window's destruction) would end the box at once, unseen:

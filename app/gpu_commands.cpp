@@ -42,7 +42,9 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
     const ResizeOutcome outcome = OnResize(app.gpu, surface, newWidth, newHeight);
     app.width = surface.width;
     app.height = surface.height;
-    if (!outcome.failure.empty() && !app.start.unattended) {  // nobody waits at a benchmark started from the command line
+    // Nobody waits at a benchmark started from the command line, and a lost
+    // device ends the program with its own text (RunMessageLoop).
+    if (!outcome.failure.empty() && !app.start.unattended && DeviceLossText(app.gpu).empty()) {
         MessageBoxA(static_cast<HWND>(app.mainWindow), outcome.failure.c_str(), "Resize Failed", MB_OK | MB_ICONWARNING);
     }
     return outcome.resized;

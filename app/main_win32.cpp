@@ -156,10 +156,14 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
     } else {
         return 0;
     }
-    if (!Initialize(app, instance, binding, platform, startup)) {
-        return app.start.unattended ? exit_code::kFatalError : 0;
+    try {
+        if (!Initialize(app, instance, binding, platform, startup)) {
+            return app.start.unattended ? exit_code::kFatalError : 0;
+        }
+        RethrowWindowProcedureFailure();
+    } catch (const std::exception&) {
+        RethrowNamingDeviceLoss(app);  // a device lost this early still names its reason
     }
-    RethrowWindowProcedureFailure();
     RunMessageLoop(app);
     return app.start.unattended ? app.start.exitCode : 0;
 }

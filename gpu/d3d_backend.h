@@ -33,6 +33,10 @@ struct FrameInputs {
 bool CreateDeviceObjects(GpuObjects& gpu);
 // Blocks until the GPU has finished everything submitted so far.
 void WaitForGpu(GpuObjects& gpu);
+// "Device removed: <reason>" (DeviceRemovedText) once the device has been
+// removed or reset, which makes every later call on it fail; empty while it
+// answers (and before it exists).
+std::string DeviceLossText(const GpuObjects& gpu);
 // After a present: signals the frame, moves to the next back buffer and waits
 // until the GPU has finished the frame that last used it.
 void MoveToNextFrame(GpuObjects& gpu);

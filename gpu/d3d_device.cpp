@@ -2,16 +2,19 @@
 // waiting for the GPU.
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
+#include "gpu/frame_recording.h"
 #include "gpu/gpu_objects.h"
 
 namespace {
 
 constexpr UINT kPreferredVendor = 0x10DE;
 constexpr DWORD kDrainTimeoutMs = 10000;
+constexpr DWORD kRemovalCheckMs = 1000;
 
 // Signals `value` on the queue; the value is remembered for the teardown drain.
 void SignalFence(D3DObjects& d, UINT64 value)
@@ -27,7 +30,11 @@ void WaitForFence(D3DObjects& d, UINT64 value)
         return;
     }
     ThrowIfFailed(d.fence->SetEventOnCompletion(value, d.fenceEvent), "SetEventOnCompletion");
-    WaitForSingleObject(d.fenceEvent, INFINITE);
+    // A removed device completes its fence (to UINT64_MAX); asking it now and
+    // then keeps one that does not from holding the program for good.
+    while (WaitForSingleObject(d.fenceEvent, kRemovalCheckMs) == WAIT_TIMEOUT) {
+        ThrowIfFailed(DeviceRemovedReason(d), "Wait for fence");
+    }
 }
 
 // The description and driver version of the device's adapter (nothing is
@@ -53,7 +60,7 @@ D3DObjects::~D3DObjects()
 {
     // Nothing may be released while submitted work can still use it. A normal
     // exit has already waited; after a failure the queue may still be busy.
-    if (device && commandQueue && fence && fenceEvent && device->GetDeviceRemovedReason() == S_OK) {
+    if (device && commandQueue && fence && fenceEvent && DeviceRemovedReason(*this) == S_OK) {
         const UINT64 drainValue = highestSignalled + 1;
         if (SUCCEEDED(commandQueue->Signal(fence.Get(), drainValue)) &&
             SUCCEEDED(fence->SetEventOnCompletion(drainValue, fenceEvent))) {
@@ -130,6 +137,15 @@ bool CreateDeviceObjects(GpuObjects& gpu)
         throw std::runtime_error("Failed to create fence event");
     }
     return tearingSupported;
+}
+
+std::string DeviceLossText(const GpuObjects& gpu)
+{
+    if (!gpu.d3d || !gpu.d3d->device) {
+        return {};
+    }
+    const HRESULT reason = DeviceRemovedReason(*gpu.d3d);
+    return reason == S_OK ? std::string() : DeviceRemovedText(static_cast<int32_t>(reason));
 }
 
 void WaitForGpu(GpuObjects& gpu)

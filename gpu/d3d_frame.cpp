@@ -97,7 +97,9 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
     ID3D12CommandList* lists[] = {d.commandList.Get()};
     d.commandQueue->ExecuteCommandLists(1, lists);
     const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
-    ThrowIfFailed(d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0),
+    ThrowIfFailed(d.simulatedRemovalReason != S_OK
+                      ? DXGI_ERROR_DEVICE_REMOVED
+                      : d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0),
                   "Present");
     MoveToNextFrame(gpu);
     return true;

@@ -46,6 +46,11 @@ struct D3DObjects {
     bool renderTargetsUsable = true;
     // The highest fence value signalled so far; teardown drains the queue past it.
     UINT64 highestSignalled = 0;
+    // Test hook, S_OK (inert) in the program: otherwise the device reports this
+    // removal reason and every present fails with DXGI_ERROR_DEVICE_REMOVED, as
+    // on a removed device. Nothing else is cut off, so a test goes on once it
+    // is S_OK again.
+    HRESULT simulatedRemovalReason = S_OK;
     // The adapter the device runs on, for the benchmark's results file.
     DXGI_ADAPTER_DESC1 adapterDesc{};
     LARGE_INTEGER driverVersion{};  // user-mode driver version; zero when the adapter does not say

@@ -12,6 +12,11 @@ void ThrowIfFailed(HRESULT result, const char* operation)
     }
 }
 
+HRESULT DeviceRemovedReason(const D3DObjects& d)
+{
+    return d.simulatedRemovalReason != S_OK ? d.simulatedRemovalReason : d.device->GetDeviceRemovedReason();
+}
+
 D3D12_HEAP_PROPERTIES HeapProperties(D3D12_HEAP_TYPE type)
 {
     D3D12_HEAP_PROPERTIES props{};

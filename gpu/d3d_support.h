@@ -14,6 +14,10 @@ struct GpuObjects;
 // A failed platform call throws "<operation> (hr=0x<code in lowercase hex>)".
 void ThrowIfFailed(HRESULT result, const char* operation);
 
+// Why the device was removed or reset (S_OK while it answers), or the
+// simulated reason a test has given it.
+HRESULT DeviceRemovedReason(const D3DObjects& d);
+
 D3D12_HEAP_PROPERTIES HeapProperties(D3D12_HEAP_TYPE type);
 
 // A committed buffer of `size` bytes in a heap of the given type.

@@ -163,7 +163,9 @@ void ReleaseSwapChain(GpuObjects& gpu)
         return;
     }
     D3DObjects& d = *gpu.d3d;
-    WaitForGpu(gpu);
+    if (DeviceRemovedReason(d) == S_OK) {
+        WaitForGpu(gpu);  // a removed device runs nothing more: its buffers can go at once
+    }
     d.renderTargetsUsable = false;
     d.renderTargets[0].Reset();
     d.renderTargets[1].Reset();

@@ -22,7 +22,9 @@
 #include <cwchar>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -679,6 +681,53 @@ void RunModalLoopFailureChecks(App& app, FaultyPlatform& platform)
     Check(app.gpu.fenceValues[app.gpu.frameIndex] == fenceBefore, "the frame stops before it is rendered");
 }
 
+// The device is lost in the middle of a benchmark started from the command
+// line (its present fails as a removed device's does): the loop ends at once
+// with the removal reason and the failing call, and the run so far is in the
+// report and the results file, marked as ended by the loss.
+void RunDeviceLossCheck(App& app, FaultyPlatform& platform)
+{
+    BuildLevel(app, 0);
+    StartConfiguredBenchmark(app, 854, 480, 80, false, false);
+    app.start.unattended = true;
+    platform.SetUnattended(true);
+    app.bench.currentRun = 1;
+    app.bench.skipNextSample = false;
+    for (int i = 0; i < 30; ++i) {
+        UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);  // half a second of run 1
+    }
+    app.gpu.d3d->simulatedRemovalReason = DXGI_ERROR_DEVICE_HUNG;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 3000, QuitWaitingLoop);  // ends a loop that goes on all the same
+    std::string failure;
+    try {
+        RunMessageLoop(app);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    KillTimer(nullptr, timer);
+    app.gpu.d3d->simulatedRemovalReason = S_OK;
+    WaitForGpu(app.gpu);  // the failed frame was submitted but not presented
+    const std::string reason =
+        "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
+    Check(failure == reason + "\nPresent (hr=0x887a0005)", "a lost device ends the loop with its removal reason",
+          failure);
+    const auto fileText = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    };
+    const std::string& note = app.bench.endedByDeviceLoss;
+    const std::string report = fileText(app.bench.reportPath);
+    const std::string results = fileText(app.bench.resultsPath);
+    Check(note.rfind("Ended by a device loss in run 1 of 4, cut short at 0.5 s: " + reason, 0) == 0 &&
+              app.bench.runs.size() == 1 && report.find(">" + note + "</div>") != std::string::npos &&
+              results.find("\"endedByDeviceLoss\": \"" + note + "\"") != std::string::npos,
+          "the run so far is in the report and the results file, marked as ended by the loss", note);
+    std::remove(app.bench.reportPath.c_str());
+    std::remove(app.bench.resultsPath.c_str());
+    app.start.unattended = false;
+    platform.SetUnattended(false);
+}
+
 bool fatalBoxSeen = false;
 
 void CALLBACK CloseFatalBox(HWND, UINT, UINT_PTR, DWORD)
@@ -809,6 +858,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             RunPauseEndCheck(app);
             RunUnattendedRecoveryFailureCheck(app);
             RunModalLoopFailureChecks(app, platform);
+            RunDeviceLossCheck(app, platform);
         }
         WaitForGpu(app.gpu);
         RunFatalBoxChecks();
