@@ -107,7 +107,8 @@ void Win32Platform::ShowTelemetry(const TelemetryTexts& texts)
         WindowHandle label;
         const std::wstring* text;
     } labels[] = {{p.fpsLabel, &texts.fps},     {p.bricksLabel, &texts.bricks}, {p.debrisLabel, &texts.debris},
-                  {p.scoreLabel, &texts.score}, {p.livesLabel, &texts.lives},   {p.resolutionLabel, &texts.resolution}};
+                  {p.scoreLabel, &texts.score}, {p.livesLabel, &texts.lives},   {p.resolutionLabel, &texts.resolution},
+                  {p.gpuLabel, &texts.gpu}};
     for (const auto& l : labels) {
         if (l.label != nullptr) {
             SetWindowTextW(static_cast<HWND>(l.label), l.text->c_str());

@@ -249,7 +249,7 @@ TEST(PanelScrolling, NotchesRequestsAndTheSystemsClamp)
     EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::LineDown, 0), 120);
     EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::PageUp, 0), -661);
     EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::Thumb, 250), 250);
-    EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::Bottom, 0), page), 1066 - page + 1);
+    EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::Bottom, 0), page), 1090 - page + 1);
     EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::PageUp, 0), page), 0);
     EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::Top, 0), page), 0);
 }

@@ -62,6 +62,7 @@ WindowHandle* Slot(PanelHandles& p, PanelHandle which)
     case PanelHandle::BallGlowEdit: return &p.ballGlowEdit;
     case PanelHandle::RayStepsSlider: return &p.rayStepsTrackbar;
     case PanelHandle::RayStepsEdit: return &p.rayStepsEdit;
+    case PanelHandle::GpuLabel: return &p.gpuLabel;
     }
     return nullptr;
 }

@@ -44,7 +44,7 @@ enum class PanelControlKind { Header, Label, Separator, PushButton, CheckBox, Sl
 enum class PanelHandle {
     None, FpsLabel, BricksLabel, DebrisLabel, ScoreLabel, LivesLabel, ResolutionLabel,
     DebrisCountSlider, DebrisCountEdit, BrightnessSlider, BrightnessEdit, BallGlowSlider, BallGlowEdit,
-    RayStepsSlider, RayStepsEdit,
+    RayStepsSlider, RayStepsEdit, GpuLabel,
 };
 
 struct PanelControl {
@@ -56,7 +56,7 @@ struct PanelControl {
     PanelHandle handle;
 };
 
-inline constexpr int kPanelContentHeight = 1066;
+inline constexpr int kPanelContentHeight = 1090;
 inline constexpr int kPanelOuterWidth = 440;
 inline constexpr int kPanelOuterHeight = 800;
 

@@ -35,5 +35,6 @@ struct PanelHandles {
     WindowHandle bricksLabel = nullptr;
     WindowHandle debrisLabel = nullptr;
     WindowHandle resolutionLabel = nullptr;
+    WindowHandle gpuLabel = nullptr;  // "GPU: physics X.XX ms, render Y.YY ms"
     std::unique_ptr<PanelGdiObjects, PanelGdiRelease> gdi;
 };
