@@ -10,8 +10,9 @@ void UpdateFrame(App& app, float step, float rawStep);
 
 struct GpuPassTimes;
 
-// One frame's GPU time per pass, handed over by the GPU backend when the
-// frame's timestamps have been read back (a frame or two after it was drawn;
-// see gpu/gpu_timing.h). They enter the telemetry's "GPU: ..." line, averaged
-// over the frame-rate window, and the benchmark's record and run figures.
+// One frame's GPU time per pass, handed over by Render(App&) when the GPU
+// backend has read the frame's timestamps back (a frame or two after it was
+// drawn; see gpu/gpu_timing.h). They enter the telemetry's "GPU: ..." line,
+// averaged over the frame-rate window, and the benchmark's record and run
+// figures.
 void ReportGpuPassTimes(App& app, const GpuPassTimes& times);

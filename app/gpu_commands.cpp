@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "app/app.h"
+#include "app/frame.h"
 #include "gpu/d3d_backend.h"
+#include "gpu/gpu_timing.h"
 
 namespace {
 
@@ -31,8 +33,12 @@ void Render(App& app)
 {
     World& world = app.world;
     const FrameInputs frame{app.frameConstants, world.bricksDirty ? &world.bricks : nullptr};
-    if (Render(app.gpu, SurfaceOf(app), frame)) {
+    GpuPassTimesList finished;
+    if (Render(app.gpu, SurfaceOf(app), frame, finished)) {
         world.bricksDirty = false;
+    }
+    for (const GpuPassTimes& times : finished) {
+        ReportGpuPassTimes(app, times);
     }
 }
 

@@ -12,7 +12,8 @@ void CreateGpuObjects(App& app);
 void CreatePipelines(App& app);
 
 // Draws and presents the frame that UpdateFrame assembled; the bricks are
-// uploaded when they changed.
+// uploaded when they changed. The GPU time per pass of earlier frames that
+// the backend read back goes to ReportGpuPassTimes.
 void Render(App& app);
 // Follows a new client size; never throws, recovers from failures itself and
 // reports them in the "Resize Failed" box (not in an unattended run). True when

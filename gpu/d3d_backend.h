@@ -11,6 +11,7 @@
 #include "gpu/present_mode.h"
 
 struct GpuObjects;
+struct GpuPassTimesList;
 
 // The window the backend draws into and how its frames are presented.
 struct GpuSurface {
@@ -49,16 +50,24 @@ void CreateShaderVisibleHeap(GpuObjects& gpu);
 // a width x height output texture.
 void CreateGpuBuffers(GpuObjects& gpu, uint32_t width, uint32_t height);
 void CreateOutputTexture(GpuObjects& gpu, uint32_t width, uint32_t height);
+// The timestamp query heap and its read-back buffer, at the queue's
+// timestamp frequency; a queue or device without timestamps leaves the GPU
+// time per pass out (nothing fails).
+void CreateTimestampQueries(GpuObjects& gpu);
 // The start-up sequence up to the buffers: device objects (which find out
-// whether the surface may tear), swap chain, shader-visible heap and GPU buffers.
+// whether the surface may tear), swap chain, shader-visible heap, GPU buffers
+// and timestamp queries.
 void CreateGpuObjects(GpuObjects& gpu, GpuSurface& surface);
 // Compiles both compute programs from the shader file beside the executable.
 void CreatePipelines(GpuObjects& gpu);
 
 // Records, submits and presents one frame. False when nothing was recorded
 // (no GPU objects, or no buffers after a failed resize recovery): the changed
-// bricks, if any, are then still to be uploaded.
-bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame);
+// bricks, if any, are then still to be uploaded. `finished` gets the GPU time
+// per pass of the earlier frames whose timestamps were read back before this
+// one was recorded (oldest first; none without timestamps or when nothing was
+// recorded).
+bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame, GpuPassTimesList& finished);
 // False while there is nothing to draw into (after a failed resize recovery,
 // or once the swap chain is gone).
 bool CanRender(const GpuObjects& gpu);

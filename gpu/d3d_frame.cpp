@@ -1,5 +1,6 @@
 // Recording, submitting and presenting one frame.
 #include <cstring>
+#include <optional>
 
 #include "game/world.h"
 #include "gpu/d3d_backend.h"
@@ -8,6 +9,7 @@
 #include "gpu/frame_constants.h"
 #include "gpu/frame_recording.h"
 #include "gpu/gpu_objects.h"
+#include "gpu/gpu_timing.h"
 
 namespace {
 
@@ -16,8 +18,8 @@ constexpr UINT64 kBrickTableBytes = sizeof(Brick) * kBrickSlots;  // 16384
 // Turns the frame's command sequence into command-list calls.
 class D3DFrameSink final : public FrameCommandSink {
 public:
-    D3DFrameSink(const std::array<Brick, kBrickSlots>* bricks, D3DObjects& d, uint32_t frameIndex)
-        : bricks_(bricks), d_(d), i_(frameIndex)
+    D3DFrameSink(const std::array<Brick, kBrickSlots>* bricks, D3DObjects& d, uint32_t frameIndex, bool timestamps)
+        : bricks_(bricks), d_(d), i_(frameIndex), timestamps_(timestamps)
     {
     }
 
@@ -43,9 +45,11 @@ public:
 
     void Dispatch(ComputePipeline pipeline, DispatchSize groups) override
     {
-        d_.commandList->SetPipelineState(pipeline == ComputePipeline::Render ? d_.renderPipeline.Get()
-                                                                              : d_.physicsPipeline.Get());
+        const bool render = pipeline == ComputePipeline::Render;
+        d_.commandList->SetPipelineState(render ? d_.renderPipeline.Get() : d_.physicsPipeline.Get());
+        Timestamp(render ? TimestampPoint::RenderBegin : TimestampPoint::PhysicsBegin);
         d_.commandList->Dispatch(groups.x, groups.y, groups.z);
+        Timestamp(render ? TimestampPoint::RenderEnd : TimestampPoint::PhysicsEnd);
     }
 
     void DebrisUavBarrier() override
@@ -62,10 +66,45 @@ public:
     }
 
 private:
+    void Timestamp(TimestampPoint point)
+    {
+        if (timestamps_) {
+            d_.commandList->EndQuery(d_.timestampHeap.Get(), D3D12_QUERY_TYPE_TIMESTAMP, TimestampQueryIndex(i_, point));
+        }
+    }
+
     const std::array<Brick, kBrickSlots>* bricks_;  // asked for only when they changed
     D3DObjects& d_;
     uint32_t i_;
+    bool timestamps_;
 };
+
+// The pass times of every slot whose frame has finished, oldest first; each
+// slot is read once. Never waits: only slots past the fence are read.
+void CollectPassTimes(GpuObjects& gpu, GpuPassTimesList& finished)
+{
+    D3DObjects& d = *gpu.d3d;
+    if (!d.timestampReadback) {
+        return;
+    }
+    for (const uint32_t slot : FinishedTimestampSlots(gpu.timestamps, d.fence->GetCompletedValue())) {
+        const UINT64 offset = TimestampReadbackOffset(slot);
+        const D3D12_RANGE read{static_cast<SIZE_T>(offset), static_cast<SIZE_T>(offset + sizeof(FrameTimestamps))};
+        void* mapped = nullptr;
+        FrameTimestamps stamps{};
+        const bool mappedOk = SUCCEEDED(d.timestampReadback->Map(0, &read, &mapped));
+        if (mappedOk) {
+            std::memcpy(stamps.data(), static_cast<const uint8_t*>(mapped) + offset, sizeof(stamps));
+            const D3D12_RANGE nothingWritten{0, 0};
+            d.timestampReadback->Unmap(0, &nothingWritten);
+        }
+        // The slot is emptied either way; a frame that could not be read gives no times.
+        const std::optional<GpuPassTimes> times = TakeGpuPassTimes(gpu.timestamps, slot, stamps);
+        if (mappedOk && times) {
+            finished.Add(*times);
+        }
+    }
+}
 
 }  // namespace
 
@@ -74,8 +113,9 @@ bool CanRender(const GpuObjects& gpu)
     return gpu.d3d && gpu.d3d->swapChain && gpu.d3d->renderTargetsUsable;
 }
 
-bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame)
+bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame, GpuPassTimesList& finished)
 {
+    finished = GpuPassTimesList{};
     if (!gpu.d3d) {
         return false;
     }
@@ -84,18 +124,29 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
         return false;  // a failed resize left no buffers to draw into
     }
     const uint32_t i = gpu.frameIndex;
+    CollectPassTimes(gpu, finished);  // before this frame's resolve reuses its slot
     ThrowIfFailed(d.commandAllocators[i]->Reset(), "Reset allocator");
     ThrowIfFailed(d.commandList->Reset(d.commandAllocators[i].Get(), nullptr), "Reset cmd list");
     // This buffer's constant block (the frame that last read it has finished),
     // with the size the dispatch covers now.
     const FrameConstants constants = ConstantsForRender(frame.constants, surface.width, surface.height);
     std::memcpy(d.constantBufferMapped + ConstantBlockOffset(i), &constants, kConstantBlockSize);
-    D3DFrameSink sink(frame.changedBricks, d, i);
+    const bool timestamps = RecordsGpuTimestamps(gpu.timestamps) && d.timestampHeap && d.timestampReadback;
+    D3DFrameSink sink(frame.changedBricks, d, i, timestamps);
     bool uploadBricks = frame.changedBricks != nullptr;
     RecordFrameCommands(gpu, uploadBricks, surface.width, surface.height, sink);
+    if (timestamps) {
+        d.commandList->ResolveQueryData(d.timestampHeap.Get(), D3D12_QUERY_TYPE_TIMESTAMP,
+                                        TimestampQueryIndex(i, TimestampPoint::PhysicsBegin), kTimestampsPerFrame,
+                                        d.timestampReadback.Get(), TimestampReadbackOffset(i));
+    }
     ThrowIfFailed(d.commandList->Close(), "Close command list");
     ID3D12CommandList* lists[] = {d.commandList.Get()};
     d.commandQueue->ExecuteCommandLists(1, lists);
+    if (timestamps) {
+        // Read back once the value that MoveToNextFrame signals for this frame has passed.
+        GpuTimestampsSubmitted(gpu.timestamps, i, gpu.fenceValues[i]);
+    }
     const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
     ThrowIfFailed(d.simulatedRemovalReason != S_OK
                       ? DXGI_ERROR_DEVICE_REMOVED

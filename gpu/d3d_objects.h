@@ -38,6 +38,11 @@ struct D3DObjects {
     ComPtr<ID3D12Resource> debrisBuffer;
     ComPtr<ID3D12Resource> debrisUpload;
     ComPtr<ID3D12Resource> outputTexture;
+    // GPU time per pass (gpu/gpu_timing.h): four timestamps per swap-chain
+    // buffer and the read-back buffer they are resolved into (always in the
+    // copy-destination state). Null when the queue gives no timestamps.
+    ComPtr<ID3D12QueryHeap> timestampHeap;
+    ComPtr<ID3D12Resource> timestampReadback;
     ComPtr<ID3D12RootSignature> rootSignature;
     ComPtr<ID3D12PipelineState> physicsPipeline;
     ComPtr<ID3D12PipelineState> renderPipeline;

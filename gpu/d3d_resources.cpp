@@ -1,6 +1,8 @@
-// The shader-visible heap, the GPU buffers and the output texture, and the
-// debris clear.
+// The shader-visible heap, the GPU buffers and the output texture, the
+// timestamp queries, and the debris clear.
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "game/world.h"
 #include "gpu/d3d_backend.h"
@@ -121,12 +123,46 @@ void CreateOutputTexture(GpuObjects& gpu, uint32_t width, uint32_t height)
     d.device->CreateUnorderedAccessView(d.outputTexture.Get(), nullptr, &uav, d.srvUavCpu[2]);
 }
 
+void CreateTimestampQueries(GpuObjects& gpu)
+{
+    D3DObjects& d = *gpu.d3d;
+    d.timestampHeap.Reset();
+    d.timestampReadback.Reset();
+    UINT64 frequency = 0;
+    if (FAILED(d.commandQueue->GetTimestampFrequency(&frequency))) {
+        frequency = 0;
+    }
+    if (frequency != 0) {
+        D3D12_QUERY_HEAP_DESC desc{};
+        desc.Type = D3D12_QUERY_HEAP_TYPE_TIMESTAMP;
+        desc.Count = kTimestampQueryCount;
+        desc.NodeMask = 0;
+        try {
+            ThrowIfFailed(d.device->CreateQueryHeap(&desc, IID_PPV_ARGS(&d.timestampHeap)), "CreateQueryHeap timestamps");
+            // A read-back heap buffer stays in the copy-destination state for its whole life.
+            d.timestampReadback = CreateBuffer(d.device.Get(), D3D12_HEAP_TYPE_READBACK,
+                                               kTimestampQueryCount * sizeof(uint64_t), D3D12_RESOURCE_FLAG_NONE,
+                                               D3D12_RESOURCE_STATE_COPY_DEST, "Create timestamp readback buffer");
+        } catch (const std::runtime_error& e) {
+            OutputDebugStringA((std::string(e.what()) + "\n").c_str());
+            d.timestampHeap.Reset();
+            d.timestampReadback.Reset();
+            frequency = 0;
+        }
+    }
+    if (frequency == 0) {
+        OutputDebugStringA("GPU timestamps: not available, the GPU time per pass is left out\n");
+    }
+    StartGpuTimestamps(gpu.timestamps, frequency);
+}
+
 void CreateGpuObjects(GpuObjects& gpu, GpuSurface& surface)
 {
     surface.tearingSupported = CreateDeviceObjects(gpu);
     CreateSwapChain(gpu, surface);
     CreateShaderVisibleHeap(gpu);
     CreateGpuBuffers(gpu, surface.width, surface.height);
+    CreateTimestampQueries(gpu);
 }
 
 void ClearDebrisBuffer(GpuObjects& gpu)

@@ -7,13 +7,14 @@
 //
 // The backend's part, in this order:
 //
-// Once, after the command queue exists:
+// Once, after the command queue exists (CreateTimestampQueries):
 //   StartGpuTimestamps(gpu.timestamps, frequency) with the queue's
-//   GetTimestampFrequency, or 0 when the call fails or the queue cannot write
-//   timestamps. With 0 nothing is recorded or read and the figures are left
-//   out (the telemetry line stays empty, the results file has no "gpu" block).
+//   GetTimestampFrequency, or 0 when the call fails, the queue cannot write
+//   timestamps, or the query heap or the read-back buffer cannot be created.
+//   With 0 nothing is recorded or read and the figures are left out (the
+//   telemetry line stays empty, the results file has no "gpu" block).
 //   The heap holds kTimestampQueryCount timestamps, the read-back buffer
-//   kTimestampQueryCount x 8 bytes.
+//   kTimestampQueryCount x 8 bytes and stays in the copy-destination state.
 //
 // Every frame, in Render, for the frame's slot s (its swap-chain buffer, frameIndex):
 //   1. Before recording, collect what has finished: with
@@ -21,8 +22,10 @@
 //      for each slot in FinishedTimestampSlots(gpu.timestamps, completed)
 //      (oldest frame first), read that slot's kTimestampsPerFrame values at
 //      TimestampReadbackOffset(slot) of the read-back buffer, then
-//        if (auto times = TakeGpuPassTimes(gpu.timestamps, slot, stamps)) ReportGpuPassTimes(app, *times);
-//      (ReportGpuPassTimes, app/frame.h, feeds the telemetry and the benchmark.)
+//        if (auto times = TakeGpuPassTimes(gpu.timestamps, slot, stamps)) finished.Add(*times);
+//      Render hands `finished` (a GpuPassTimesList) back to its caller; the
+//      program's Render(App&) passes each to ReportGpuPassTimes (app/frame.h),
+//      which feeds the telemetry and the benchmark.
 //      The frame's own slot is always among them when it held a frame: its
 //      fence was waited for before the slot came round again, so this never waits.
 //   2. While recording, only when RecordsGpuTimestamps(gpu.timestamps):
@@ -35,8 +38,11 @@
 //      MoveToNextFrame signals (gpu.fenceValues[s] before the call):
 //        GpuTimestampsSubmitted(gpu.timestamps, s, fenceValue);
 //
-// A slot is read once per submitted frame; after WaitForGpu (resize,
-// recovery) its frame has finished and is collected by the next frame.
+// A slot is read once per submitted frame. Submissions of their own (the
+// debris clear, the waits of a resize or recovery) record no timestamps and
+// touch no slot; after their WaitForGpu every slot's frame has finished and
+// is collected by the next frame drawn, whatever its frameIndex. Slots still
+// held when the swap chain is released are never read, and nothing waits for them.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -91,6 +97,20 @@ TimestampSlotList FinishedTimestampSlots(const GpuTimestampRing& ring, uint64_t 
 // when the slot held no finished frame's timestamps, or they cannot be
 // right (an end before its begin, a pass longer than a second).
 std::optional<GpuPassTimes> TakeGpuPassTimes(GpuTimestampRing& ring, uint32_t slot, const FrameTimestamps& stamps);
+
+// The pass times a frame collected, oldest frame first (at most one per slot).
+struct GpuPassTimesList {
+    uint32_t count = 0;
+    std::array<GpuPassTimes, kTimestampSlots> times{};
+    void Add(const GpuPassTimes& t)
+    {
+        if (count < kTimestampSlots) {
+            times[count++] = t;
+        }
+    }
+    const GpuPassTimes* begin() const { return times.data(); }
+    const GpuPassTimes* end() const { return times.data() + count; }
+};
 
 // ticks / frequency in milliseconds, exact for any tick count a frame can have.
 double TicksToMilliseconds(uint64_t ticks, uint64_t frequency);

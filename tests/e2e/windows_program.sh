@@ -245,6 +245,7 @@ test_mission_control() {
   [ "$(probe_window_field "Orvalis Benchmark" foreground)" = 1 ] || fail "the main window lost the focus" || return 1
   find_window '^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+' 10 >/dev/null || return 1
   panel_label_within 'FPS: [0-9]+\.[0-9]' 2 || fail "no frame rate in the panel" || return 1
+  panel_label_within 'GPU: physics [0-9]+\.[0-9]{2} ms, render [0-9]+\.[0-9]{2} ms$' 4 || fail "no GPU time per pass in the panel" || return 1
   probe "Mission Control" | grep -q 'text=FPS: 0.0$' && fail "the frame rate label still reads 0.0" && return 1
   screenshot mission-control.png
 
@@ -365,6 +366,9 @@ test_command_line_benchmark() {
   [ -n "$report" ] && [ -n "$results" ] || fail "missing files: $(ls "$out")" || return 1
   [ "${report%.html}" = "${results%.json}" ] || return 1
   grep -q '"formatVersion": 1' "$results" && grep -q '"runs": "single"' "$results" || return 1
+  local gpu; gpu=$(tr -d '\n ' <"$results" | grep -Eo '"(physicsMs|renderMs)":\{[^}]*}|"busyPercent":[0-9.]+|"limitedBy":"(gpu|cpu-or-presentation)"')
+  [ "$(echo "$gpu" | wc -l)" = 4 ] && grep -q '"gpuRenderMs": [0-9]' "$results" && echo "  $(tr '\n' ' ' <<<"$gpu")" ||
+    fail "no GPU time per pass in the results: $gpu" || return 1
   grep -q '"p99Ms": [0-9]' "$results" || return 1
   local rendered note
   rendered=$(tr -d '\n ' <"$results" | sed -n 's/.*"renderedWidth":\([0-9]*\),"renderedHeight":\([0-9]*\),.*/\1x\2/p')

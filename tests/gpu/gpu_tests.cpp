@@ -12,9 +12,12 @@
 //                                     SECONDS at 854 x 480 with the program's
 //                                     renderer, the brute-force reference or a
 //                                     fill-only one, and prints the frame rate
-//                                     (a measured run, not a test)
+//                                     (a measured run, not a test) and the
+//                                     median GPU time per pass
+//   ... --no-timestamps               (last) records no GPU timestamps
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -44,6 +47,8 @@
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
 #include "gpu/frame_constants.h"
+#include "gpu/gpu_objects.h"
+#include "gpu/gpu_timing.h"
 
 #include <d3dcompiler.h>
 
@@ -83,6 +88,7 @@ struct Backend {
     GpuSurface surface;
     World world;
     FrameConstants constants{};
+    std::vector<GpuPassTimes> passTimes;  // as Render handed them back, oldest first
 };
 
 int passed = 0;
@@ -311,9 +317,11 @@ void Advance(Backend& b, float step)
 // Draws the assembled frame; the bricks go up when they changed.
 void Draw(Backend& b)
 {
-    if (Render(b.gpu, b.surface, FrameInputs{b.constants, b.world.bricksDirty ? &b.world.bricks : nullptr})) {
+    GpuPassTimesList finished;
+    if (Render(b.gpu, b.surface, FrameInputs{b.constants, b.world.bricksDirty ? &b.world.bricks : nullptr}, finished)) {
         b.world.bricksDirty = false;
     }
+    b.passTimes.insert(b.passTimes.end(), finished.begin(), finished.end());
 }
 
 void RenderFrames(Backend& b, int frames)
@@ -657,6 +665,66 @@ void RunUnattendedRecoveryFailureCheck(App& app)
     app.gpu.d3d->renderTargetsUsable = true;
 }
 
+// GPU time per pass on a still scene at 8 and at 256 ray steps: each frame
+// drawn between two full waits reports both passes once, above zero; the
+// render pass follows the ray steps; and all those passes together take no
+// longer than the wall-clock time the frames were drawn in. A queue without
+// timestamps draws all the same and reports nothing.
+void RunPassTimeChecks(Backend& b)
+{
+    StillScene(b, 0);
+    constexpr size_t kFrames = 10;
+    bool onceAndPositive = true;
+    bool withinFrameTime = true;
+    double fastestRender[2] = {1e9, 1e9};  // the least disturbed by the machine's other work
+    std::string detail;
+    for (int k = 0; k < 2; ++k) {
+        b.world.raySteps = k == 0 ? 8 : 256;
+        Advance(b, 0.0f);
+        Draw(b);  // the first frame at these steps
+        WaitForGpu(b.gpu);
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        Draw(b);  // collects every earlier frame (all have finished)
+        b.passTimes.clear();
+        for (size_t i = 1; i < kFrames; ++i) {
+            Draw(b);
+        }
+        WaitForGpu(b.gpu);
+        QueryPerformanceCounter(&end);
+        Draw(b);  // collects the rest
+        double gpuMs = 0.0;
+        for (const GpuPassTimes& t : b.passTimes) {
+            onceAndPositive = onceAndPositive && t.physicsMs > 0.0 && t.renderMs > 0.0;
+            gpuMs += t.physicsMs + t.renderMs;
+            fastestRender[k] = std::min(fastestRender[k], t.renderMs);
+        }
+        const double elapsedMs =
+            1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        onceAndPositive = onceAndPositive && b.passTimes.size() == kFrames;
+        withinFrameTime = withinFrameTime && gpuMs <= elapsedMs;
+        char text[128];
+        std::snprintf(text, sizeof(text), "%s%d steps: %zu frames, GPU %.1f of %.1f ms", k == 0 ? "" : "; ",
+                      b.world.raySteps, b.passTimes.size(), gpuMs, elapsedMs);
+        detail += text;
+    }
+    Check(onceAndPositive, "every frame reports its GPU time for both passes once, above zero", detail);
+    Check(fastestRender[1] > 1.15 * fastestRender[0], "the render pass takes longer at 256 ray steps than at 8",
+          Figure("fastest ms", fastestRender[0]) + " / " + Figure("", fastestRender[1]));
+    Check(withinFrameTime, "the two passes together take no longer than the frames they were drawn in", detail);
+
+    const uint64_t frequency = b.gpu.timestamps.frequency;
+    StartGpuTimestamps(b.gpu.timestamps, 0);
+    b.passTimes.clear();
+    RenderFrames(b, 2);
+    WaitForGpu(b.gpu);
+    Draw(b);
+    Check(b.passTimes.empty(), "a queue without timestamps draws and reports no GPU times");
+    StartGpuTimestamps(b.gpu.timestamps, frequency);
+    b.world.raySteps = 72;
+}
+
 // A key dispatched by the summary box's loop inside a frame fails: that first
 // failure ends the frame before anything else of it runs.
 void RunModalLoopFailureChecks(App& app, FaultyPlatform& platform)
@@ -799,6 +867,19 @@ void Measure(Backend& b, int level, int debris, int raySteps, double seconds, co
                 static_cast<double>(frames) / elapsed, DebrisDrawCount(world), CountActiveBalls(world));
 }
 
+// The medians of the pass times a measured run's frames reported.
+void PrintPassTimes(std::vector<GpuPassTimes> times)
+{
+    const auto median = [&times](double GpuPassTimes::*pass) {
+        std::sort(times.begin(), times.end(),
+                  [pass](const GpuPassTimes& x, const GpuPassTimes& y) { return x.*pass < y.*pass; });
+        return times.empty() ? 0.0 : times[times.size() / 2].*pass;
+    };
+    const double physics = median(&GpuPassTimes::physicsMs);
+    std::printf("timestamps: median physics %.3f ms, render %.3f ms over %zu frames\n", physics,
+                median(&GpuPassTimes::renderMs), times.size());
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
@@ -819,6 +900,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         Backend b;
         b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
         CreateGpuObjects(b.gpu, b.surface);
+        if (commandLine != nullptr && std::wstring(commandLine).find(L"--no-timestamps") != std::wstring::npos) {
+            StartGpuTimestamps(b.gpu.timestamps, 0);  // to measure what the timestamps cost
+        }
         int level = 0;
         int debris = 0;
         int raySteps = 72;
@@ -828,6 +912,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             std::swscanf(commandLine, L"--measure %d %d %d %lf %31ls", &level, &debris, &raySteps, &seconds, renderer) >= 4) {
             CreatePipelines(b.gpu);
             Measure(b, level, debris, raySteps, seconds, std::string(renderer, renderer + std::wcslen(renderer)));
+            PrintPassTimes(b.passTimes);
             WaitForGpu(b.gpu);
             return 0;
         }
@@ -847,6 +932,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         RunDebrisChecks(b);
         RunResizeChecks(b);
         RunOddSizeCheck(b);
+        RunPassTimeChecks(b);
         // The program's own frame on the same objects and window.
         app.gpu = std::move(b.gpu);
         app.width = b.surface.width;
