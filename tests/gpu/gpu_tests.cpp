@@ -14,7 +14,10 @@
 //                                     fill-only one, and prints the frame rate
 //                                     (a measured run, not a test) and the
 //                                     median GPU time per pass
-//   ... --no-timestamps               (last) records no GPU timestamps
+//   OrvalisGpuTests.exe --timestamp-cost LEVEL DEBRIS RAYSTEPS SECONDS PAIRS
+//                                     the same scene with the program's renderer
+//                                     in PAIRS pairs of SECONDS with and without
+//                                     GPU timestamps, and the frame-time ratios
 #include <windows.h>
 
 #include <algorithm>
@@ -880,6 +883,51 @@ void PrintPassTimes(std::vector<GpuPassTimes> times)
                 median(&GpuPassTimes::renderMs), times.size());
 }
 
+// What the GPU timestamps cost, in one run: Measure's still scene drawn in
+// blocks of `seconds` with and without timestamps, in `pairs` pairs whose
+// order alternates (with first, then without first), so that the machine's
+// other work falls on both alike. Prints each pair's frame times and their
+// ratio, and the median ratio.
+void MeasureTimestampCost(Backend& b, int level, int debris, int raySteps, double seconds, int pairs)
+{
+    Measure(b, level, debris, raySteps, 1.0, "program");  // sets the still scene up
+    const uint64_t frequency = b.gpu.timestamps.frequency;
+    const auto frameMs = [&b, frequency, seconds](bool timestamps) {
+        StartGpuTimestamps(b.gpu.timestamps, timestamps ? frequency : 0);
+        WaitForGpu(b.gpu);
+        LARGE_INTEGER counts, start, now;
+        QueryPerformanceFrequency(&counts);
+        QueryPerformanceCounter(&start);
+        long frames = 0;
+        double elapsed = 0.0;
+        while (elapsed < seconds || frames < 2) {
+            Draw(b);
+            ++frames;
+            QueryPerformanceCounter(&now);
+            elapsed = static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(counts.QuadPart);
+        }
+        return 1000.0 * elapsed / static_cast<double>(frames);
+    };
+    std::vector<double> ratios;
+    for (int pair = 1; pair <= pairs; ++pair) {
+        const bool withFirst = pair % 2 == 1;
+        const double first = frameMs(withFirst);
+        const double second = frameMs(!withFirst);
+        const double with = withFirst ? first : second;
+        const double without = withFirst ? second : first;
+        ratios.push_back(with / without);
+        std::printf("cost: pair %d (%s first): with timestamps %.3f ms, without %.3f ms a frame, ratio %.4f\n", pair,
+                    withFirst ? "with" : "without", with, without, ratios.back());
+    }
+    std::sort(ratios.begin(), ratios.end());
+    const size_t n = ratios.size();
+    const double median = n == 0 ? 0.0 : n % 2 == 1 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
+    std::printf("cost: median frame time with / without timestamps %.4f (%+.2f %%) over %zu pairs\n", median,
+                (median - 1.0) * 100.0, n);
+    PrintPassTimes(b.passTimes);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
@@ -900,14 +948,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
         Backend b;
         b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
         CreateGpuObjects(b.gpu, b.surface);
-        if (commandLine != nullptr && std::wstring(commandLine).find(L"--no-timestamps") != std::wstring::npos) {
-            StartGpuTimestamps(b.gpu.timestamps, 0);  // to measure what the timestamps cost
-        }
         int level = 0;
         int debris = 0;
         int raySteps = 72;
         double seconds = 0.0;
         wchar_t renderer[32] = L"program";
+        int pairs = 0;
+        if (commandLine != nullptr &&
+            std::swscanf(commandLine, L"--timestamp-cost %d %d %d %lf %d", &level, &debris, &raySteps, &seconds, &pairs) == 5) {
+            CreatePipelines(b.gpu);
+            MeasureTimestampCost(b, level, debris, raySteps, seconds, pairs);
+            WaitForGpu(b.gpu);
+            return 0;
+        }
         if (commandLine != nullptr &&
             std::swscanf(commandLine, L"--measure %d %d %d %lf %31ls", &level, &debris, &raySteps, &seconds, renderer) >= 4) {
             CreatePipelines(b.gpu);
