@@ -44,6 +44,9 @@ void GpuTimestampsSubmitted(GpuTimestampRing& ring, uint32_t slot, uint64_t fenc
 TimestampSlotList FinishedTimestampSlots(const GpuTimestampRing& ring, uint64_t completedFenceValue)
 {
     TimestampSlotList list;
+    if (completedFenceValue == UINT64_MAX) {
+        return list;
+    }
     for (uint32_t slot = 0; slot < kTimestampSlots; ++slot) {
         const uint64_t value = ring.fenceValue[slot];
         if (value == 0 || value > completedFenceValue) {

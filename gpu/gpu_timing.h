@@ -84,7 +84,8 @@ bool RecordsGpuTimestamps(const GpuTimestampRing& ring);
 void GpuTimestampsSubmitted(GpuTimestampRing& ring, uint32_t slot, uint64_t fenceValue);
 
 // The slots whose frames have finished (fence value <= completedFenceValue),
-// oldest frame first.
+// oldest frame first. A removed device reports every fence value as reached
+// (UINT64_MAX): its slots hold nothing worth reading, so none is finished.
 struct TimestampSlotList {
     uint32_t count = 0;
     std::array<uint32_t, kTimestampSlots> slots{};

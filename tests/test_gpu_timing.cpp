@@ -85,6 +85,7 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     ASSERT_EQ(both.count, 2u);
     EXPECT_EQ(both.slots[0], 1u);
     EXPECT_EQ(both.slots[1], 0u);
+    EXPECT_EQ(FinishedTimestampSlots(ring, UINT64_MAX).count, 0u);  // a removed device's fence: nothing to read
     EXPECT_FALSE(TakeGpuPassTimes(ring, 1, Stamps(2000, 1999, 2100, 2200)));  // an end before its begin
     EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(0, 2000000, 2000000, 2000001)));  // a two-second pass
 
