@@ -62,7 +62,10 @@ mount_into_root() {
   mountpoint -q "$root/proc" || { mount -t proc proc "$root/proc"; mounted+=("$root/proc"); }
   mountpoint -q "$root/sys" || { mount --rbind /sys "$root/sys"; mount --make-rslave "$root/sys"; mounted+=("$root/sys"); }
   mountpoint -q "$root/dev" || { mount --rbind /dev "$root/dev"; mount --make-rslave "$root/dev"; mounted+=("$root/dev"); }
-  if ! mountpoint -q "$root$inside_repo"; then mount --bind "$repo" "$root$inside_repo"; mounted+=("$root$inside_repo"); fi
+  # The run lock is held: a repository still mounted here is left over from a
+  # run that was killed, perhaps of another checkout, and must not be tested.
+  while mountpoint -q "$root$inside_repo"; do umount -l "$root$inside_repo"; done
+  mount --bind "$repo" "$root$inside_repo"; mounted+=("$root$inside_repo")
   if [ -d /tmp/.X11-unix ] && [ -n "${DISPLAY:-}" ] && ! mountpoint -q "$root/tmp/.X11-unix"; then
     mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"; mounted+=("$root/tmp/.X11-unix")
   fi
@@ -91,6 +94,15 @@ setup_chroot() {
     echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99orvalis-no-expiry"
     touch "$root/.orvalis-base"
   fi
+  if [ -f "$root/.orvalis-packages" ] && [ "$(cat "$root/.orvalis-packages")" = "${packages[*]}" ] &&
+     [ -f "$root/root/.orvalis-prefix" ]; then
+    flock -u 9
+    return
+  fi
+  # Mounting into the tree while another run uses it would pull its mounts
+  # from under it: the installation waits for the runs.
+  exec 7>"$cache/.run.lock"
+  flock 7
   trap unmount_all EXIT
   mount_into_root
   if [ ! -f "$root/.orvalis-packages" ] || [ "$(cat "$root/.orvalis-packages")" != "${packages[*]}" ]; then
@@ -111,6 +123,7 @@ setup_chroot() {
   fi
   unmount_all
   trap - EXIT
+  exec 7>&-
   flock -u 9
 }
 
