@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "bench/statistics.h"
 #include "fake_platform.h"
 
 namespace {
 
-BenchmarkRecorder RecordingRecorder()
-{
-    BenchmarkRecorder r;
-    r.running = true;
-    r.currentRun = 1;
-    return r;
-}
-
-// A run whose records have the given frame rates (one frame each unless told).
-RunResult RunWithFps(const std::vector<float>& fps, int framesPerRecord = 6)
+// A run of 1920 x 1080 (sqrt 1440) with debris on, whose records have the
+// given frame rates, 320 debris, one ball and 80 bricks, six frames each.
+RunResult RunWithFps(const std::vector<float>& fps)
 {
     RunResult run;
     run.width = 1920;
@@ -27,20 +23,11 @@ RunResult RunWithFps(const std::vector<float>& fps, int framesPerRecord = 6)
         s.balls = 1.0f;
         s.bricks = 80.0f;
         s.debris = 320.0f;
-        s.frameCount = framesPerRecord;
+        s.frameCount = 6;
         run.seconds.push_back(s);
-        run.totalFrames += framesPerRecord;
     }
+    ComputeRunStatistics(run);
     return run;
-}
-
-std::vector<float> Steady(size_t n, float value = 100.0f)
-{
-    std::vector<float> v(n);
-    for (size_t i = 0; i < n; ++i) {
-        v[i] = value + static_cast<float>(i % 3) * 0.5f;  // near 100, a little noise
-    }
-    return v;
 }
 
 std::vector<int> Flagged(const RunResult& run)
@@ -54,183 +41,149 @@ std::vector<int> Flagged(const RunResult& run)
     return result;
 }
 
+// time, avgFps, medianFps, minFps, maxFps, debris, bricks, balls, frameCount
+std::vector<float> Figures(const SecondRecord& s)
+{
+    return {s.time, s.avgFps, s.medianFps, s.minFps, s.maxFps, s.debris, s.bricks, s.balls, static_cast<float>(s.frameCount)};
+}
+
 }  // namespace
 
-TEST(Sampling, ABucketOfSixFramesGivesMeanMedianAndExtremes)
+TEST(Sampling, RecordsHoldATenthOfASecondOfFramesWithTheirMeanMedianAndExtremes)
 {
     RecordingPlatform platform;
-    BenchmarkRecorder r = RecordingRecorder();
-    const float fps[] = {50, 60, 70, 80, 90, 100};
-    for (float f : fps) {
-        RecordFrame(r, platform, 0.01f, f, 16, 70, 2);
+    BenchmarkRecorder r;
+    r.running = true;
+    r.currentRun = 1;
+    const struct {
+        float dt, fps;
+        uint32_t debris, bricks;
+        int balls;
+    } frames[] = {
+        {0.01f, 50, 0, 70, 1},  {0.01f, 60, 6, 70, 1},  {0.01f, 70, 12, 70, 1},  // 0.01 .. 0.06 s: record 0
+        {0.01f, 80, 18, 70, 2}, {0.01f, 90, 24, 70, 2}, {0.01f, 130, 30, 70, 2},
+        {0.25f, 120, 5, 60, 3},  // 0.31 s: no record 1 or 2, record 3 holds this one frame
+        {0.10f, 10, 0, 0, 0},    // 0.41 s: record 4
+    };
+    for (const auto& f : frames) {
+        RecordFrame(r, platform, f.dt, f.fps, f.debris, f.bricks, f.balls);
     }
-    EXPECT_EQ(r.currentBucket, 0);
     CloseBucket(r);
-    ASSERT_EQ(r.current.seconds.size(), 1u);
-    const SecondRecord& s = r.current.seconds[0];
-    EXPECT_EQ(s.avgFps, 75.0f);
-    EXPECT_EQ(s.medianFps, 75.0f);
-    EXPECT_EQ(s.minFps, 50.0f);
-    EXPECT_EQ(s.maxFps, 100.0f);
-    EXPECT_EQ(s.debris, 16.0f);
-    EXPECT_EQ(s.bricks, 70.0f);
-    EXPECT_EQ(s.balls, 2.0f);
-    EXPECT_EQ(s.frameCount, 6);
-    EXPECT_EQ(r.current.totalFrames, 6);
-    EXPECT_EQ(platform.log.front(), "Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n");
-    EXPECT_EQ(platform.log.size(), 1u);
-}
+    ASSERT_EQ(r.current.seconds.size(), 3u);
+    EXPECT_EQ(Figures(r.current.seconds[0]), (std::vector<float>{0, 80, 75, 50, 130, 15, 70, 1.5f, 6}));
+    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<float>{3, 120, 120, 120, 120, 5, 60, 3, 1}));
+    EXPECT_EQ(Figures(r.current.seconds[2]), (std::vector<float>{4, 10, 10, 10, 10, 0, 0, 0, 1}));
+    EXPECT_EQ(r.current.totalFrames, 8);
+    EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
-TEST(Sampling, AFrameLongerThanATenthLeavesAGapAndWarmupRecordsNothing)
-{
-    RecordingPlatform platform;
-    BenchmarkRecorder r = RecordingRecorder();
-    RecordFrame(r, platform, 0.05f, 20, 0, 0, 1);
-    RecordFrame(r, platform, 0.25f, 4, 0, 0, 1);  // elapsed 0.3: bucket 3
-    RecordFrame(r, platform, 0.01f, 100, 0, 0, 1);
-    CloseBucket(r);
-    ASSERT_EQ(r.current.seconds.size(), 2u);
-    EXPECT_EQ(r.current.seconds[0].time, 0.0f);
-    EXPECT_EQ(r.current.seconds[1].time, 3.0f);
-    EXPECT_EQ(r.current.seconds[1].frameCount, 2);
-
-    BenchmarkRecorder warm = RecordingRecorder();
-    warm.currentRun = 0;
-    RecordFrame(warm, platform, 0.5f, 2, 0, 0, 1);
-    EXPECT_EQ(warm.runElapsed, 0.5f);
-    EXPECT_EQ(warm.current.totalFrames, 0);
-    EXPECT_TRUE(warm.bucketFps.empty());
-
-    BenchmarkRecorder paused = RecordingRecorder();
-    paused.pausing = true;
-    RecordFrame(paused, platform, 0.5f, 2, 0, 0, 1);
-    EXPECT_EQ(paused.runElapsed, 0.0f);
-}
-
-TEST(SpikeFilter, ShortRunsAreNeverFiltered)
-{
-    for (const std::vector<float>& fps : {std::vector<float>{10}, std::vector<float>{10, 300}}) {
-        RunResult run = RunWithFps(fps);
-        ComputeRunStatistics(run);
-        EXPECT_TRUE(Flagged(run).empty());
-        EXPECT_EQ(run.cleaned, run.avg);
-        EXPECT_EQ(run.cleanedMin, run.min);
-        EXPECT_EQ(run.cleanedMax, run.max);
-        EXPECT_EQ(run.outliers, 0);
+    // The warm-up only counts its time; a pause or a stopped benchmark not even that.
+    for (const auto& [currentRun, pausing, running, elapsed] :
+         {std::tuple{0, false, true, 0.5f}, std::tuple{1, true, true, 0.0f}, std::tuple{1, false, false, 0.0f}}) {
+        BenchmarkRecorder other;
+        std::tie(other.currentRun, other.pausing, other.running) = std::tie(currentRun, pausing, running);
+        RecordFrame(other, platform, 0.5f, 2, 0, 0, 1);
+        CloseBucket(other);
+        EXPECT_EQ(other.runElapsed, elapsed);
+        EXPECT_EQ(other.current.totalFrames, 0);
+        EXPECT_TRUE(other.current.seconds.empty());
     }
 }
 
-TEST(SpikeFilter, SingleRecordSpikesAboveFortyPercentAreFlagged)
+// Around 100 FPS with a little noise (100, 100.5, 101, ...), then the records
+// a case sets: which of them the spike filter removes.
+TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
 {
-    std::vector<float> fps = Steady(20);
-    fps[8] = 200.0f;
-    fps[7] = fps[9] = 100.0f;
-    RunResult spiky = RunWithFps(fps);
-    ComputeRunStatistics(spiky);
-    EXPECT_EQ(Flagged(spiky), std::vector<int>{8});
-    EXPECT_EQ(spiky.outliers, 1);
-    EXPECT_LT(spiky.cleaned, spiky.avg);
-    EXPECT_LT(spiky.cleanedMax, 200.0f);
-
-    fps[8] = 130.0f;  // 30 % is within the tolerance
-    RunResult mild = RunWithFps(fps);
-    ComputeRunStatistics(mild);
-    EXPECT_TRUE(Flagged(mild).empty());
-}
-
-TEST(SpikeFilter, SingleDipsAreFlaggedButTwoRecordDipsAreNot)
-{
-    std::vector<float> fps = Steady(20);
-    fps[5] = 40.0f;
-    fps[4] = fps[6] = 100.0f;
-    RunResult dip = RunWithFps(fps);
-    ComputeRunStatistics(dip);
-    EXPECT_EQ(Flagged(dip), std::vector<int>{5});
-
-    fps[6] = 40.0f;
-    fps[7] = 100.0f;
-    RunResult wide = RunWithFps(fps);
-    ComputeRunStatistics(wide);
-    EXPECT_TRUE(Flagged(wide).empty());
-}
-
-TEST(SpikeFilter, UpwardSpikesTwoToFourRecordsWideAreFlaggedTogether)
-{
-    for (int width = 2; width <= 4; ++width) {
-        std::vector<float> fps = Steady(20);
-        std::vector<int> expected;
-        fps[9] = 100.0f;
-        for (int i = 10; i < 10 + width; ++i) {
-            fps[static_cast<size_t>(i)] = 180.0f;
-            expected.push_back(i);
+    const struct {
+        const char* what;
+        size_t records;
+        std::vector<std::pair<size_t, float>> set;
+        std::vector<int> flagged;
+    } cases[] = {
+        {"a single spike to 200", 20, {{7, 100}, {8, 200}, {9, 100}}, {8}},
+        {"a single spike 42 % up", 20, {{7, 100}, {8, 142}, {9, 100}}, {8}},
+        {"a single rise of 30 %", 20, {{7, 100}, {8, 130}, {9, 100}}, {}},
+        {"a single dip to 40", 20, {{4, 100}, {5, 40}, {6, 100}}, {5}},
+        {"a dip two records long", 20, {{4, 100}, {5, 40}, {6, 40}, {7, 100}}, {}},
+        {"two records 80 % up", 20, {{9, 100}, {10, 180}, {11, 180}, {12, 100}}, {10, 11}},
+        {"three records 80 % up", 20, {{9, 100}, {10, 180}, {11, 180}, {12, 180}, {13, 100}}, {10, 11, 12}},
+        {"four records 53 % up", 20, {{9, 100}, {10, 153}, {11, 153}, {12, 153}, {13, 153}, {14, 100}}, {10, 11, 12, 13}},
+        {"two records 45 % up", 20, {{9, 100}, {10, 145}, {11, 145}, {12, 100}}, {}},
+        {"five records 80 % up", 20, {{9, 100}, {10, 180}, {11, 180}, {12, 180}, {13, 180}, {14, 180}, {15, 100}}, {}},
+        {"first at 30 % of the next, last 55 % up", 20, {{0, 30}, {1, 100}, {18, 100}, {19, 155}}, {0, 19}},
+        {"first at 70 % of the next, last 45 % up", 20, {{0, 70}, {1, 100}, {18, 100}, {19, 145}}, {}},
+        {"a spike in a run of two records", 2, {{0, 10}, {1, 300}}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<float> fps(c.records);
+        for (size_t i = 0; i < fps.size(); ++i) {
+            fps[i] = 100.0f + static_cast<float>(i % 3) * 0.5f;
         }
-        fps[static_cast<size_t>(10 + width)] = 100.0f;
-        RunResult run = RunWithFps(fps);
-        ComputeRunStatistics(run);
-        EXPECT_EQ(Flagged(run), expected) << "width " << width;
-        EXPECT_EQ(run.outliers, width);
+        for (const auto& [index, value] : c.set) {
+            fps[index] = value;
+        }
+        const RunResult run = RunWithFps(fps);
+        EXPECT_EQ(Flagged(run), c.flagged) << c.what;
+        EXPECT_EQ(run.outliers, static_cast<int32_t>(c.flagged.size())) << c.what;
+        if (c.flagged.empty()) {
+            EXPECT_EQ(std::tie(run.cleaned, run.cleanedMin, run.cleanedMax), std::tie(run.avg, run.min, run.max)) << c.what;
+        }
     }
 }
 
-TEST(SpikeFilter, EndRecordsAreComparedWithTheirOnlyNeighbour)
+TEST(RunFigures, AveragesWeighFramesAndTheCleanedOnesLeaveTheFlaggedRecordsOut)
 {
-    std::vector<float> fps = Steady(20);
-    fps[0] = 30.0f;
-    fps[1] = 100.0f;
-    fps[19] = 160.0f;
-    fps[18] = 100.0f;
-    RunResult run = RunWithFps(fps);
+    // 100, 100, 300, 100, 90 FPS, the last record with 2 frames; the spike to 300 is flagged.
+    RunResult run = RunWithFps({100, 100, 300, 100, 90});
+    run.seconds[4].frameCount = 2;
+    run.seconds[4].balls = 3.0f;
     ComputeRunStatistics(run);
-    EXPECT_EQ(Flagged(run), (std::vector<int>{0, 19}));
+    EXPECT_EQ(Flagged(run), std::vector<int>{2});
+    EXPECT_FLOAT_EQ(run.avg, (18 * 100.0f + 6 * 300.0f + 2 * 90.0f) / 26);
+    EXPECT_FLOAT_EQ(run.avgBalls, (24 * 1.0f + 2 * 3.0f) / 26);
+    EXPECT_FLOAT_EQ(run.cleaned, 99.0f);  // (18 x 100 + 2 x 90) / 20
+    EXPECT_EQ(std::tie(run.min, run.max, run.median), std::tuple(90.0f, 300.0f, 100.0f));
+    EXPECT_EQ(std::tie(run.cleanedMin, run.cleanedMax), std::tuple(90.0f, 100.0f));
+
+    RunResult empty;
+    empty.avg = 5.0f;
+    empty.score = 7.0f;
+    ComputeRunStatistics(empty);
+    EXPECT_EQ(std::tie(empty.avg, empty.score, empty.cleaned), std::tuple(0.0f, 0.0f, 0.0f));
 }
 
-TEST(Score, MatchesTheWorkedExample)
+TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheUnflaggedRecordsRoundedHalfAwayFromZero)
 {
     // 1920 x 1080, 100 FPS, 320 debris, 1 ball, 80 bricks: 1440 x 100 x 2 x 1 x 2 / 64.
     RunResult run = RunWithFps(std::vector<float>(12, 100.0f));
-    ComputeRunStatistics(run);
     EXPECT_EQ(run.score, 9000.0f);
-    EXPECT_EQ(run.avg, 100.0f);
-    EXPECT_EQ(run.avgDebris, 320.0f);
-    EXPECT_EQ(run.avgBricks, 80.0f);
-
+    for (SecondRecord& s : run.seconds) {
+        s.balls = 3.0f;    // x (1 + 2 / 4)
+        s.bricks = 40.0f;  // x (1 + 40 / 80)
+    }
+    ComputeRunStatistics(run);
+    EXPECT_EQ(run.score, 10125.0f);  // 1440 x 100 x 2 x 1.5 x 1.5 / 64
     run.debrisEnabled = false;  // the debris term drops out whatever the samples say
     ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 4500.0f);
-}
+    EXPECT_EQ(run.score, 5063.0f);  // 5062.5
 
-TEST(Score, IsThePlainMeanOverUnflaggedRecordsRoundedHalfAwayFromZero)
-{
-    // 64 x 64 pixels, no debris, one ball and no bricks: each term is the record's FPS.
-    RunResult run = RunWithFps({10.0f, 11.0f, 10.0f, 11.0f});
-    run.width = 64;
-    run.height = 64;
+    // 64 x 64 pixels, no debris, under one ball (counts as one), no bricks:
+    // each record's term is its FPS, whatever its frame count.
+    run = RunWithFps({10.0f, 11.0f, 10.0f, 11.0f});
+    run.width = run.height = 64;
     run.debrisEnabled = false;
     for (SecondRecord& s : run.seconds) {
         s.bricks = 0.0f;
-    }
-    run.seconds[0].frameCount = 100;  // frame counts do not weight the score
-    ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 11.0f);  // mean 10.5
-    EXPECT_NEAR(run.avg, 1192.0f / 118.0f, 1e-4);  // but they do weight the average
-
-    // Fewer than one ball on average counts as one.
-    for (SecondRecord& s : run.seconds) {
         s.balls = 0.0f;
     }
+    run.seconds[0].frameCount = 100;
     ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 11.0f);
-}
+    EXPECT_EQ(run.score, 11.0f);  // 10.5
 
-TEST(Score, EmptyRunsHaveZeroStatistics)
-{
-    RunResult run;
-    run.avg = 5.0f;
-    run.score = 7.0f;
+    run = RunWithFps({64, 64, 640, 64, 64});
+    run.width = run.height = 64;
+    run.debrisEnabled = false;
     ComputeRunStatistics(run);
-    EXPECT_EQ(run.avg, 0.0f);
-    EXPECT_EQ(run.score, 0.0f);
-    EXPECT_EQ(run.cleaned, 0.0f);
+    EXPECT_EQ(run.score, 128.0f);  // 64 x 2 (80 bricks); the spike is left out
 }
 
 TEST(CrossRunFigures, MeansRangesAndVariances)
@@ -238,24 +191,53 @@ TEST(CrossRunFigures, MeansRangesAndVariances)
     std::vector<RunResult> runs(3);
     const int frames[] = {3600, 3590, 3620};
     const float scores[] = {900.0f, 1000.0f, 1100.0f};
-    for (int i = 0; i < 3; ++i) {
-        runs[static_cast<size_t>(i)].totalFrames = frames[i];
-        runs[static_cast<size_t>(i)].score = scores[i];
-        runs[static_cast<size_t>(i)].cleaned = 60.0f + static_cast<float>(i);
-        runs[static_cast<size_t>(i)].outliers = i;
+    for (size_t i = 0; i < 3; ++i) {
+        const float x = static_cast<float>(i);
+        std::tie(runs[i].totalFrames, runs[i].score, runs[i].cleaned, runs[i].avgDebris, runs[i].avgBalls,
+                 runs[i].avgBricks, runs[i].outliers) =
+            std::tuple(frames[i], scores[i], 60.0f + x, 10.0f * x, 1.0f + x, 80.0f - x, static_cast<int32_t>(i));
     }
     const CrossRunFigures f = ComputeCrossRunFigures(runs);
-    EXPECT_EQ(f.framesPerRun, 3603);  // 10810 / 3, truncated
-    EXPECT_EQ(f.minFrames, 3590);
-    EXPECT_EQ(f.maxFrames, 3620);
-    EXPECT_FLOAT_EQ(f.frameVariance, 30.0f * 100.0f / 3603.0f);
+    EXPECT_EQ(std::tie(f.framesPerRun, f.minFrames, f.maxFrames, f.totalOutliers), std::tuple(3603, 3590, 3620, 3));
+    EXPECT_EQ(std::tie(f.minScore, f.maxScore, f.meanScore), std::tuple(900.0f, 1100.0f, 1000.0f));
+    EXPECT_EQ(std::tie(f.meanCleaned, f.meanDebris, f.meanBalls, f.meanBricks), std::tuple(61.0f, 10.0f, 2.0f, 79.0f));
+    EXPECT_FLOAT_EQ(f.frameVariance, 30.0f * 100.0f / 3603.0f);  // 10810 / 3 frames a run, truncated
     EXPECT_FLOAT_EQ(f.scoreVariance, 20.0f);
-    EXPECT_EQ(f.meanScore, 1000.0f);
-    EXPECT_EQ(f.meanCleaned, 61.0f);
-    EXPECT_EQ(f.totalOutliers, 3);
 
     for (RunResult& r : runs) {
         r.score = 0.0f;
     }
     EXPECT_EQ(ComputeCrossRunFigures(runs).scoreVariance, 0.0f);  // not a division by zero
+}
+
+TEST(FrameTimeFigures, NearestRankPercentilesAndLowsOfHandWorkedLists)
+{
+    const auto times = [](std::initializer_list<std::pair<size_t, float>> groups) {
+        std::vector<float> list;
+        for (const auto& [count, seconds] : groups) {
+            list.insert(list.end(), count, seconds);
+        }
+        return list;
+    };
+    const struct {
+        std::vector<float> frameTimes;
+        double p50, p95, p99, low1, low01;  // ms, ms, ms, FPS, FPS
+    } cases[] = {
+        // The 50th, 95th and 99th of 100; the 1 % and 0.1 % lows: the slowest frame (at least one).
+        {times({{97, 0.010f}, {1, 0.050f}, {1, 0.020f}, {1, 0.030f}}), 10, 10, 30, 20, 20},
+        // Three frames: ranks ceil(1.5) = 2, ceil(2.85) = 3 and ceil(2.97) = 3.
+        {{0.040f, 0.010f, 0.020f}, 20, 40, 40, 25, 25},
+        // 2000 frames: the 1980th is the 99th percentile; the lows average the slowest 20 and 2.
+        {times({{1980, 0.010f}, {10, 0.100f}, {10, 0.050f}}), 10, 10, 10, 1.0 / 0.075, 10},
+        {{}, 0, 0, 0, 0, 0},  // finite zeros: nothing a results file cannot hold
+    };
+    for (const auto& c : cases) {
+        const FrameTimeFigures f = ComputeFrameTimeFigures(c.frameTimes);
+        EXPECT_EQ(f.frames, c.frameTimes.size());
+        const double got[] = {f.p50Ms, f.p95Ms, f.p99Ms, f.low1PercentFps, f.low01PercentFps};
+        const double expected[] = {c.p50, c.p95, c.p99, c.low1, c.low01};
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_NEAR(got[i], expected[i], 1e-3) << c.frameTimes.size() << " frames, figure " << i;
+        }
+    }
 }

@@ -1,0 +1,49 @@
+#pragma once
+// The files the benchmark and the comparison write: a scratch working folder
+// for them, reading them back, and the golden files their bytes must match.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+// The current folder is a new, empty one for the lifetime of the object.
+struct ScratchDirectory {
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("orvalis_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                                 "_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    ScratchDirectory()
+    {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+    }
+    ~ScratchDirectory()
+    {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+    }
+    long Files() const { return std::distance(std::filesystem::directory_iterator(dir), {}); }
+};
+
+inline std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Compares the bytes with tests/data/<golden>; ORVALIS_UPDATE_GOLDENS=1 rewrites the golden instead.
+inline void ExpectGolden(const std::string& bytes, const std::string& golden)
+{
+    const std::filesystem::path path = std::filesystem::path(ORVALIS_TEST_DATA) / golden;
+    if (std::getenv("ORVALIS_UPDATE_GOLDENS") != nullptr) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    const std::string expected = ReadText(path);
+    ASSERT_FALSE(expected.empty()) << "missing golden " << path;
+    EXPECT_EQ(bytes, expected) << "the bytes differ from " << path;
+}
