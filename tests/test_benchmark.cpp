@@ -4,8 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -14,43 +12,18 @@
 #include "app/commands.h"
 #include "app/frame.h"
 #include "bench/benchmark.h"
+#include "bench_files.h"
 #include "test_support.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // 1/64 s is exact in binary, so sums of frame times land exactly on 1, 2, 40 and 60 s.
 constexpr float kFrame = 1.0f / 64.0f;
-
-// Runs the report writer in a scratch directory for the lifetime of the object.
-class ScratchDirectory {
-public:
-    ScratchDirectory()
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("orvalis_bench_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        std::filesystem::create_directories(dir_);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
-    }
-    ~ScratchDirectory()
-    {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(dir_);
-    }
-    int Files() const
-    {
-        int n = 0;
-        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_)) {
-            ++n;
-        }
-        return n;
-    }
-    const std::filesystem::path& Path() const { return dir_; }
-
-private:
-    std::filesystem::path dir_;
-    std::filesystem::path previous_;
-};
+// The report and results file names at the recording platform's local time.
+const char* const kReport = "benchmark_2026-12-06_140509.html";
+const char* const kResults = "benchmark_2026-12-06_140509.json";
 
 // What initialisation does when the startup window chose a benchmark (its
 // window drawn at the 854 x 480 asked for).
@@ -58,238 +31,157 @@ void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris
 {
     t.app.width = 854;
     t.app.height = 480;
+    BuildLevel(t.app, deterministic ? 3 : 0);
     if (deterministic) {
-        BuildLevel(t.app, 3);
         t.world.random.Seed(42);
-    } else {
-        BuildLevel(t.app, 0);
     }
     ResetBallOnPaddle(t.world);
     StartConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
 }
 
-// Frames until the benchmark stops running (or the limit is reached); returns the frame count.
-int RunFrames(TestApp& t, float dt, int limit)
+// Frames of dt until the benchmark stops running or `until` holds.
+template <typename Until>
+void RunFrames(TestApp& t, float dt, Until until)
 {
-    int frames = 0;
-    while (t.app.bench.running && frames < limit) {
+    for (int frames = 0; t.app.bench.running && !until() && frames < 30000; ++frames) {
         UpdateFrame(t.app, std::min(dt, 0.05f), dt);
-        ++frames;
     }
-    return frames;
 }
 
 }  // namespace
 
-TEST(Benchmark, StartResetsTheRecorderAndSkipsTheFirstFrame)
+// What the startup window's "single run" starts and ends with. A long first
+// frame and a long frame right after the pause (each would hold a level build)
+// are not sampled: the warm-up still ends at 1.00 s, and no record of the run
+// holds a slow frame. Started from the command line, the program then ends
+// with the exit code that says whether the files were written; a report that
+// cannot be written leaves the results in the box and the results file.
+TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReportsThem)
 {
-    TestApp t;
-    t.app.bench.runs.resize(2);
-    StartFromStartup(t, true, false, 160);
-    const BenchmarkRecorder& b = t.app.bench;
-    EXPECT_TRUE(b.running);
-    EXPECT_EQ(b.currentRun, 0);
-    EXPECT_EQ(b.targetRuns, 1);
-    EXPECT_TRUE(b.runs.empty());
-    EXPECT_TRUE(b.skipNextSample);
-    EXPECT_EQ(b.currentBucket, -1);
-    EXPECT_EQ(b.config.width, 854u);
-    EXPECT_EQ(b.config.debrisCount, 160u);
-    EXPECT_EQ(b.current.width, 854u);
-    EXPECT_GE(b.current.seconds.capacity(), 700u);
-    EXPECT_EQ(t.world.raySteps, 72);
-    EXPECT_TRUE(t.world.autoplay);
-    EXPECT_EQ(t.platform.benchmarkRunningShown, std::vector<bool>{true});
-    EXPECT_EQ(t.platform.autoplayChecks, std::vector<bool>{true});
-    EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{true});
-
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);  // the first frame is not sampled
-    EXPECT_FALSE(t.app.bench.skipNextSample);
-    UpdateFrame(t.app, kFrame, kFrame);
-    EXPECT_EQ(t.app.bench.runElapsed, kFrame);
-}
-
-TEST(Benchmark, NoDebrisPresetSwitchesDebrisOff)
-{
-    TestApp t;
-    StartFromStartup(t, false, false, 0);
-    EXPECT_FALSE(t.world.debrisEnabled);
-    EXPECT_FALSE(t.app.bench.config.debrisEnabled);
-    EXPECT_EQ(t.app.bench.targetRuns, 4);
-    EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{false});
-}
-
-TEST(Benchmark, LaunchFiresAfterFiftyMillisecondsAndTheTrioOnlyInRecordedRuns)
-{
-    TestApp t;
-    StartFromStartup(t, true, false);
-    t.world.autoplay = false;  // let the benchmark's own launch event serve
-    t.world.ballLaunched = false;
-    UpdateFrame(t.app, 0.025f, 0.025f);  // not sampled
-    UpdateFrame(t.app, 0.025f, 0.025f);  // 0.025
-    UpdateFrame(t.app, 0.025f, 0.025f);  // 0.05: not yet beyond
-    EXPECT_FALSE(t.app.bench.launchDone);
-    EXPECT_FALSE(t.world.ballLaunched);
-    UpdateFrame(t.app, 0.025f, 0.025f);
-    EXPECT_TRUE(t.app.bench.launchDone);
-    EXPECT_TRUE(t.world.ballLaunched);
-
-    // Through the warm-up and pause: no trio.
-    t.world.autoplay = true;
-    while (t.app.bench.currentRun == 0) {
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    EXPECT_FALSE(t.app.bench.trioDone);
-    size_t ballsBefore = 0;
-    bool spawned = false;
-    for (int i = 0; i < 60 * 20 && !spawned; ++i) {
-        ballsBefore = t.world.balls.size();
-        UpdateFrame(t.app, kFrame, kFrame);
-        spawned = t.app.bench.trioDone;
-    }
-    ASSERT_TRUE(spawned);
-    EXPECT_GT(t.app.bench.runElapsed, 15.0f);
-    EXPECT_LT(t.app.bench.runElapsed, 15.0f + 2 * kFrame);
-    ASSERT_EQ(t.world.balls.size(), ballsBefore + 3);  // appended, whatever the limit
-    EXPECT_EQ(t.world.balls[ballsBefore].r, 3.0f);
-    EXPECT_EQ(t.world.balls[ballsBefore + 1].g, 3.0f);
-    EXPECT_EQ(t.world.balls[ballsBefore + 2].b, 6.0f);
-}
-
-TEST(Benchmark, SingleRunRecordsFortySecondsAfterWarmupAndPause)
-{
-    ScratchDirectory scratch;
-    TestApp t;
-    StartFromStartup(t, true, false);
-    int pausedFrames = 0;
-    int frames = 0;
-    while (t.app.bench.running && frames < 10000) {
-        const bool paused = t.app.bench.pausing;
-        const float before = t.app.bench.runElapsed;
-        UpdateFrame(t.app, kFrame, kFrame);
-        ++frames;
-        if (paused) {
-            ++pausedFrames;
-            EXPECT_EQ(t.app.bench.runElapsed, before);
+    for (const bool reportNameTaken : {false, true}) {
+        ScratchDirectory scratch;
+        if (reportNameTaken) {
+            fs::create_directory(kReport);
         }
+        TestApp t;
+        t.app.start.unattended = true;
+        t.app.start.exitCode = exit_code::kNotCompleted;
+        StartFromStartup(t, true, false, 160);
+        EXPECT_EQ(t.world.raySteps, 72);
+        EXPECT_EQ(t.platform.autoplayChecks, std::vector<bool>{true});
+        EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{true});
+        int pausedFrames = 0;
+        bool resumed = false;
+        for (int frames = 0; t.app.bench.running && frames < 10000; ++frames) {
+            const bool paused = t.app.bench.pausing;
+            const float dt = frames == 0 || resumed ? 0.51f : kFrame;
+            UpdateFrame(t.app, std::min(dt, 0.05f), dt);
+            resumed = paused && !t.app.bench.pausing;
+            pausedFrames += paused ? 1 : 0;
+        }
+        ASSERT_EQ(t.app.bench.runs.size(), 1u);
+        EXPECT_EQ(pausedFrames, 128);  // 2 s, the frame that ends the pause included
+        const RunResult& run = t.app.bench.runs[0];
+        EXPECT_EQ(run.seconds.size(), 401u);
+        EXPECT_EQ(run.seconds.back().time, 400.0f);
+        EXPECT_EQ(run.seconds.back().frameCount, 1);  // the frame that reached 40 s
+        EXPECT_EQ(run.totalFrames, 2560);
+        EXPECT_FLOAT_EQ(run.avg, 64.0f);
+        EXPECT_FLOAT_EQ(run.min, 64.0f);
+        EXPECT_FALSE(t.world.autoplay);
+        EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false}));
+        EXPECT_EQ(t.platform.autoplayChecks, (std::vector<bool>{true, false}));
+        EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Completed run 0 at T=1.00\n").size(), 1u);
+        const nlohmann::json results = nlohmann::json::parse(ReadText(kResults));
+        EXPECT_EQ(results["configuration"]["runs"], "single");
+        EXPECT_EQ(results["configuration"]["debrisCount"], 160);
+        EXPECT_EQ(results["runs"][0]["totalFrames"], 2560);
+        EXPECT_EQ(t.platform.programEnds, 1);
+        const std::wstring includes = L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n"
+                                      L"- Scatter plot (complexity analysis)\n- Spike outlier removal\n- Benchmark score\n";
+        if (!reportNameTaken) {
+            EXPECT_EQ(t.platform.openedReports, std::vector<std::string>{kReport});
+            EXPECT_EQ(t.app.start.exitCode, exit_code::kSuccess);
+            EXPECT_EQ(t.platform.summaries, std::vector<std::wstring>{L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_"
+                                                                     L"140509.html\nOpening in browser...\n\n" + includes});
+        } else {
+            EXPECT_TRUE(t.platform.openedReports.empty());
+            EXPECT_TRUE(fs::is_directory(kReport));  // what was there is kept
+            EXPECT_EQ(t.app.start.exitCode, exit_code::kFilesNotWritten);
+            const std::wstring score = std::to_wstring(static_cast<int>(run.score));
+            EXPECT_EQ(t.platform.summaries,
+                      std::vector<std::wstring>{
+                          L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n" +
+                          includes + L"\nResults (saved in benchmark_2026-12-06_140509.json):\n  Run 1: score " + score +
+                          L", average 64.0 FPS\n"});
+        }
+        EXPECT_EQ(scratch.Files(), 2);  // the report (or what took its name) and the results file
     }
-    const BenchmarkRecorder& b = t.app.bench;
-    EXPECT_FALSE(b.running);
-    ASSERT_EQ(b.runs.size(), 1u);
-    // 2 s of pause, the frame that ends it included.
-    EXPECT_EQ(pausedFrames, 128);
-    const RunResult& run = b.runs[0];
-    EXPECT_EQ(run.seconds.size(), 401u);
-    EXPECT_EQ(run.seconds.front().time, 0.0f);
-    EXPECT_EQ(run.seconds.back().time, 400.0f);
-    EXPECT_EQ(run.totalFrames, 2560);
-    EXPECT_EQ(run.seconds.back().frameCount, 1);  // the frame that reached 40 s
-    EXPECT_FLOAT_EQ(run.avg, 64.0f);
-    EXPECT_GT(run.score, 0.0f);
-    EXPECT_FALSE(t.world.autoplay);
-    EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false}));
-    EXPECT_EQ(t.platform.autoplayChecks.back(), false);
-    ASSERT_EQ(t.platform.openedReports.size(), 1u);
-    EXPECT_EQ(t.platform.openedReports[0], "benchmark_2026-12-06_140509.html");
-    EXPECT_EQ(scratch.Files(), 2);  // the report and its results file
-    ASSERT_EQ(t.platform.summaries.size(), 1u);
-    EXPECT_EQ(t.platform.summaries[0],
-              L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n"
-              L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity analysis)\n"
-              L"- Spike outlier removal\n- Benchmark score\n");
-    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Completed run 0 at T=1.00").size(), 1u);
-    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Recorded run 1 with 401 seconds of data").size(), 1u);
-    EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: All runs complete. Total recorded runs: 1").size(), 1u);
 }
 
-TEST(Benchmark, MultiRunRecordsFourRunsEachAfterAPause)
+// Each run starts on a fresh first level and plays itself, serving its first
+// ball, even when the player switched autoplay off in the run before; 15 s
+// into each the red, green and blue trio comes.
+TEST(Benchmark, FourRunsEachStartOnAFreshFirstLevelAfterAPause)
 {
     ScratchDirectory scratch;
     TestApp t;
-    StartFromStartup(t, false, false);
-    RunFrames(t, 0.02f, 20000);
+    StartFromStartup(t, false, false, 0);  // the "no debris" preset
+    EXPECT_FALSE(t.world.debrisEnabled);
+    EXPECT_EQ(t.platform.debrisChecks, std::vector<bool>{false});
+    const int32_t fullLevel = t.world.bricksLeft;
+    int32_t fewestBricks = fullLevel;
+    int restarts = 0;
+    int unservedFrames = 0;
+    int trios = 0;
+    size_t balls = t.world.balls.size();
+    bool paused = false;
+    RunFrames(t, 0.02f, [&] {
+        const BenchmarkRecorder& b = t.app.bench;
+        fewestBricks = std::min(fewestBricks, t.world.bricksLeft);
+        if (t.world.balls.size() == balls + 3) {  // the red, green and blue trio: 15 s into a run
+            ++trios;
+            EXPECT_TRUE(b.runElapsed > 15.0f && b.runElapsed < 15.03f) << "in run " << b.currentRun << " at " << b.runElapsed;
+        }
+        balls = t.world.balls.size();
+        unservedFrames += !b.pausing && b.runElapsed > 0.1f && b.runElapsed < 0.5f && !t.world.ballLaunched ? 1 : 0;
+        if (paused && !b.pausing) {
+            ++restarts;
+            EXPECT_EQ(t.world.levelIndex, 0);
+            EXPECT_EQ(t.world.bricksLeft, fullLevel);
+            EXPECT_TRUE(t.world.autoplay);
+            t.world.autoplay = false;  // the player's "B"
+        }
+        paused = b.pausing;
+        return false;
+    });
+    EXPECT_EQ(unservedFrames, 0);
+    EXPECT_EQ(trios, 4);
+    EXPECT_EQ(restarts, 4);
+    EXPECT_LT(fewestBricks, fullLevel);  // the runs did break bricks
     ASSERT_EQ(t.app.bench.runs.size(), 4u);
     for (const RunResult& run : t.app.bench.runs) {
         EXPECT_EQ(run.seconds.size(), 401u);
         EXPECT_EQ(run.totalFrames, 2000);
     }
     ASSERT_EQ(t.platform.summaries.size(), 1u);
-    EXPECT_NE(t.platform.summaries[0].find(L"Runs: 4 (40 seconds each)\n"), std::wstring::npos);
-    EXPECT_EQ(t.platform.openedReports.size(), 1u);
+    EXPECT_NE(t.platform.summaries[0].find(L"\n\nRuns: 4 (40 seconds each)\n\nIncludes:"), std::wstring::npos);
     EXPECT_EQ(t.platform.summaries[0].find(L"Results ("), std::wstring::npos);
+    EXPECT_EQ(t.platform.openedReports.size(), 1u);
+    EXPECT_NE(ReadText(kReport).find(" | Ray Steps: 72 | Debris: OFF | Run Time: 40 seconds</div>"), std::string::npos);
 }
 
-TEST(Benchmark, FramesAfterAPauseAreNotSampledAndFastFramesCountFourHundred)
-{
-    TestApp t;
-    StartFromStartup(t, false, false);
-    RunFrames(t, kFrame, 1);
-    while (t.app.bench.currentRun == 0 || t.app.bench.pausing) {
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    // The frame that ended the pause was not sampled; neither is the next.
-    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);
-    EXPECT_TRUE(t.app.bench.skipNextSample);
-    UpdateFrame(t.app, 0.001f, 0.001f);
-    EXPECT_EQ(t.app.bench.runElapsed, 0.0f);
-    UpdateFrame(t.app, 0.001f, 0.001f);
-    EXPECT_EQ(t.app.bench.runElapsed, 0.001f);
-    ASSERT_EQ(t.app.bench.bucketFps.size(), 1u);
-    EXPECT_EQ(t.app.bench.bucketFps[0], 400.0f);
-    EXPECT_EQ(t.world.levelIndex, 0);
-    EXPECT_GE(t.world.paddleX, -16.5f);
-}
+namespace {
 
-TEST(Benchmark, DeterministicRunsRestartFromTheSameState)
-{
-    ScratchDirectory scratch;
-    TestApp t;
-    StartFromStartup(t, false, true);
-    EXPECT_EQ(t.world.levelIndex, 3);
-    EXPECT_EQ(t.world.paddleX, 0.0f);
-    // Keys, pointer and clicks are ignored while it runs.
-    int runsSeen = 0;
-    int frames = 0;
-    std::vector<std::array<Brick, kBrickSlots>> startOfRun;
-    while (t.app.bench.running && frames < 30000) {
-        const bool wasPausing = t.app.bench.pausing;
-        UpdateFrame(t.app, kFrame, kFrame);
-        ++frames;
-        if (wasPausing && !t.app.bench.pausing) {
-            ++runsSeen;
-            EXPECT_EQ(t.world.levelIndex, 3);
-            EXPECT_EQ(t.world.paddleX, 0.0f);
-            EXPECT_EQ(t.world.stepAccumulator, 0.0f);
-            CrtRandom seeded;
-            seeded.Seed(42);
-            EXPECT_EQ(t.world.random.Next(), seeded.Next());
-            t.world.random.Seed(42);  // put back the value this check drew
-        }
-    }
-    EXPECT_EQ(runsSeen, 4);
-    ASSERT_EQ(t.app.bench.runs.size(), 4u);
-    // Each run has the same frame count and, being deterministic, the same score.
-    for (const RunResult& run : t.app.bench.runs) {
-        EXPECT_EQ(run.totalFrames, 3840);
-        EXPECT_EQ(run.score, t.app.bench.runs[0].score);
-        EXPECT_TRUE(run.deterministic);
-    }
-    const std::wstring& summary = t.platform.summaries.at(0);
-    EXPECT_NE(summary.find(L"Runs: 4 (60 seconds each)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
-                           L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, "),
-              std::wstring::npos);
-    EXPECT_NE(summary.find(L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"), std::wstring::npos);
-    EXPECT_EQ(summary.find(L"Scatter"), std::wstring::npos);
-}
-
-// The world of a deterministic run at one tick: its balls, bricks, score and
-// the next random value.
+// The world of a deterministic run at one tick: its balls, bricks, the score
+// gained in the run, the paddle and the next random value; whether the trio has come.
 struct TickState {
     std::vector<Ball> balls;
     std::array<Brick, kBrickSlots> bricks;
     int32_t score;
+    float paddleX;
     int nextRandom;
+    bool trio;
 
     bool operator==(const TickState& o) const
     {
@@ -298,203 +190,168 @@ struct TickState {
         };
         return std::equal(balls.begin(), balls.end(), o.balls.begin(), o.balls.end(), sameBall) &&
                std::memcmp(bricks.data(), o.bricks.data(), sizeof(bricks)) == 0 && score == o.score &&
-               nextRandom == o.nextRandom;
+               paddleX == o.paddleX && nextRandom == o.nextRandom && trio == o.trio;
     }
 };
 
-// Plays a deterministic single benchmark with the given frame times (cycled)
-// and keeps the world's state at every (run, tick) a frame ended on.
-std::map<std::pair<int, int64_t>, TickState> PlayDeterministic(const std::vector<float>& frameTimes, bool stirRandom)
+struct DeterministicPlay {
+    std::map<std::pair<int, int64_t>, TickState> states;  // at every (run, tick) a frame ended on
+    std::vector<RunResult> runs;
+    std::vector<std::wstring> summaries;
+};
+
+// Plays a deterministic benchmark with the given frame times (cycled).
+DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool singleRun, bool stirRandom = false)
 {
     ScratchDirectory scratch;
     TestApp t;
     if (stirRandom) {
         t.world.random.Next();  // a different generator state before the seeding
     }
-    StartFromStartup(t, true, true);
-    std::map<std::pair<int, int64_t>, TickState> states;
+    StartFromStartup(t, singleRun, true);
+    DeterministicPlay play;
+    int32_t runStartScore = 0;
     for (size_t frame = 0; t.app.bench.running; ++frame) {
         const float dt = frameTimes[frame % frameTimes.size()];
         UpdateFrame(t.app, std::min(dt, 0.05f), dt);
-        if (t.app.bench.pausing) {
-            continue;
+        const BenchmarkRecorder& b = t.app.bench;
+        if (b.running && !b.pausing) {
+            runStartScore = b.runTicks == 0 ? t.world.score : runStartScore;  // the game's score goes on across runs
+            CrtRandom next = t.world.random;
+            play.states[{b.currentRun, b.runTicks}] = TickState{t.world.balls, t.world.bricks, t.world.score - runStartScore,
+                                                                t.world.paddleX, next.Next(), b.trioDone};
         }
-        CrtRandom next = t.world.random;
-        states[{t.app.bench.currentRun, t.app.bench.runTicks}] =
-            TickState{t.world.balls, t.world.bricks, t.world.score, next.Next()};
     }
-    return states;
+    play.runs = t.app.bench.runs;
+    play.summaries = t.platform.summaries;
+    return play;
 }
 
-TEST(Benchmark, DeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRate)
+}  // namespace
+
+// Every run of a deterministic benchmark is the same game at every tick,
+// whatever the frame rate: four runs at 64 FPS, single runs at 144 and 30 FPS
+// and at frame times jittering between 4 and 70 ms.
+TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRate)
 {
-    const auto steady144 = PlayDeterministic({1.0f / 144.0f}, false);
-    const auto steady30 = PlayDeterministic({1.0f / 30.0f}, true);
-    const auto jittered = PlayDeterministic({0.012f, 0.031f, 0.07f, 0.016f, 0.055f, 0.004f, 0.021f}, false);
+    const DeterministicPlay four = PlayDeterministic({kFrame}, false);
+    const DeterministicPlay plays[] = {
+        PlayDeterministic({1.0f / 144.0f}, true), PlayDeterministic({1.0f / 30.0f}, true, true),
+        PlayDeterministic({0.012f, 0.031f, 0.07f, 0.016f, 0.055f, 0.004f, 0.021f}, true)};
     int compared = 0;
     int64_t lastTick = 0;
-    for (const auto& [key, state] : steady30) {
-        const auto a = steady144.find(key);
-        const auto b = jittered.find(key);
-        if (a == steady144.end() || b == jittered.end() || key.first != 1 || key.second == 0) {
+    for (const auto& [key, state] : four.states) {
+        const auto [run, tick] = key;
+        EXPECT_EQ(state.trio, run > 0 && tick > 901) << "run " << run << " tick " << tick;  // 15 s = ticks 0 to 900
+        if (run < 2 || tick == 0) {
             continue;
         }
-        ASSERT_TRUE(a->second == state) << "tick " << key.second;
-        ASSERT_TRUE(b->second == state) << "tick " << key.second;
-        ++compared;
-        lastTick = key.second;
-    }
-    EXPECT_GT(compared, 100);
-    EXPECT_GT(lastTick, 2000);  // well past the trio at tick 900
-    // Each run covers the same 60 s of game, even with frames longer than 50 ms.
-    for (const auto* states : {&steady144, &steady30, &jittered}) {
-        int64_t ticks = 0;
-        for (const auto& entry : *states) {
-            ticks = entry.first.first == 1 ? std::max(ticks, entry.first.second) : ticks;
+        ASSERT_TRUE(four.states.count({1, tick}) == 0 || four.states.at({1, tick}) == state) << "run " << run << " tick " << tick;
+        for (const DeterministicPlay& play : plays) {
+            const auto other = play.states.find({1, tick});
+            if (other != play.states.end()) {
+                ASSERT_TRUE(other->second == state) << "run " << run << " tick " << tick;
+                ++compared;
+                lastTick = std::max(lastTick, tick);
+            }
         }
-        EXPECT_NEAR(static_cast<double>(ticks), 3600.0, 5.0);
     }
+    EXPECT_GT(compared, 1000);
+    EXPECT_GT(lastTick, 3500);  // well past the trio at tick 900
+    // Each run covers the same 60 s of game, even with frames longer than 50 ms.
+    for (const DeterministicPlay& play : plays) {
+        EXPECT_NEAR(static_cast<double>(play.states.rbegin()->first.second), 3600.0, 5.0);
+    }
+    ASSERT_EQ(four.runs.size(), 4u);
+    for (const RunResult& run : four.runs) {
+        EXPECT_EQ(run.totalFrames, 3840);
+        EXPECT_EQ(run.score, four.runs[0].score);
+    }
+    const std::wstring& summary = four.summaries.at(0);
+    EXPECT_NE(summary.find(L"Runs: 4 (60 seconds each)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
+                           L"- No mouse/keyboard input\n\nResults per Run:\n  Run 1: 3840 frames, "),
+              std::wstring::npos);
+    EXPECT_NE(summary.find(L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n"), std::wstring::npos);
 }
 
-TEST(Benchmark, AbortDuringWarmupWritesNothingAndAbortInRunTwoKeepsRunOne)
+// An abort (the panel's button) or a device loss keeps the runs recorded so
+// far, the one under way cut short, and reports them; where no report can be
+// written the summary box shows them. Afterwards nothing of the benchmark goes on.
+TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
 {
-    ScratchDirectory scratch;
-    TestApp t;
-    StartFromStartup(t, false, false);
-    RunFrames(t, kFrame, 30);
-    AbortBenchmark(t.app);
-    EXPECT_FALSE(t.app.bench.running);
-    EXPECT_TRUE(t.app.bench.runs.empty());
-    EXPECT_TRUE(t.platform.openedReports.empty());
-    EXPECT_EQ(scratch.Files(), 0);
-    EXPECT_FALSE(t.world.autoplay);
-    EXPECT_EQ(t.platform.benchmarkRunningShown.back(), false);
-    AbortBenchmark(t.app);  // nothing more happens when idle
-    EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u);
-
-    // Aborted in the pause after the warm-up: nothing recorded, and the pause does not go on.
-    StartFromStartup(t, false, false);
-    while (!t.app.bench.pausing) {
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    BuildLevel(t.app, 4);
-    AbortBenchmark(t.app);
-    EXPECT_FALSE(t.app.bench.pausing);
-    EXPECT_TRUE(t.app.bench.runs.empty());
-    for (int i = 0; i < 200; ++i) {
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    EXPECT_EQ(t.world.levelIndex, 4);  // no benchmark level was built after the abort
-    EXPECT_FALSE(t.world.deterministicRun || t.world.benchmarkRunning);
-    EXPECT_EQ(scratch.Files(), 0);
-
-    StartFromStartup(t, false, false);
-    while (t.app.bench.currentRun < 2) {
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    for (int i = 0; i < 600; ++i) {  // past the pause, about 8 s into run 2
-        UpdateFrame(t.app, kFrame, kFrame);
-    }
-    AbortBenchmark(t.app);
-    ASSERT_EQ(t.app.bench.runs.size(), 2u);
-    EXPECT_EQ(t.app.bench.runs[0].seconds.size(), 401u);
-    EXPECT_GT(t.app.bench.runs[1].seconds.size(), 70u);
-    EXPECT_LT(t.app.bench.runs[1].seconds.size(), 90u);
-    EXPECT_EQ(t.platform.openedReports.size(), 1u);
-    EXPECT_TRUE(t.platform.summaries.empty());  // no summary box after an abort
-    EXPECT_EQ(scratch.Files(), 2);  // the report and its results file
-}
-
-// Without a report the box shows the results, and says where the results file
-// kept them, or that nothing did: after the last run, and after an abort.
-TEST(Benchmark, WithoutAReportTheSummaryShowsTheResultsAndWhereTheyWereSaved)
-{
-    {
-        ScratchDirectory scratch;
-        std::filesystem::create_directory("benchmark_2026-12-06_140509.html");  // the report's name is taken
-        TestApp t;
-        StartFromStartup(t, true, false);
-        RunFrames(t, 0.05f, 10000);
-        ASSERT_EQ(t.app.bench.runs.size(), 1u);
-        EXPECT_TRUE(t.platform.openedReports.empty());
-        EXPECT_TRUE(std::filesystem::is_regular_file("benchmark_2026-12-06_140509.json"));
-        const std::wstring score = std::to_wstring(static_cast<int>(t.app.bench.runs[0].score));
-        EXPECT_EQ(t.platform.summaries.at(0),
-                  L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
-                  L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity analysis)\n"
-                  L"- Spike outlier removal\n- Benchmark score\n"
-                  L"\nResults (saved in benchmark_2026-12-06_140509.json):\n  Run 1: score " + score +
-                  L", average 20.0 FPS\n");
-    }
-    TestApp t;
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path("/proc");  // nobody, root included, can create files here
-    StartFromStartup(t, false, false);
-    while (t.app.bench.currentRun < 2 || t.app.bench.runElapsed < 5.0f) {
-        UpdateFrame(t.app, 0.05f, 0.05f);
-    }
-    AbortBenchmark(t.app);
-    std::filesystem::current_path(previous);
-    ASSERT_EQ(t.app.bench.runs.size(), 2u);
-    EXPECT_TRUE(t.platform.openedReports.empty());
-    EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
-    ASSERT_EQ(t.platform.summaries.size(), 1u);
-    const std::wstring& summary = t.platform.summaries[0];
-    EXPECT_EQ(summary.rfind(L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
-                            L"Runs: 2 (40 seconds each)\n", 0),
-              0u);
-    EXPECT_NE(summary.find(L"\nResults (not saved):\n  Run 1: score "), std::wstring::npos);
-    EXPECT_NE(summary.find(L"\n  Run 2: score "), std::wstring::npos);
-    EXPECT_NE(summary.find(L"\n  Mean score: "), std::wstring::npos);
-}
-
-// A lost device ends the benchmark as an abort does, and the report, the
-// results file and (without a report) the summary box say where it ended.
-TEST(Benchmark, ADeviceLossKeepsTheRunsSoFarAndSaysWhereItEndedThem)
-{
-    const std::string reason =
-        "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
+    const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
     const struct {
-        bool inRunTwo;  // 5 s into run 2, else in the pause after run 1
+        const char* what;
+        int run;          // stop in this run (0: the warm-up) ...
+        bool pausing;     // ... in the pause before it, or ...
+        float seconds;    // ... this far into it
+        bool deviceLoss;  // else the panel's "Abort"
         bool writable;
         size_t runs;
-        std::string note;
+        std::string note;       // what the report, the results file and the box say of a device loss
+        std::wstring summary;   // how the box begins; none when the report was written
     } cases[] = {
-        {true, true, 2, "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + reason},
-        {false, false, 1, "Ended by a device loss after run 1 of 4: " + reason},
+        {"abort in the warm-up", 0, false, 0.4f, false, true, 0, "", L""},
+        {"abort in the pause after the warm-up", 1, true, 0.0f, false, true, 0, "", L""},
+        {"abort 8 s into run 2", 2, false, 8.0f, false, true, 2, "", L""},
+        {"abort 5 s into run 2, nothing writable", 2, false, 5.0f, false, false, 2, "",
+         L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
+         L"Runs: 2 (40 seconds each)\n"},
+        {"device loss 5 s into run 2", 2, false, 5.0f, true, true, 2,
+         "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + lost, L""},
+        {"device loss in the pause after run 1, nothing writable", 2, true, 0.0f, true, false, 1,
+         "Ended by a device loss after run 1 of 4: " + lost,
+         L"Benchmark Aborted\n\nEnded by a device loss after run 1 of 4: " + std::wstring(lost.begin(), lost.end()) +
+             L"\n\nThe report could not be written: "},
     };
     for (const auto& c : cases) {
         ScratchDirectory scratch;
         TestApp t;
         StartFromStartup(t, false, false);
-        while (t.app.bench.currentRun < 2 || (c.inRunTwo && t.app.bench.runElapsed < 5.0f)) {
+        RunFrames(t, kFrame, [&] {
+            const BenchmarkRecorder& b = t.app.bench;
+            return b.currentRun == c.run && b.pausing == c.pausing && b.runElapsed >= c.seconds;
+        });
+        fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
+        const auto stop = [&] { c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app); };
+        stop();
+        fs::current_path(scratch.dir);
+        ASSERT_EQ(t.app.bench.runs.size(), c.runs) << c.what;
+        if (c.runs > 0) {  // run 1 whole, the run under way up to where it stopped
+            EXPECT_EQ(t.app.bench.runs[0].seconds.size(), 401u) << c.what;
+            EXPECT_NEAR(static_cast<double>(t.app.bench.runs.back().seconds.size()),
+                        c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
+        }
+        EXPECT_EQ(scratch.Files(), c.writable && c.runs > 0 ? 2 : 0) << c.what;  // the report and its results file
+        EXPECT_EQ(t.platform.openedReports.size(), c.writable && c.runs > 0 ? 1u : 0u) << c.what;
+        if (c.summary.empty()) {
+            EXPECT_TRUE(t.platform.summaries.empty()) << c.what;
+        } else {
+            ASSERT_EQ(t.platform.summaries.size(), 1u) << c.what;
+            EXPECT_EQ(t.platform.summaries[0].rfind(c.summary, 0), 0u) << c.what;
+            EXPECT_NE(t.platform.summaries[0].find(L"\nResults (not saved):\n  Run 1: score "), std::wstring::npos);
+            EXPECT_EQ(t.platform.summaries[0].find(L"\n  Mean score: ") != std::wstring::npos, c.runs > 1) << c.what;
+            EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
+        }
+        if (!c.note.empty()) {
+            EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note + "\n").size(), 1u) << c.what;
+        }
+        if (!c.note.empty() && c.writable) {
+            EXPECT_NE(ReadText(kReport).find(">" + c.note + "</div>"), std::string::npos) << c.what;
+            EXPECT_EQ(nlohmann::json::parse(ReadText(kResults))["endedByDeviceLoss"], c.note) << c.what;
+        }
+        EXPECT_FALSE(t.world.autoplay || t.world.benchmarkRunning || t.world.deterministicRun) << c.what;
+        EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false})) << c.what;
+
+        // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
+        BuildLevel(t.app, 4);
+        stop();
+        for (int frame = 0; frame < 200; ++frame) {
             UpdateFrame(t.app, kFrame, kFrame);
         }
-        if (!c.writable) {
-            std::filesystem::current_path("/proc");  // nobody, root included, can create files here
-        }
-        EndBenchmarkByDeviceLoss(t.app, reason);
-        std::filesystem::current_path(scratch.Path());
-        EXPECT_FALSE(t.app.bench.running || t.world.autoplay);
-        ASSERT_EQ(t.app.bench.runs.size(), c.runs);
-        EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note).size(), 1u);
-        if (c.writable) {
-            EXPECT_EQ(t.platform.openedReports.size(), 1u);
-            EXPECT_TRUE(t.platform.summaries.empty());
-            std::ifstream report(t.app.bench.reportPath);
-            const std::string html((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
-            EXPECT_NE(html.find(">" + c.note + "</div>"), std::string::npos);
-            std::ifstream results(t.app.bench.resultsPath);
-            EXPECT_EQ(nlohmann::json::parse(results)["endedByDeviceLoss"], c.note);
-        } else {
-            ASSERT_EQ(t.platform.summaries.size(), 1u);
-            EXPECT_EQ(t.platform.summaries[0].rfind(L"Benchmark Aborted\n\n" + std::wstring(c.note.begin(), c.note.end()) +
-                                                        L"\n\nThe report could not be written: ",
-                                                    0),
-                      0u);
-        }
-        EndBenchmarkByDeviceLoss(t.app, reason);  // no benchmark: nothing more happens
-        EXPECT_EQ(scratch.Files(), c.writable ? 2 : 0);
+        EXPECT_EQ(t.world.levelIndex, 4) << c.what;
+        EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u) << c.what;
+        EXPECT_EQ(t.platform.summaries.size(), c.summary.empty() ? 0u : 1u) << c.what;
     }
 }
 
@@ -514,12 +371,12 @@ TEST(Benchmark, ARunScoresTheSizeItRenderedAndSaysWhenThatIsNotTheSizeAskedFor)
         StartConfiguredBenchmark(t.app, 3840, 2160, 80, true, false);
         t.app.width = drawn[i].width;
         t.app.height = drawn[i].height;
-        while (t.app.bench.running) {
+        RunFrames(t, 0.05f, [&] {
             if (i == 1 && t.app.bench.currentRun == 1 && t.app.bench.current.totalFrames > 0) {
                 t.app.width = 2000;  // resized after the run's first sampled frame
             }
-            UpdateFrame(t.app, 0.05f, 0.05f);
-        }
+            return false;
+        });
     }
     const RunResult& whole = apps[0].app.bench.runs.at(0);
     const RunResult& cut = apps[1].app.bench.runs.at(0);
@@ -531,32 +388,9 @@ TEST(Benchmark, ARunScoresTheSizeItRenderedAndSaysWhenThatIsNotTheSizeAskedFor)
     EXPECT_NE(apps[1].platform.summaries.at(0).find(L"Single run (40 seconds)\nRun 1: " +
                                                      std::wstring(note.begin(), note.end()) + L"\n"),
               std::wstring::npos);
-    std::ifstream results(apps[1].app.bench.resultsPath);
-    const nlohmann::json json = nlohmann::json::parse(results);
+    const nlohmann::json json = nlohmann::json::parse(ReadText(kResults));  // the second app's, written last
     EXPECT_EQ(json["configuration"]["width"], 3840);
     EXPECT_EQ(json["runs"][0]["renderedWidth"], 2564);
     EXPECT_EQ(json["runs"][0]["renderedSizeNote"], note);
-    std::ifstream report(apps[1].app.bench.reportPath);
-    const std::string html((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
-    EXPECT_NE(html.find(">Run 1: " + note + "</div>"), std::string::npos);
-}
-
-TEST(Benchmark, AnUnattendedBenchmarkEndsTheProgramWithItsOutcome)
-{
-    for (const bool writable : {true, false}) {
-        ScratchDirectory scratch;
-        const std::filesystem::path previous = std::filesystem::current_path();
-        if (!writable) {
-            std::filesystem::current_path("/proc");
-        }
-        TestApp t;
-        t.app.start.unattended = true;
-        t.app.start.exitCode = exit_code::kNotCompleted;
-        StartFromStartup(t, true, false);
-        RunFrames(t, 0.05f, 5000);
-        std::filesystem::current_path(previous);
-        EXPECT_EQ(t.platform.programEnds, 1);
-        EXPECT_EQ(t.app.start.exitCode, writable ? exit_code::kSuccess : exit_code::kFilesNotWritten);
-        EXPECT_EQ(scratch.Files(), writable ? 2 : 0);
-    }
+    EXPECT_NE(ReadText(kReport).find(">Run 1: " + note + "</div>"), std::string::npos);
 }
