@@ -5,127 +5,99 @@
 #include <vector>
 
 #include "gpu/frame_recording.h"
-#include "gpu/shader_source.h"
 #include "gpu/gpu_objects.h"
+#include "gpu/shader_source.h"
 
 namespace {
 
-// Records the frame's command sequence as text.
+// Records the frame's command sequence as text; a barrier call lists its
+// transitions as "resource before>after".
 class RecordingSink : public FrameCommandSink {
 public:
     std::vector<std::string> calls;
-    std::vector<std::vector<Transition>> barrierCalls;
 
-    void Barriers(const std::vector<Transition>& t) override
+    void Barriers(const std::vector<Transition>& transitions) override
     {
-        barrierCalls.push_back(t);
-        calls.push_back("barriers:" + std::to_string(t.size()));
+        static const char* const kResources[] = {"bricks", "debris", "output", "back"};
+        std::string text = "barrier";
+        for (const Transition& t : transitions) {
+            text += std::string(text.size() > 7 ? ", " : " ") + kResources[static_cast<int>(t.resource)] + " " +
+                    State(t.before) + ">" + State(t.after);
+        }
+        calls.push_back(text);
     }
     void UploadBricks() override { calls.push_back("upload bricks"); }
     void BindRootArguments() override { calls.push_back("bind"); }
     void Dispatch(ComputePipeline pipeline, DispatchSize g) override
     {
-        calls.push_back(std::string(pipeline == ComputePipeline::Render ? "render " : "physics ") + std::to_string(g.x) + "x" + std::to_string(g.y) +
-                        "x" + std::to_string(g.z));
+        calls.push_back(std::string(pipeline == ComputePipeline::Render ? "render " : "physics ") + std::to_string(g.x) +
+                        "x" + std::to_string(g.y) + "x" + std::to_string(g.z));
     }
     void DebrisUavBarrier() override { calls.push_back("debris uav barrier"); }
     void CopyOutputToBackBuffer() override { calls.push_back("copy to back buffer"); }
+
+private:
+    static std::string State(uint32_t state)
+    {
+        switch (state) {
+        case kStateCopyDest: return "copy-dest";
+        case kStateCopySource: return "copy-source";
+        case kStateUnorderedAccess: return "uav";
+        case kStateNonPixelShaderResource: return "srv";
+        case kStatePresent: return "present";
+        }
+        return std::to_string(state);
+    }
 };
 
 }  // namespace
 
-TEST(FailureText, LowercaseHexWithoutLeadingZeros)
+TEST(FailureText, NamesTheOperationAndTheCodeOrTheRemovalReason)
 {
     EXPECT_EQ(FailureText("CreateDevice", static_cast<int32_t>(0x887A0004u)), "CreateDevice (hr=0x887a0004)");
-    EXPECT_EQ(FailureText("Present", static_cast<int32_t>(0x80070057u)), "Present (hr=0x80070057)");
     EXPECT_EQ(FailureText("Signal fence", 0x1), "Signal fence (hr=0x1)");
+    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x887A0006u)),
+              "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)");
+    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x887A0020u)),
+              "Device removed: 0x887a0020 DXGI_ERROR_DRIVER_INTERNAL_ERROR (the graphics driver failed)");
+    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x80004005u)), "Device removed: 0x80004005 (unknown reason)");
 }
 
-TEST(FailureText, ARemovedDeviceNamesItsReasonAndWhatItMeans)
+// A frame uploads dirty bricks, brings debris and output to unordered access
+// where they are not, dispatches both programs (854 x 480 needs 107 x 60
+// groups of 8 x 8, 1920 x 1080 exactly 240 x 135) and copies the image into
+// the back buffer; the tracked states follow.
+TEST(FrameRecording, BarriersOnlyWhereATrackedStateDiffersAndDispatchesThatCoverEveryPixel)
 {
-    const struct {
-        uint32_t reason;
-        const char* text;
-    } cases[] = {
-        {0x887A0006u, "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)"},
-        {0x887A0005u, "Device removed: 0x887a0005 DXGI_ERROR_DEVICE_REMOVED (the graphics card was removed or "
-                      "disabled, or its driver was updated)"},
-        {0x887A0007u, "Device removed: 0x887a0007 DXGI_ERROR_DEVICE_RESET (the GPU was reset after a command failed)"},
-        {0x887A0020u, "Device removed: 0x887a0020 DXGI_ERROR_DRIVER_INTERNAL_ERROR (the graphics driver failed)"},
-        {0x887A0001u, "Device removed: 0x887a0001 DXGI_ERROR_INVALID_CALL (the device was given invalid data)"},
-        {0x0u, "Device removed: 0x0 S_OK (the device still answers)"},
-        {0x80004005u, "Device removed: 0x80004005 (unknown reason)"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(c.reason)), c.text);
-    }
-}
-
-TEST(Dispatch, RendererCoversEveryPixelInEightByEightGroups)
-{
-    const DispatchSize small = RenderDispatch(854, 480);
-    EXPECT_EQ(small.x, 107u);
-    EXPECT_EQ(small.y, 60u);
-    EXPECT_EQ(small.z, 1u);
-    const DispatchSize full = RenderDispatch(1920, 1080);
-    EXPECT_EQ(full.x, 240u);
-    EXPECT_EQ(full.y, 135u);
-    EXPECT_EQ(RenderDispatch(1, 1).x, 1u);
-    EXPECT_EQ(kPhysicsDispatch.x * 64, 8192u);
-}
-
-TEST(FrameRecording, FirstFrameUploadsBricksAndSteadyFramesNeedNoExtraBarriers)
-{
+    const std::vector<std::string> draw = {"bind", "physics 128x1x1", "debris uav barrier"};
+    const std::string copy[] = {"barrier output uav>copy-source, back present>copy-dest", "copy to back buffer",
+                                "barrier back copy-dest>present, output copy-source>uav"};
     GpuObjects gpu;
     bool dirty = true;
-    RecordingSink first;
+    RecordingSink first;  // the brick buffer starts as a copy destination: no barrier before its first upload
     RecordFrameCommands(gpu, dirty, 854, 480, first);
-    const std::vector<std::string> expected = {
-        "upload bricks", "barriers:1", "bind", "physics 128x1x1", "debris uav barrier", "render 107x60x1",
-        "barriers:2", "copy to back buffer", "barriers:2"};
-    EXPECT_EQ(first.calls, expected);  // the brick buffer starts as a copy destination: no barrier before the copy
+    EXPECT_EQ(first.calls, (std::vector<std::string>{"upload bricks", "barrier bricks copy-dest>srv", draw[0], draw[1],
+                                                     draw[2], "render 107x60x1", copy[0], copy[1], copy[2]}));
     EXPECT_FALSE(dirty);
-    EXPECT_EQ(gpu.brickBufferState, kStateNonPixelShaderResource);
-    EXPECT_EQ(gpu.outputTextureState, kStateUnorderedAccess);
-    EXPECT_EQ(first.barrierCalls[1],
-              (std::vector<Transition>{{GpuResource::OutputTexture, kStateUnorderedAccess, kStateCopySource},
-                                       {GpuResource::BackBuffer, kStatePresent, kStateCopyDest}}));
-    EXPECT_EQ(first.barrierCalls[2],
-              (std::vector<Transition>{{GpuResource::BackBuffer, kStateCopyDest, kStatePresent},
-                                       {GpuResource::OutputTexture, kStateCopySource, kStateUnorderedAccess}}));
 
-    RecordingSink steady;
-    RecordFrameCommands(gpu, dirty, 854, 480, steady);
-    EXPECT_EQ(steady.calls.front(), "bind");
-    EXPECT_EQ(steady.calls.size(), 7u);
+    RecordingSink steady;  // nothing changed: no upload and no extra barrier
+    RecordFrameCommands(gpu, dirty, 1920, 1080, steady);
+    EXPECT_EQ(steady.calls,
+              (std::vector<std::string>{draw[0], draw[1], draw[2], "render 240x135x1", copy[0], copy[1], copy[2]}));
 
-    dirty = true;  // a later upload moves the brick buffer back to copy destination first
-    RecordingSink later;
-    RecordFrameCommands(gpu, dirty, 1920, 1080, later);
-    EXPECT_EQ(later.calls[0], "barriers:1");
-    EXPECT_EQ(later.barrierCalls[0][0], (Transition{GpuResource::BrickBuffer, kStateNonPixelShaderResource, kStateCopyDest}));
-    EXPECT_EQ(later.calls[1], "upload bricks");
-    EXPECT_EQ(later.calls[6], "render 240x135x1");
-}
-
-TEST(FrameRecording, StatesLeftElsewhereAreBroughtBackInOneBarrierCall)
-{
-    GpuObjects gpu;
+    dirty = true;  // a later upload first moves the brick buffer back; states left elsewhere come back in one call
     gpu.debrisBufferState = kStateCopyDest;
     gpu.outputTextureState = kStateCopySource;
-    bool dirty = false;
-    RecordingSink sink;
-    RecordFrameCommands(gpu, dirty, 64, 64, sink);
-    ASSERT_EQ(sink.calls[0], "barriers:2");
-    EXPECT_EQ(sink.barrierCalls[0],
-              (std::vector<Transition>{{GpuResource::DebrisBuffer, kStateCopyDest, kStateUnorderedAccess},
-                                       {GpuResource::OutputTexture, kStateCopySource, kStateUnorderedAccess}}));
+    RecordingSink later;
+    RecordFrameCommands(gpu, dirty, 1, 1, later);
+    EXPECT_EQ(later.calls, (std::vector<std::string>{"barrier bricks srv>copy-dest", "upload bricks",
+                                                     "barrier bricks copy-dest>srv",
+                                                     "barrier debris copy-dest>uav, output copy-source>uav", draw[0],
+                                                     draw[1], draw[2], "render 1x1x1", copy[0], copy[1], copy[2]}));
     EXPECT_EQ(gpu.debrisBufferState, kStateUnorderedAccess);
-}
+    EXPECT_EQ(gpu.outputTextureState, kStateUnorderedAccess);
 
-TEST(DebrisClear, TransitionsOnlyWhenNeeded)
-{
-    GpuObjects gpu;
+    // The debris clear copies into the buffer and leaves it as the frame wants it.
     EXPECT_EQ(DebrisClearTransitionsBefore(gpu),
               (std::vector<Transition>{{GpuResource::DebrisBuffer, kStateUnorderedAccess, kStateCopyDest}}));
     gpu.debrisBufferState = kStateCopyDest;
@@ -135,34 +107,47 @@ TEST(DebrisClear, TransitionsOnlyWhenNeeded)
     EXPECT_EQ(gpu.debrisBufferState, kStateUnorderedAccess);
 }
 
-TEST(Resize, DecisionsClampingAndConstantBlocks)
+TEST(Resize, WhatEachNewSizeDoes)
 {
-    EXPECT_EQ(DecideResize(false, false, 1920, 1080, 640, 0).kind, ResizeKind::StoreOnly);
-    EXPECT_EQ(DecideResize(true, false, 1920, 1080, 0, 0).kind, ResizeKind::IgnoreZero);
-    EXPECT_EQ(DecideResize(true, false, 1920, 1080, 1920, 1080).kind, ResizeKind::SameSize);
-    // After a failed recovery, restoring the same size tries again.
-    EXPECT_EQ(DecideResize(true, true, 1920, 1080, 1920, 1080).kind, ResizeKind::Resize);
-    EXPECT_EQ(DecideResize(true, true, 1920, 1080, 0, 0).kind, ResizeKind::IgnoreZero);
-    const ResizeDecision big = DecideResize(true, false, 1920, 1080, 10000, 5000);
-    EXPECT_EQ(big.kind, ResizeKind::Resize);
-    EXPECT_EQ(big.width, 8192u);
-    EXPECT_EQ(big.height, 5000u);
-    // Each swap-chain buffer has its own constant block, 256-byte aligned for the root view.
-    EXPECT_EQ(ConstantBlockOffset(0), 0u);
-    EXPECT_EQ(ConstantBlockOffset(1), 512u);
-    EXPECT_EQ(ConstantBlockOffset(1) % 256, 0u);
+    const struct {
+        bool gpuReady, buffersMissing;
+        uint32_t width, height;
+        ResizeDecision expected;
+    } cases[] = {
+        {false, false, 640, 0, {ResizeKind::StoreOnly, 640, 0}},  // before the device exists
+        {true, false, 0, 0, {ResizeKind::IgnoreZero, 0, 0}},      // minimised
+        {true, true, 1920, 0, {ResizeKind::IgnoreZero, 1920, 0}},
+        {true, false, 1920, 1080, {ResizeKind::SameSize, 1920, 1080}},
+        {true, true, 1920, 1080, {ResizeKind::Resize, 1920, 1080}},  // after a failed recovery: try again
+        {true, false, 1920, 1079, {ResizeKind::Resize, 1920, 1079}},
+        {true, false, 10000, 5000, {ResizeKind::Resize, 8192, 5000}},
+        {true, false, 800, 9000, {ResizeKind::Resize, 800, 8192}},
+    };
+    for (const auto& c : cases) {
+        const ResizeDecision d = DecideResize(c.gpuReady, c.buffersMissing, 1920, 1080, c.width, c.height);
+        EXPECT_EQ(d.kind, c.expected.kind) << c.width << " x " << c.height;
+        EXPECT_EQ(d.width, c.expected.width) << c.width << " x " << c.height;
+        EXPECT_EQ(d.height, c.expected.height) << c.width << " x " << c.height;
+    }
 }
 
-TEST(Present, ParametersPerMode)
+TEST(Present, SyncIntervalAndTearingPerMode)
 {
-    EXPECT_EQ(PresentParametersFor(PresentMode::VsyncOff, true).syncInterval, 0u);
-    EXPECT_TRUE(PresentParametersFor(PresentMode::VsyncOff, true).allowTearing);
-    EXPECT_FALSE(PresentParametersFor(PresentMode::VsyncOff, false).allowTearing);
-    EXPECT_EQ(PresentParametersFor(PresentMode::VsyncOn, true).syncInterval, 1u);
-    EXPECT_FALSE(PresentParametersFor(PresentMode::VsyncOn, true).allowTearing);
-    EXPECT_EQ(PresentParametersFor(PresentMode::TripleBuffer, true).syncInterval, 0u);
-    EXPECT_FALSE(PresentParametersFor(PresentMode::TripleBuffer, true).allowTearing);  // never tears
-    EXPECT_EQ(PresentParametersFor(static_cast<PresentMode>(7), true).syncInterval, 1u);
+    const struct {
+        PresentMode mode;
+        bool tearingSupported;
+        uint32_t syncInterval;
+        bool allowTearing;
+    } cases[] = {
+        {PresentMode::VsyncOff, true, 0, true},      {PresentMode::VsyncOff, false, 0, false},
+        {PresentMode::VsyncOn, true, 1, false},      {PresentMode::TripleBuffer, true, 0, false},  // never tears
+        {static_cast<PresentMode>(7), true, 1, false},
+    };
+    for (const auto& c : cases) {
+        const PresentParameters p = PresentParametersFor(c.mode, c.tearingSupported);
+        EXPECT_EQ(p.syncInterval, c.syncInterval) << static_cast<int>(c.mode);
+        EXPECT_EQ(p.allowTearing, c.allowTearing) << static_cast<int>(c.mode);
+    }
 }
 
 TEST(ShaderSource, MissingFileAndAFailedCheckSayWhatWentWrong)
@@ -171,23 +156,22 @@ TEST(ShaderSource, MissingFileAndAFailedCheckSayWhatWentWrong)
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     EXPECT_EQ(ShaderPathBeside(dir / "OrvalisBench.exe"), dir / "orvalis_shaders.hlsl");
-    try {
-        RequireShaderFile(dir / "orvalis_shaders.hlsl");
-        ADD_FAILURE() << "a missing file was accepted";
-    } catch (const std::filesystem::filesystem_error&) {
-        ADD_FAILURE() << "a missing file is not a failed check";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "orvalis_shaders.hlsl not found next to the executable");
-    }
+    const auto failure = [&dir]() -> std::string {
+        try {
+            RequireShaderFile(dir / "orvalis_shaders.hlsl");
+        } catch (const std::filesystem::filesystem_error& e) {
+            return std::string("file system: ") + e.what();
+        } catch (const std::runtime_error& e) {
+            return e.what();
+        }
+        return "accepted";
+    };
+    EXPECT_EQ(failure(), "orvalis_shaders.hlsl not found next to the executable");
     // A symbolic link to itself cannot be checked: the error names the "exists" operation.
     std::filesystem::create_symlink("orvalis_shaders.hlsl", dir / "orvalis_shaders.hlsl");
-    try {
-        RequireShaderFile(dir / "orvalis_shaders.hlsl");
-        ADD_FAILURE() << "a failed check was accepted";
-    } catch (const std::filesystem::filesystem_error& e) {
-        EXPECT_NE(std::string(e.what()).find("exists"), std::string::npos) << e.what();
-        EXPECT_EQ(std::string(e.what()).find("status"), std::string::npos) << e.what();
-    }
+    EXPECT_EQ(failure().rfind("file system: ", 0), 0u) << failure();
+    EXPECT_NE(failure().find("exists"), std::string::npos) << failure();
+    EXPECT_EQ(failure().find("status"), std::string::npos) << failure();
     std::filesystem::remove_all(dir);
 }
 

@@ -10,11 +10,6 @@
 
 namespace {
 
-FrameTimestamps Stamps(uint64_t physicsBegin, uint64_t physicsEnd, uint64_t renderBegin, uint64_t renderEnd)
-{
-    return FrameTimestamps{physicsBegin, physicsEnd, renderBegin, renderEnd};
-}
-
 // A recorded run of `frames` frames of `frameSeconds` each; frame i's pass
 // times are gpu(i) (none when it gives nothing), handed over after the frame's
 // sample as the backend does. Returns the results file of that one run.
@@ -47,11 +42,10 @@ TEST(GpuTimestamps, TicksBecomeMillisecondsAtTheQueuesFrequency)
         uint64_t ticks, frequency;
         double ms;
     } cases[] = {
-        {25000, 10000000, 2.5},                    // 10 MHz
-        {1, 1000000000, 0.000001},                 // 1 GHz: one tick is a nanosecond
-        {3579545, 3579545, 1000.0},                // exactly one second
+        {25000, 10000000, 2.5},                                   // 10 MHz
+        {3579545, 3579545, 1000.0},                               // exactly one second
         {18000000000000000000ull, 1000000000, 18000000000000.0},  // no overflow near 2^64
-        {12345, 0, 0.0},                           // no frequency: no time
+        {12345, 0, 0.0},                                          // no frequency: no time
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(TicksToMilliseconds(c.ticks, c.frequency), c.ms) << c.ticks << " at " << c.frequency;
@@ -63,9 +57,6 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     GpuTimestampRing ring;
     StartGpuTimestamps(ring, 1000000);  // 1 MHz: a tick is a microsecond
     ASSERT_TRUE(RecordsGpuTimestamps(ring));
-    EXPECT_EQ(TimestampQueryIndex(1, TimestampPoint::RenderEnd), 7u);
-    EXPECT_EQ(TimestampReadbackOffset(1), 32u);
-
     GpuTimestampsSubmitted(ring, 0, 7);
     GpuTimestampsSubmitted(ring, 1, 8);
     EXPECT_EQ(FinishedTimestampSlots(ring, 6).count, 0u);  // neither frame has finished: nothing waits, nothing is read
@@ -73,11 +64,11 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     ASSERT_EQ(one.count, 1u);
     EXPECT_EQ(one.slots[0], 0u);
 
-    const std::optional<GpuPassTimes> times = TakeGpuPassTimes(ring, 0, Stamps(1000, 1500, 1600, 5600));
+    const std::optional<GpuPassTimes> times = TakeGpuPassTimes(ring, 0, FrameTimestamps{1000, 1500, 1600, 5600});
     ASSERT_TRUE(times);
     EXPECT_DOUBLE_EQ(times->physicsMs, 0.5);
     EXPECT_DOUBLE_EQ(times->renderMs, 4.0);
-    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(1000, 1500, 1600, 5600)));  // read once
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, FrameTimestamps{1000, 1500, 1600, 5600}));  // read once
 
     // Slot 0 gets a newer frame than slot 1's: both finished, the older comes first.
     GpuTimestampsSubmitted(ring, 0, 9);
@@ -86,15 +77,15 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     EXPECT_EQ(both.slots[0], 1u);
     EXPECT_EQ(both.slots[1], 0u);
     EXPECT_EQ(FinishedTimestampSlots(ring, UINT64_MAX).count, 0u);  // a removed device's fence: nothing to read
-    EXPECT_FALSE(TakeGpuPassTimes(ring, 1, Stamps(2000, 1999, 2100, 2200)));  // an end before its begin
-    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(0, 2000000, 2000000, 2000001)));  // a two-second pass
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 1, FrameTimestamps{2000, 1999, 2100, 2200}));  // an end before its begin
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, FrameTimestamps{0, 2000000, 2000000, 2000001}));  // a two-second pass
 
     // A queue without timestamps: nothing is recorded, submitted or read.
     StartGpuTimestamps(ring, 0);
     EXPECT_FALSE(RecordsGpuTimestamps(ring));
     GpuTimestampsSubmitted(ring, 0, 10);
     EXPECT_EQ(FinishedTimestampSlots(ring, 10).count, 0u);
-    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, Stamps(0, 1, 2, 3)));
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, FrameTimestamps{0, 1, 2, 3}));
 }
 
 TEST(GpuTimesInResults, PassPercentilesPerRunAndMeansPerRecord)
@@ -111,7 +102,6 @@ TEST(GpuTimesInResults, PassPercentilesPerRunAndMeansPerRecord)
     EXPECT_DOUBLE_EQ(gpu["renderMs"]["p95"].get<double>(), 95.0);
     EXPECT_DOUBLE_EQ(gpu["renderMs"]["p99"].get<double>(), 99.0);
     EXPECT_NEAR(gpu["busyPercent"].get<double>(), 41.2, 1e-4);  // 51.5 ms of every 125 ms
-    EXPECT_EQ(run["limitedBy"], "cpu-or-presentation");
     EXPECT_EQ(run["records"][3]["gpuRenderMs"], 4.0);
 
     // No timestamps: the figures are left out, nothing else changes.
@@ -124,17 +114,18 @@ TEST(GpuTimesInResults, PassPercentilesPerRunAndMeansPerRecord)
 
 TEST(GpuTimesInResults, ARunWhoseGpuIdledAFifthOfTheFrameMeasuredSomethingElse)
 {
+    // 12.5 ms of GPU work a frame.
     const struct {
         float frameSeconds;
         const char* limitedBy;
     } cases[] = {
-        {0.0099f, "gpu"},                   // 8 ms of 9.9: 80.8 %
-        {0.0101f, "cpu-or-presentation"},   // 79.2 %
-        {0.0500f, "cpu-or-presentation"},   // vertical sync at 20 Hz: 16 %
+        {0.015625f, "gpu"},                  // 12.5 of 15.625 ms: exactly 80 %
+        {0.0157f, "cpu-or-presentation"},    // 79.6 %
+        {0.0500f, "cpu-or-presentation"},    // vertical sync at 20 Hz: 25 %
     };
     for (const auto& c : cases) {
         const nlohmann::json run = RunWithPassTimes(50, c.frameSeconds, [](int) {
-            return std::optional<GpuPassTimes>(GpuPassTimes{2.0, 6.0});
+            return std::optional<GpuPassTimes>(GpuPassTimes{2.0, 10.5});
         });
         EXPECT_EQ(run["limitedBy"], c.limitedBy) << c.frameSeconds << " s frames, busy " << run["gpu"]["busyPercent"];
     }
