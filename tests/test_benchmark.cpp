@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -201,13 +202,10 @@ struct DeterministicPlay {
 };
 
 // Plays a deterministic benchmark with the given frame times (cycled).
-DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool singleRun, bool stirRandom = false)
+DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool singleRun)
 {
     ScratchDirectory scratch;
     TestApp t;
-    if (stirRandom) {
-        t.world.random.Next();  // a different generator state before the seeding
-    }
     StartFromStartup(t, singleRun, true);
     DeterministicPlay play;
     int32_t runStartScore = 0;
@@ -236,7 +234,7 @@ TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRat
 {
     const DeterministicPlay four = PlayDeterministic({kFrame}, false);
     const DeterministicPlay plays[] = {
-        PlayDeterministic({1.0f / 144.0f}, true), PlayDeterministic({1.0f / 30.0f}, true, true),
+        PlayDeterministic({1.0f / 144.0f}, true), PlayDeterministic({1.0f / 30.0f}, true),
         PlayDeterministic({0.012f, 0.031f, 0.07f, 0.016f, 0.055f, 0.004f, 0.021f}, true)};
     int compared = 0;
     int64_t lastTick = 0;
@@ -292,6 +290,8 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         std::wstring summary;   // how the box begins; none when the report was written
     } cases[] = {
         {"abort in the warm-up", 0, false, 0.4f, false, true, 0, "", L""},
+        {"device loss in the pause after the warm-up", 1, true, 0.0f, true, true, 0,
+         "Ended by a device loss before any run was recorded: " + lost, L""},
         {"abort in the pause after the warm-up", 1, true, 0.0f, false, true, 0, "", L""},
         {"abort 8 s into run 2", 2, false, 8.0f, false, true, 2, "", L""},
         {"abort 5 s into run 2, nothing writable", 2, false, 5.0f, false, false, 2, "",
@@ -336,7 +336,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         if (!c.note.empty()) {
             EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note + "\n").size(), 1u) << c.what;
         }
-        if (!c.note.empty() && c.writable) {
+        if (!c.note.empty() && c.writable && c.runs > 0) {
             EXPECT_NE(ReadText(kReport).find(">" + c.note + "</div>"), std::string::npos) << c.what;
             EXPECT_EQ(nlohmann::json::parse(ReadText(kResults))["endedByDeviceLoss"], c.note) << c.what;
         }
@@ -352,6 +352,26 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         EXPECT_EQ(t.world.levelIndex, 4) << c.what;
         EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u) << c.what;
         EXPECT_EQ(t.platform.summaries.size(), c.summary.empty() ? 0u : 1u) << c.what;
+    }
+}
+
+TEST(Benchmark, ARunNamesTheSizeItRenderedWhereThatIsNotTheSizeAskedFor)
+{
+    const struct {
+        uint32_t width, height;
+        bool sizeChanged;
+        const char* note;
+    } cases[] = {
+        {3840, 2160, false, ""},
+        {2564, 2160, false, "rendered 2564 x 2160; 3840 x 2160 does not fit this screen"},
+        {3840, 1418, true, "rendered 3840 x 1418; 3840 x 2160 does not fit this screen; the size changed during the run"},
+        {4000, 2200, false, "rendered 4000 x 2200; 3840 x 2160 was asked for"},
+        {3840, 2160, true, "the size changed during the run"},
+    };
+    for (const auto& c : cases) {
+        RunResult run;
+        std::tie(run.width, run.height, run.sizeChanged) = std::tie(c.width, c.height, c.sizeChanged);
+        EXPECT_EQ(RenderedSizeNote(run, BenchmarkConfig{3840, 2160, 72, 80, true}), c.note);
     }
 }
 

@@ -32,7 +32,7 @@ TEST(Significance, WelchTestMatchesIndependentlyComputedPValues)
 TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInterval)
 {
     BenchmarkRecorder r;
-    r.config = BenchmarkConfig{854, 480, 72, 80, true, false, false};
+    r.config = BenchmarkConfig{854, 480, 72, 80, true, false, true};
     for (float score : {100.0f, 102.0f, 98.0f, 100.0f}) {
         RunResult run;
         run.seconds.resize(1);
@@ -44,10 +44,12 @@ TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInter
     EXPECT_NEAR(across["scoreCoefficientOfVariationPercent"].get<double>(), 1.6329931618554521, 1e-9);
     EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["low"].get<double>(), 97.401543472749777, 1e-9);
     EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["high"].get<double>(), 102.59845652725022, 1e-9);
+    EXPECT_EQ(across["scoreVariancePercent"], 4.0);  // deterministic runs: (102 - 98) / 100
 
     r.runs.resize(1);
     r.config.singleRun = true;
     const Json single = Json::parse(BuildResultsDocument(r, RunEnvironment{}))["acrossRuns"];
-    EXPECT_FALSE(single.contains("scoreCoefficientOfVariationPercent"));
-    EXPECT_FALSE(single.contains("meanScoreConfidenceInterval95"));
+    for (const char* figure : {"scoreCoefficientOfVariationPercent", "meanScoreConfidenceInterval95", "scoreVariancePercent"}) {
+        EXPECT_FALSE(single.contains(figure)) << figure;
+    }
 }
