@@ -19,22 +19,18 @@ using Json = nlohmann::json;
 
 const BenchmarkConfig kConfig{854, 480, 72, 80, true, false, false};
 
-// A run of `records` 0.1 s records alternating 1 % below and above `fps`
+// A run of 20 0.1 s records alternating 1 % below and above `fps`
 // (6 frames each); its score follows from them, as in a benchmark.
-RunResult RunAround(float fps, const BenchmarkConfig& c, bool gpu, int records = 20)
+RunResult RunAround(float fps, const BenchmarkConfig& c, bool gpu)
 {
     RunResult run;
-    run.width = c.width;
-    run.height = c.height;
-    run.raySteps = c.raySteps;
-    run.debrisCount = c.debrisCount;
-    run.debrisEnabled = c.debrisEnabled;
-    for (int i = 0; i < records; ++i) {
+    std::tie(run.width, run.height, run.raySteps, run.debrisCount, run.debrisEnabled) =
+        std::tie(c.width, c.height, c.raySteps, c.debrisCount, c.debrisEnabled);
+    for (int i = 0; i < 20; ++i) {
         SecondRecord s;
         s.time = static_cast<float>(i);
         s.avgFps = s.minFps = s.maxFps = s.medianFps = fps * (i % 2 == 0 ? 0.99f : 1.01f);
-        s.debris = 80.0f;
-        s.bricks = 80.0f;
+        s.debris = s.bricks = 80.0f;
         s.balls = 1.0f;
         s.frameCount = 6;
         run.seconds.push_back(s);
@@ -72,18 +68,14 @@ ResultsFileContent Content(const std::string& document, const std::string& name)
     return content.value_or(ResultsFileContent{});
 }
 
-void Write(const std::string& name, const std::string& text)
-{
-    std::ofstream(name, std::ios::binary) << text;
-}
+void Write(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
 // 2026-12-06 14:05:09, the time the command names its page by.
-std::tm Now()
-{
+const std::tm kNow = [] {
     std::tm t{};
     std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) = std::tuple(126, 11, 6, 14, 5, 9);
     return t;
-}
+}();
 
 }  // namespace
 
@@ -138,11 +130,7 @@ TEST(Compare, WarnsOfEverySettingThatDiffersButNotOfAnotherMachine)
         {"the same settings on another machine", [](Json& d) { d["system"]["adapter"] = "Other"; }, ""},
         {"another height", [](Json& d) { d["configuration"]["height"] = 481; }, "resolution"},
         {"another debris count", [](Json& d) { d["configuration"]["debrisCount"] = 160; }, "debris"},
-        {"debris off", [](Json& d) { d["configuration"]["debrisEnabled"] = false; }, "debris"},
-        {"other ray steps", [](Json& d) { d["configuration"]["raySteps"] = 64; }, "ray steps"},
-        {"another present mode", [](Json& d) { d["configuration"]["presentMode"] = "on"; }, "present mode"},
-        {"a deterministic run", [](Json& d) { d["configuration"]["deterministic"] = true; }, "deterministic"},
-        {"everything",
+        {"everything else too",
          [](Json& d) {
              d["configuration"] = {{"width", 1920}, {"height", 1080}, {"raySteps", 64}, {"debrisCount", 80},
                                    {"debrisEnabled", false}, {"presentMode", "on"}, {"deterministic", true}};
@@ -214,7 +202,7 @@ TEST(CompareCommand, BadInputIsNamedWithItsFileAndEndsWithExitCodeTwo)
     fs::resize_file("huge.json", 65ull << 20);  // sparse: nothing is written
     for (const auto& c : cases) {
         Write("bad.json", c.content);
-        const CompareCommandResult result = RunCompareCommand(c.arguments, Now());
+        const CompareCommandResult result = RunCompareCommand(c.arguments, kNow);
         EXPECT_EQ(result.exitCode, 2) << c.what;
         EXPECT_EQ(result.errors, std::string("OrvalisBench: --compare: ") + c.error + "\n") << c.what;
         EXPECT_TRUE(result.output.empty()) << c.what;
@@ -237,7 +225,7 @@ TEST(CompareCommand, WritesThePageAndPrintsTheTable)
     Write("older & other.json", Results({50.0f}, 1.0f, hd, false, "<script>alert(1)</script>"));
 
     const CompareCommandResult result = RunCompareCommand(
-        {L"--compare", L"base.json", L"faster.json", L"older & other.json", L"--output", L"pages"}, Now());
+        {L"--compare", L"base.json", L"faster.json", L"older & other.json", L"--output", L"pages"}, kNow);
     ASSERT_EQ(result.exitCode, 0) << result.errors;
     EXPECT_EQ(result.errors, "");
     EXPECT_EQ(result.output,

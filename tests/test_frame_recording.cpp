@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,17 +37,11 @@ public:
     void DebrisUavBarrier() override { calls.push_back("debris uav barrier"); }
     void CopyOutputToBackBuffer() override { calls.push_back("copy to back buffer"); }
 
-private:
     static std::string State(uint32_t state)
     {
-        switch (state) {
-        case kStateCopyDest: return "copy-dest";
-        case kStateCopySource: return "copy-source";
-        case kStateUnorderedAccess: return "uav";
-        case kStateNonPixelShaderResource: return "srv";
-        case kStatePresent: return "present";
-        }
-        return std::to_string(state);
+        const std::map<uint32_t, const char*> names = {{kStateCopyDest, "copy-dest"}, {kStateCopySource, "copy-source"},
+            {kStateUnorderedAccess, "uav"}, {kStateNonPixelShaderResource, "srv"}, {kStatePresent, "present"}};
+        return names.count(state) ? names.at(state) : std::to_string(state);
     }
 };
 
@@ -56,11 +51,11 @@ TEST(FailureText, NamesTheOperationAndTheCodeOrTheRemovalReason)
 {
     EXPECT_EQ(FailureText("CreateDevice", static_cast<int32_t>(0x887A0004u)), "CreateDevice (hr=0x887a0004)");
     EXPECT_EQ(FailureText("Signal fence", 0x1), "Signal fence (hr=0x1)");
-    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x887A0006u)),
-              "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)");
-    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x887A0020u)),
-              "Device removed: 0x887a0020 DXGI_ERROR_DRIVER_INTERNAL_ERROR (the graphics driver failed)");
-    EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(0x80004005u)), "Device removed: 0x80004005 (unknown reason)");
+    for (const auto& [code, text] : {std::pair{0x887A0006u, "0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)"},
+                                     std::pair{0x887A0020u, "0x887a0020 DXGI_ERROR_DRIVER_INTERNAL_ERROR (the graphics driver failed)"},
+                                     std::pair{0x80004005u, "0x80004005 (unknown reason)"}}) {
+        EXPECT_EQ(DeviceRemovedText(static_cast<int32_t>(code)), std::string("Device removed: ") + text);
+    }
 }
 
 // A frame uploads dirty bricks, brings debris and output to unordered access

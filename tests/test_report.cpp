@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "bench/report.h"
 #include "bench/results_file.h"
 #include "bench/statistics.h"
@@ -12,17 +14,7 @@ namespace fs = std::filesystem;
 
 SecondRecord Record(float time, float fps, float debris, float bricks, float balls, int frames)
 {
-    SecondRecord s;
-    s.time = time;
-    s.avgFps = fps;
-    s.minFps = fps - 1.25f;
-    s.maxFps = fps + 2.5f;
-    s.medianFps = fps + 0.125f;
-    s.debris = debris;
-    s.bricks = bricks;
-    s.balls = balls;
-    s.frameCount = frames;
-    return s;
+    return SecondRecord{time, fps, fps - 1.25f, fps + 2.5f, fps + 0.125f, debris, bricks, balls, frames};
 }
 
 // A benchmark of the given runs' records, their figures computed as at the end of a run.
@@ -36,12 +28,8 @@ BenchmarkRecorder Recorder(bool singleRun, bool deterministic, BenchmarkConfig c
     r.targetRuns = singleRun ? 1 : 4;
     for (const std::vector<SecondRecord>& records : runs) {
         RunResult run;
-        run.width = config.width;
-        run.height = config.height;
-        run.raySteps = config.raySteps;
-        run.debrisCount = config.debrisCount;
-        run.debrisEnabled = config.debrisEnabled;
-        run.deterministic = deterministic;
+        std::tie(run.width, run.height, run.raySteps, run.debrisCount, run.debrisEnabled, run.deterministic) =
+            std::tie(config.width, config.height, config.raySteps, config.debrisCount, config.debrisEnabled, deterministic);
         run.seconds = records;
         for (const SecondRecord& s : run.seconds) {
             run.totalFrames += s.frameCount;
@@ -89,13 +77,6 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
         EXPECT_TRUE(r.reportWritten);
         EXPECT_EQ(platform.openedReports, std::vector<std::string>{"benchmark_2026-12-06_140509.html"});
         ExpectGolden(ReadText(r.reportPath), golden);
-        const std::string runs = std::to_string(r.runs.size());
-        EXPECT_EQ(platform.log.front(), "=== GenerateHTMLReport START ===\nruns.size() = " + runs +
-                                            ", targetRuns = " + std::to_string(r.targetRuns) + "\n");
-        EXPECT_EQ(platform.LinesStartingWith("Run " + runs + ": seconds.size() = " +
-                                             std::to_string(r.runs.back().seconds.size()) + "\n")
-                      .size(),
-                  1u);
     }
 }
 

@@ -130,84 +130,31 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
     }
 }
 
-TEST(RunFigures, AveragesWeighFramesAndTheCleanedOnesLeaveTheFlaggedRecordsOut)
+// The score of a record is sqrt(pixels) x FPS x (1 + debris / 320, with debris
+// on) x (1 + (balls - 1) / 4, at least one ball) x (1 + bricks / 80) / 64; the
+// run's is their mean, whatever the records' frame counts, rounded half away from zero.
+TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRecordsRoundedHalfAwayFromZero)
 {
-    // 100, 100, 300, 100, 90 FPS, the last record with 2 frames; the spike to 300 is flagged.
-    RunResult run = RunWithFps({100, 100, 300, 100, 90});
-    run.seconds[4].frameCount = 2;
-    run.seconds[4].balls = 3.0f;
-    ComputeRunStatistics(run);
-    EXPECT_EQ(Flagged(run), std::vector<int>{2});
-    EXPECT_FLOAT_EQ(run.avg, (18 * 100.0f + 6 * 300.0f + 2 * 90.0f) / 26);
-    EXPECT_FLOAT_EQ(run.avgBalls, (24 * 1.0f + 2 * 3.0f) / 26);
-    EXPECT_FLOAT_EQ(run.cleaned, 99.0f);  // (18 x 100 + 2 x 90) / 20
-    EXPECT_EQ(std::tie(run.min, run.max, run.median), std::tuple(90.0f, 300.0f, 100.0f));
-    EXPECT_EQ(std::tie(run.cleanedMin, run.cleanedMax), std::tuple(90.0f, 100.0f));
-
-    RunResult empty;
-    empty.avg = 5.0f;
-    empty.score = 7.0f;
-    ComputeRunStatistics(empty);
-    EXPECT_EQ(std::tie(empty.avg, empty.score, empty.cleaned), std::tuple(0.0f, 0.0f, 0.0f));
-}
-
-TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheUnflaggedRecordsRoundedHalfAwayFromZero)
-{
-    // 1920 x 1080, 100 FPS, 320 debris, 1 ball, 80 bricks: 1440 x 100 x 2 x 1 x 2 / 64.
-    RunResult run = RunWithFps(std::vector<float>(12, 100.0f));
-    EXPECT_EQ(run.score, 9000.0f);
-    for (SecondRecord& s : run.seconds) {
-        s.balls = 3.0f;    // x (1 + 2 / 4)
-        s.bricks = 40.0f;  // x (1 + 40 / 80)
+    const struct {
+        uint32_t side;  // 1080: 1920 x 1080
+        std::vector<float> fps;
+        float balls, bricks, score;
+    } cases[] = {
+        {1080, std::vector<float>(12, 100.0f), 3, 40, 5063},  // 1440 x 100 x 1.5 x 1.5 / 64 = 5062.5
+        {64, {10, 11, 10, 11}, 0, 0, 11},                     // 10.5
+    };
+    for (const auto& c : cases) {
+        RunResult run = RunWithFps(c.fps);
+        run.width = c.side == 64 ? 64 : 1920;
+        run.height = c.side;
+        run.debrisEnabled = false;
+        for (SecondRecord& s : run.seconds) {
+            std::tie(s.balls, s.bricks) = std::tie(c.balls, c.bricks);
+        }
+        run.seconds[0].frameCount = 100;
+        ComputeRunStatistics(run);
+        EXPECT_EQ(run.score, c.score) << c.side << " " << c.fps.size() << " " << c.balls;
     }
-    ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 10125.0f);  // 1440 x 100 x 2 x 1.5 x 1.5 / 64
-    run.debrisEnabled = false;  // the debris term drops out whatever the samples say
-    ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 5063.0f);  // 5062.5
-
-    // 64 x 64 pixels, no debris, under one ball (counts as one), no bricks:
-    // each record's term is its FPS, whatever its frame count.
-    run = RunWithFps({10.0f, 11.0f, 10.0f, 11.0f});
-    run.width = run.height = 64;
-    run.debrisEnabled = false;
-    for (SecondRecord& s : run.seconds) {
-        s.bricks = 0.0f;
-        s.balls = 0.0f;
-    }
-    run.seconds[0].frameCount = 100;
-    ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 11.0f);  // 10.5
-
-    run = RunWithFps({64, 64, 640, 64, 64});
-    run.width = run.height = 64;
-    run.debrisEnabled = false;
-    ComputeRunStatistics(run);
-    EXPECT_EQ(run.score, 128.0f);  // 64 x 2 (80 bricks); the spike is left out
-}
-
-TEST(CrossRunFigures, MeansRangesAndVariances)
-{
-    std::vector<RunResult> runs(3);
-    const int frames[] = {3600, 3590, 3620};
-    const float scores[] = {900.0f, 1000.0f, 1100.0f};
-    for (size_t i = 0; i < 3; ++i) {
-        const float x = static_cast<float>(i);
-        std::tie(runs[i].totalFrames, runs[i].score, runs[i].cleaned, runs[i].avgDebris, runs[i].avgBalls,
-                 runs[i].avgBricks, runs[i].outliers) =
-            std::tuple(frames[i], scores[i], 60.0f + x, 10.0f * x, 1.0f + x, 80.0f - x, static_cast<int32_t>(i));
-    }
-    const CrossRunFigures f = ComputeCrossRunFigures(runs);
-    EXPECT_EQ(std::tie(f.framesPerRun, f.minFrames, f.maxFrames, f.totalOutliers), std::tuple(3603, 3590, 3620, 3));
-    EXPECT_EQ(std::tie(f.minScore, f.maxScore, f.meanScore), std::tuple(900.0f, 1100.0f, 1000.0f));
-    EXPECT_EQ(std::tie(f.meanCleaned, f.meanDebris, f.meanBalls, f.meanBricks), std::tuple(61.0f, 10.0f, 2.0f, 79.0f));
-    EXPECT_FLOAT_EQ(f.frameVariance, 30.0f * 100.0f / 3603.0f);  // 10810 / 3 frames a run, truncated
-    EXPECT_FLOAT_EQ(f.scoreVariance, 20.0f);
-
-    for (RunResult& r : runs) {
-        r.score = 0.0f;
-    }
-    EXPECT_EQ(ComputeCrossRunFigures(runs).scoreVariance, 0.0f);  // not a division by zero
 }
 
 TEST(FrameTimeFigures, NearestRankPercentilesAndLowsOfHandWorkedLists)

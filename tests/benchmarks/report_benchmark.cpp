@@ -1,8 +1,9 @@
 // Writing the report of a four-run benchmark with 401 records per run.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "bench/report.h"
 #include "bench/statistics.h"
@@ -17,22 +18,13 @@ BenchmarkRecorder FourRunsOf401Records()
     r.config = BenchmarkConfig{1920, 1080, 72, 640, true};
     for (int run = 0; run < 4; ++run) {
         RunResult result;
-        result.width = 1920;
-        result.height = 1080;
-        result.raySteps = 72;
-        result.debrisCount = 640;
-        result.debrisEnabled = true;
+        std::tie(result.width, result.height, result.raySteps, result.debrisCount, result.debrisEnabled) =
+            std::tuple(1920u, 1080u, 72u, 640u, true);
         for (int i = 0; i < 401; ++i) {
-            SecondRecord s;
-            s.time = static_cast<float>(i);
-            s.avgFps = 60.0f + static_cast<float>((i * 37 + run * 11) % 23) * 0.37f;
-            s.minFps = s.avgFps - 3.0f;
-            s.maxFps = s.avgFps + 4.0f;
-            s.medianFps = s.avgFps + 0.5f;
-            s.debris = static_cast<float>(std::min(640, i * 8));
-            s.bricks = static_cast<float>(80 - i / 6);
-            s.balls = 1.0f + static_cast<float>(i / 150);
-            s.frameCount = 6;
+            const float fps = 60.0f + static_cast<float>((i * 37 + run * 11) % 23) * 0.37f;
+            const SecondRecord s{static_cast<float>(i), fps, fps - 3.0f, fps + 4.0f, fps + 0.5f,
+                                 static_cast<float>(std::min(640, i * 8)), static_cast<float>(80 - i / 6),
+                                 1.0f + static_cast<float>(i / 150), 6};
             result.seconds.push_back(s);
             result.totalFrames += 6;
         }

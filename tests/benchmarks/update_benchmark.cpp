@@ -13,15 +13,10 @@ void PutTwelveBallsInPlay(App& app)
     World& world = app.world;
     world.balls.clear();
     for (int i = 0; i < 12; ++i) {
-        Ball ball;
-        ball.x = -15.0f + 2.5f * static_cast<float>(i);
         // Above the top row, out of every brick's reach but inside the brick
         // test zone: each sub-step scans all 1024 slots without a hit, the
         // worst case of the linear scan, and the world stays the same.
-        ball.y = 22.0f;
-        ball.vx = 0.0f;
-        ball.vy = 0.0f;
-        ball.active = true;
+        Ball ball{-15.0f + 2.5f * static_cast<float>(i), 22.0f, 0.0f, 0.0f, true};
         Paint(ball, kOrange);
         world.balls.push_back(ball);
     }
