@@ -94,7 +94,6 @@ TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
     } cases[] = {
         {"identical four-run files", tight, 1.0f, false, "within noise", "Welch p = 1.0000</td>"},
         {"10 % faster with tight runs", tight, 1.10f, true, "faster", "Welch p &lt; 0.0001</td>"},
-        {"10 % slower with tight runs", tight, 0.90f, true, "slower", "Welch p &lt; 0.0001</td>"},
         {"3 % faster inside a wide run-to-run spread", wide, 1.03f, false, "within noise", "Welch p = 0."},
         {"0.5 % faster, significant but under 1 %", veryTight, 1.005f, true, "within noise", "Welch p &lt; 0.0001</td>"},
         {"identical single runs", {100.0f}, 1.0f, false, "within noise", "bootstrap 95 % CI of the FPS difference: -"},
