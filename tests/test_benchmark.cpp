@@ -54,14 +54,18 @@ void RunFrames(TestApp& t, float dt, Until until)
 // are not sampled: the warm-up still ends at 1.00 s, and no record of the run
 // holds a slow frame. Started from the command line, the program then ends
 // with the exit code that says whether the files were written; a report that
-// cannot be written leaves the results in the box and the results file.
+// cannot be created or written (a folder has its name, the disk is full)
+// leaves the results in the box and the results file, and no cut-off report.
 TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReportsThem)
 {
-    for (const bool reportNameTaken : {false, true}) {
+    for (const std::string obstacle : {"", "a folder", "a full disk"}) {
         ScratchDirectory scratch;
-        if (reportNameTaken) {
+        if (obstacle == "a folder") {
             fs::create_directory(kReport);
+        } else if (obstacle == "a full disk") {
+            fs::create_symlink("/dev/full", kReport);  // created, but every write fails
         }
+        const bool notWritten = !obstacle.empty();
         TestApp t;
         t.app.start.unattended = true;
         t.app.start.exitCode = exit_code::kNotCompleted;
@@ -94,18 +98,20 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
         EXPECT_EQ(results["configuration"]["debrisCount"], 160);
         EXPECT_EQ(results["runs"][0]["totalFrames"], 2560);
         EXPECT_EQ(t.platform.programEnds, 1);
-        EXPECT_EQ(fs::is_directory(kReport), reportNameTaken);  // what had the name is kept
-        EXPECT_EQ(t.platform.openedReports.size(), reportNameTaken ? 0u : 1u);
-        EXPECT_EQ(t.app.start.exitCode, reportNameTaken ? exit_code::kFilesNotWritten : exit_code::kSuccess);
+        EXPECT_EQ(fs::is_directory(kReport), obstacle == "a folder") << obstacle;  // a folder is kept, a cut-off report not
+        EXPECT_EQ(t.platform.LinesStartingWith(std::string("ERROR: Could not ") + (obstacle == "a folder" ? "create" : "write") +
+                                               " report file").size(), notWritten ? 1u : 0u) << obstacle;
+        EXPECT_EQ(t.platform.openedReports.size(), notWritten ? 0u : 1u);
+        EXPECT_EQ(t.app.start.exitCode, notWritten ? exit_code::kFilesNotWritten : exit_code::kSuccess);
         const std::wstring score = std::to_wstring(static_cast<int>(run.score));
         EXPECT_EQ(t.platform.summaries.at(0),
-                  (reportNameTaken ? L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
+                  (notWritten ? L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
                                    : L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n") +
                       std::wstring(L"Single run (40 seconds)\n\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity "
                                    L"analysis)\n- Spike outlier removal\n- Benchmark score\n") +
-                      (reportNameTaken ? L"\nResults (saved in benchmark_2026-12-06_140509.json):\n  Run 1: score " + score +
+                      (notWritten ? L"\nResults (saved in benchmark_2026-12-06_140509.json):\n  Run 1: score " + score +
                                              L", average 64.0 FPS\n" : L""));
-        EXPECT_EQ(scratch.Files(), 2);  // the report (or what took its name) and the results file
+        EXPECT_EQ(scratch.Files(), obstacle == "a full disk" ? 1 : 2) << obstacle;  // the results file and the report or the folder
     }
 }
 
