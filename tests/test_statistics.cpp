@@ -13,18 +13,9 @@ namespace {
 RunResult RunWithFps(const std::vector<float>& fps)
 {
     RunResult run;
-    run.width = 1920;
-    run.height = 1080;
-    run.debrisEnabled = true;
+    std::tie(run.width, run.height, run.debrisEnabled) = std::tuple(1920u, 1080u, true);
     for (size_t i = 0; i < fps.size(); ++i) {
-        SecondRecord s;
-        s.time = static_cast<float>(i);
-        s.avgFps = s.minFps = s.maxFps = s.medianFps = fps[i];
-        s.balls = 1.0f;
-        s.bricks = 80.0f;
-        s.debris = 320.0f;
-        s.frameCount = 6;
-        run.seconds.push_back(s);
+        run.seconds.push_back(SecondRecord{static_cast<float>(i), fps[i], fps[i], fps[i], fps[i], 320, 80, 1, 6});
     }
     ComputeRunStatistics(run);
     return run;
@@ -135,25 +126,17 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
 // run's is their mean, whatever the records' frame counts, rounded half away from zero.
 TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRecordsRoundedHalfAwayFromZero)
 {
-    const struct {
-        uint32_t side;  // 1080: 1920 x 1080
-        std::vector<float> fps;
-        float balls, bricks, score;
-    } cases[] = {
-        {1080, std::vector<float>(12, 100.0f), 3, 40, 5063},  // 1440 x 100 x 1.5 x 1.5 / 64 = 5062.5
-        {64, {10, 11, 10, 11}, 0, 0, 11},                     // 10.5
-    };
-    for (const auto& c : cases) {
-        RunResult run = RunWithFps(c.fps);
-        run.width = c.side == 64 ? 64 : 1920;
-        run.height = c.side;
+    for (const auto& [fps, balls, bricks, score] :
+         {std::tuple{std::vector<float>(12, 100.0f), 3.0f, 40.0f, 5063.0f},     // 1440 x 100 x 1.5 x 1.5 / 64 = 5062.5
+          std::tuple{std::vector<float>{10, 11, 10, 11}, 0.0f, 0.0f, 236.0f}}) {  // 1440 x 10.5 / 64 = 236.25
+        RunResult run = RunWithFps(fps);
         run.debrisEnabled = false;
         for (SecondRecord& s : run.seconds) {
-            std::tie(s.balls, s.bricks) = std::tie(c.balls, c.bricks);
+            std::tie(s.balls, s.bricks) = std::tie(balls, bricks);
         }
         run.seconds[0].frameCount = 100;
         ComputeRunStatistics(run);
-        EXPECT_EQ(run.score, c.score) << c.side << " " << c.fps.size() << " " << c.balls;
+        EXPECT_EQ(run.score, score) << fps.size() << " records";
     }
 }
 
