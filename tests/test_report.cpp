@@ -80,24 +80,6 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
     }
 }
 
-TEST(Report, NothingIsWrittenWithoutRunsOrWithAnEmptyRun)
-{
-    ScratchDirectory scratch;
-    RecordingPlatform platform;
-    BenchmarkRecorder none = Recorder(true, false, BenchmarkConfig{854, 480, 72, 80, true}, {});
-    none.reportPath = "benchmark_previous.html";
-    EXPECT_FALSE(GenerateHTMLReport(none, platform));
-    EXPECT_EQ(platform.log.back(), "ERROR: GenerateHTMLReport called without any runs!\n");
-    EXPECT_EQ(none.reportPath, "benchmark_previous.html");
-
-    BenchmarkRecorder empty = SmallMulti();
-    empty.runs[1].seconds.clear();
-    EXPECT_FALSE(GenerateHTMLReport(empty, platform));
-    EXPECT_EQ(platform.log.back(), "ERROR: Run 2 has no recorded seconds!\n");
-    EXPECT_TRUE(platform.openedReports.empty());
-    EXPECT_EQ(scratch.Files(), 0);
-}
-
 TEST(Report, TheResultsFileSitsBesideTheReportWithEveryFigure)
 {
     ScratchDirectory scratch;
