@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.h"
 #include "gpu/frame_recording.h"
 #include "gpu/gpu_objects.h"
 #include "gpu/shader_source.h"
@@ -147,9 +148,8 @@ TEST(Present, SyncIntervalAndTearingPerMode)
 
 TEST(ShaderSource, MissingFileAndAFailedCheckSayWhatWentWrong)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvalis_shader_source_test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    ScratchDirectory scratch;
+    const std::filesystem::path& dir = scratch.dir;
     EXPECT_EQ(ShaderPathBeside(dir / "OrvalisBench.exe"), dir / "orvalis_shaders.hlsl");
     const auto failure = [&dir]() -> std::string {
         try {
@@ -167,7 +167,6 @@ TEST(ShaderSource, MissingFileAndAFailedCheckSayWhatWentWrong)
     EXPECT_EQ(failure().rfind("file system: ", 0), 0u) << failure();
     EXPECT_NE(failure().find("exists"), std::string::npos) << failure();
     EXPECT_EQ(failure().find("status"), std::string::npos) << failure();
-    std::filesystem::remove_all(dir);
 }
 
 TEST(ShaderSource, CompileFailureKeepsItsFirstLineAndTheCompilersFirstTen)
