@@ -1,131 +1,79 @@
 #include <gtest/gtest.h>
 
-#include "game/debris.h"
-#include "game/update.h"
+#include <tuple>
+
+#include "game/input.h"
 #include "test_support.h"
 
-namespace {
-
-// A ball destroys a brick of the given colour, and the burst that hit queued
-// is handed over in the same frame: the code is the program's own.
-float HitBrick(World& world, int colour)
+// Every destroyed brick queues a burst at the next position of the debris ring
+// (a burst is 8 particles, the ring as many bursts as the debris count holds,
+// 512 while debris is off), coded position + 100 x the brick's colour, and
+// counts 8 more debris live, up to the debris count; the GPU draws those and
+// the burst being started.
+TEST(Debris, EachBrickQueuesABurstAtTheNextRingPositionUpToTheDebrisCount)
 {
-    world.bricks[0] = Brick{0.0f, 5.0f, static_cast<float>(colour), 1.0f};
-    world.bricksLeft = 1000;  // the level never counts as cleared
-    world.ballLaunched = true;
-    world.balls = {MakeBall(0.0f, 3.5f, 0.0f, 0.4f)};
-    AdvanceWorld(world, 1.0f / 60.0f, 1.0f / 60.0f);
-    EXPECT_EQ(world.bricks[0].alive, 0.0f);
-    EXPECT_EQ(world.currentExplosion.y, 5.0f);
-    return world.currentExplosion.code;
-}
-
-}  // namespace
-
-TEST(DebrisRing, EightyDebrisMakeATenBurstRing)
-{
-    World world;
-    world.debrisCount = 80;
-    for (int brick = 1; brick <= 11; ++brick) {
-        // Burst positions 1..10 (colour 0), then position 1 again.
-        EXPECT_EQ(HitBrick(world, 0), static_cast<float>((brick - 1) % 10 + 1)) << "brick " << brick;
-        EXPECT_EQ(world.activeDebris, std::min(8 * brick, 80)) << "after brick " << brick;
+    const struct {
+        int32_t count;
+        bool enabled;
+        int32_t cursor, active, colour, bricks;
+        float code, drawn;  // the last burst, handed over in its frame, and the debris the GPU draws then
+        int32_t cursorAfter, activeAfter;
+    } cases[] = {
+        {80, true, 0, 0, 4, 1, 401.0f, 16.0f, 1, 8},      // a level's first brick
+        {80, true, 0, 0, 0, 10, 10.0f, 80.0f, 0, 80},     // 80 debris: ten positions
+        {80, true, 0, 0, 0, 11, 1.0f, 80.0f, 1, 80},      // the eleventh brick reuses the first
+        {640, true, 5, 8, 2, 1, 206.0f, 56.0f, 6, 16},
+        {0, true, 0, 0, 1, 5, 101.0f, 0.0f, 0, 0},        // no debris: one position, nothing live
+        {16, true, 0, 64, 0, 0, 0.0f, 16.0f, 0, 64},      // the count lowered below the live debris
+        {80, false, 0, 40, 3, 512, 812.0f, 0.0f, 0, 40},  // debris off: the ring still turns, over 512
+        {80, false, 0, 40, 0, 513, 1.0f, 0.0f, 1, 40},
+    };
+    for (const auto& c : cases) {
+        TestApp t;
+        World& world = t.world;
+        world.debrisCount = c.count;
+        world.debrisEnabled = c.enabled;
+        world.debrisCursor = c.cursor;
+        world.activeDebris = c.active;
+        world.bricksLeft = 1000;  // the level never counts as cleared
+        world.ballLaunched = true;
+        world.balls = {MakeBall(0.0f, -15.0f, 0.0f, 0.0f)};  // keeps the game going
+        for (int i = 0; i < c.bricks; ++i) {
+            world.bricks[0] = Brick{0.0f, 5.0f, static_cast<float>(c.colour), 1.0f};
+            world.balls.push_back(MakeBall(0.0f, 3.5f, 0.0f, 0.4f));
+            UpdateFrame(t.app, 1.0f / 60.0f, 1.0f / 60.0f);
+            ASSERT_EQ(world.bricks[0].alive, 0.0f);
+            world.balls.pop_back();
+        }
+        if (c.bricks == 0) {
+            UpdateFrame(t.app, 0.0f, 0.0f);
+        }
+        EXPECT_EQ(std::make_tuple(t.app.frameConstants.explosionCode, t.app.frameConstants.liveDebris, world.debrisCursor,
+                                  world.activeDebris),
+                  std::make_tuple(c.code, c.drawn, c.cursorAfter, c.activeAfter)) << c.bricks << " bricks, " << c.count;
     }
-    EXPECT_EQ(world.debrisCursor, 1);
 }
 
-TEST(DebrisRing, ZeroDebrisKeepsOneBurstAndNothingLive)
-{
-    World world;
-    world.debrisCount = 0;
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(HitBrick(world, 1), 101.0f);  // position 1 + 100 x colour 1
-    }
-    EXPECT_EQ(world.debrisCursor, 0);
-    EXPECT_EQ(world.activeDebris, 0);
-    EXPECT_EQ(DebrisDrawCount(world), 0);
-}
-
-TEST(DebrisRing, DisabledDebrisStillCountsBurstsAndWrapsAt512)
-{
-    World world;
-    world.debrisEnabled = false;
-    world.activeDebris = 40;
-    for (int i = 0; i < 511; ++i) {
-        HitBrick(world, 0);
-    }
-    EXPECT_EQ(HitBrick(world, 3), 812.0f);  // position 512 + 100 x colour 3
-    EXPECT_EQ(HitBrick(world, 0), 1.0f);
-    EXPECT_EQ(world.debrisCursor, 1);
-    EXPECT_EQ(world.activeDebris, 40);
-    EXPECT_EQ(DebrisDrawCount(world), 0);
-}
-
-TEST(DebrisRing, ABrickHitQueuesACodeOfCursorAndColour)
-{
-    World world;
-    world.debrisCount = 640;
-    world.debrisCursor = 5;
-    EXPECT_EQ(HitBrick(world, 2), 206.0f);  // (5 + 1) + 100 x 2
-    EXPECT_EQ(world.debrisCursor, 6);
-}
-
-TEST(DebrisHandOver, BurstsReachTheGpuOnePerFrameInHitOrder)
-{
-    World world;
-    world.explosionQueue.push_back(ExplosionEvent{1, 10, 11});
-    world.explosionQueue.push_back(ExplosionEvent{2, 20, 21});
-    world.explosionQueue.push_back(ExplosionEvent{3, 30, 31});
-    for (float code = 1; code <= 3; ++code) {
-        HandOverExplosion(world);
-        EXPECT_EQ(world.currentExplosion.code, code);
-        EXPECT_EQ(world.currentExplosion.x, code * 10);
-    }
-    HandOverExplosion(world);
-    EXPECT_EQ(world.currentExplosion.code, 0.0f);
-    EXPECT_EQ(world.currentExplosion.x, 30.0f);  // position kept, code cleared
-}
-
-TEST(DebrisDrawCount, CoversTheBurstBeingStartedButNeverExceedsTheLimit)
-{
-    World world;
-    world.debrisCount = 80;
-    world.activeDebris = 8;
-    world.debrisCursor = 4;
-    world.currentExplosion.code = 0.0f;
-    EXPECT_EQ(DebrisDrawCount(world), 8);
-    world.currentExplosion.code = 105.0f;
-    EXPECT_EQ(DebrisDrawCount(world), 40);
-    world.debrisCursor = 12;
-    EXPECT_EQ(DebrisDrawCount(world), 80);
-}
-
-TEST(ResetDebris, ClearsTheGpuBufferAndRingButKeepsQueuedBursts)
-{
-    TestApp t;
-    t.world.activeDebris = 48;
-    t.world.debrisCursor = 6;
-    t.world.explosionQueue.push_back(ExplosionEvent{3, 0, 0});
-    ResetDebris(t.app);
-    ResetDebris(t.app);
-    EXPECT_EQ(t.platform.debrisClears, 2);
-    EXPECT_EQ(t.world.activeDebris, 0);
-    EXPECT_EQ(t.world.debrisCursor, 0);
-    EXPECT_EQ(t.world.explosionQueue.size(), 1u);
-}
-
-TEST(ResetDebris, FirstBrickOfALevelQueuesCodeOnePlusColourAndEightLiveDebris)
+TEST(Debris, BurstsReachTheGpuOnePerFrameInHitOrderEvenAfterADebrisReset)
 {
     TestApp t;
     BuildLevel(t.app, 0);
-    t.world.debrisCount = 80;
-    // Aim the first ball at the lowest row (y = 0.5, colour 4).
-    t.world.ballLaunched = true;
-    t.world.balls[0] = MakeBall(-12.25f, -0.8f, 0.0f, 0.4f);
+    World& world = t.world;
+    world.ballLaunched = true;
+    // Three balls under the lowest row (y = 0.5, colour 4) hit three bricks in one frame.
+    world.balls = {MakeBall(-12.25f, -0.8f, 0.0f, 0.4f), MakeBall(-5.25f, -0.8f, 0.0f, 0.4f),
+                   MakeBall(1.75f, -0.8f, 0.0f, 0.4f)};
     UpdateFrame(t.app, 1.0f / 60.0f, 1.0f / 60.0f);
-    EXPECT_EQ(t.world.bricksLeft, 79);
-    EXPECT_EQ(t.world.activeDebris, 8);
-    EXPECT_EQ(t.world.currentExplosion.code, 401.0f);
-    // The ring has already moved on to position 1 when the constants are written.
-    EXPECT_EQ(t.app.frameConstants.liveDebris, 16.0f);
+    EXPECT_EQ(world.bricksLeft, 77);
+    const FrameConstants& gpu = t.app.frameConstants;
+    // 24 live, and the ring has moved on to 3; then C: the particles go, the queued bursts stay.
+    const float expected[][3] = {{401.0f, -12.25f, 32.0f}, {402.0f, -5.25f, 8.0f}, {403.0f, 1.75f, 8.0f}, {0.0f, 1.75f, 0.0f}};
+    for (const auto& e : expected) {
+        EXPECT_EQ(std::make_tuple(gpu.explosionCode, gpu.explosionX, gpu.liveDebris), std::make_tuple(e[0], e[1], e[2]));
+        if (e[0] == 401.0f) {
+            HandleGameKey(t.app, key::kC, 1);
+            EXPECT_EQ(world.activeDebris, 0);
+        }
+        UpdateFrame(t.app, 0.0f, 0.0f);
+    }
 }

@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cwchar>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "test_support.h"
-#include "ui/panel.h"
 #include "ui/startup_choices.h"
 
 namespace {
@@ -22,234 +23,192 @@ float Setting(const World& world, S setting)
 
 }  // namespace
 
-TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderOrChangesNothing)
+// Typing into a value field sets the setting, limited to its slider's range,
+// and moves the slider; text that reads as no number changes nothing. The
+// refresh that follows writes the setting's text, which the field reads back:
+// the value stays.
+TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderAndSurvivesTheRefresh)
 {
-    const std::wstring forty = std::wstring(31, L'0') + L"420000000";  // only the first 31 characters count
+    const std::wstring fortyDigits = std::wstring(31, L'0') + L"420000000";  // only 31 characters are read
     const struct {
         S setting;
-        const wchar_t* text;
-        std::optional<float> value;  // nothing: the setting is left as it was
-        std::optional<int> slider;
+        std::wstring typed;
+        std::optional<float> value;  // nothing: the setting stays as it was
+        int slider;
+        const wchar_t* shown;
     } cases[] = {
-        {S::Brightness, L"", std::nullopt, std::nullopt},
-        {S::Brightness, L"abc", std::nullopt, std::nullopt},
-        {S::RaySteps, L"12abc", 12.0f, 12},
-        {S::Brightness, L"1", 1.0f, 100},  // typing " 1.5" key by key
-        {S::Brightness, L"1.", 1.0f, 100},
-        {S::Brightness, L" 1.5", 1.5f, 150},
-        {S::BallGlow, L"nan", std::nullopt, std::nullopt},
-        {S::BallGlow, L"inf", std::nullopt, std::nullopt},
-        {S::BallGlow, L"-inf", std::nullopt, std::nullopt},
-        {S::Brightness, L"1e40", std::nullopt, std::nullopt},  // beyond a float
-        {S::RaySteps, L"-3", 1.0f, 1},  // limited to the slider's range
-        {S::DebrisCount, L"9000", 8192.0f, 8192},
-        {S::DebrisCount, forty.c_str(), 0.0f, 0},
+        {S::Brightness, L"", std::nullopt, 0, L"0.50"},      {S::Brightness, L"abc", std::nullopt, 0, L"0.50"},
+        {S::BallGlow, L"nan", std::nullopt, 0, L"2.00"},     {S::BallGlow, L"-inf", std::nullopt, 0, L"2.00"},
+        {S::Brightness, L"1e40", std::nullopt, 0, L"0.50"},  // beyond a float
+        {S::Brightness, L"1", 1.0f, 100, L"1.00"},           // typing " 1.5" key by key
+        {S::Brightness, L"1.", 1.0f, 100, L"1.00"},          {S::Brightness, L" 1.5", 1.5f, 150, L"1.50"},
+        {S::Brightness, L"12345", 2.0f, 200, L"2.00"},       {S::Brightness, L"-3", 0.0f, 0, L"0.00"},
+        {S::BallGlow, L"1e30", 5.0f, 500, L"5.00"},          {S::BallGlow, L"0.1", 0.5f, 50, L"0.50"},
+        {S::BallGlow, L"1.239", 1.239f, 123, L"1.23"},       // cut and truncated, not rounded
+        {S::RaySteps, L"12abc", 12.0f, 12, L"12"},           {S::RaySteps, L"-3", 1.0f, 1, L"1"},
+        {S::RaySteps, L"2000", 1024.0f, 1024, L"1024"},      {S::DebrisCount, L"9000", 8192.0f, 8192, L"8192"},
+        {S::DebrisCount, L"640.9", 640.0f, 640, L"640"},     {S::DebrisCount, fortyDigits, 0.0f, 0, L"0"},
     };
     for (const auto& c : cases) {
         World world;
         world.brightness = 0.5f;
-        world.ballGlow = 2.0f;
-        const World before = world;
-        const std::optional<int> slider = ApplyEditText(world, c.setting, c.text);
-        EXPECT_EQ(Setting(world, c.setting), c.value.value_or(Setting(before, c.setting)))
-            << std::string(c.text, c.text + std::wcslen(c.text));
-        EXPECT_EQ(slider, c.slider) << std::string(c.text, c.text + std::wcslen(c.text));
+        const float before = Setting(world, c.setting);
+        const std::optional<int> slider = ApplyEditText(world, c.setting, c.typed);
+        EXPECT_EQ(std::make_tuple(Setting(world, c.setting), slider, EditText(world, c.setting)),
+                  std::make_tuple(c.value.value_or(before), c.value ? std::optional<int>(c.slider) : std::nullopt,
+                                  std::wstring(c.shown))) << Narrow(c.typed);
+        if (c.value) {  // the refresh
+            EXPECT_EQ(ApplyEditText(world, c.setting, c.shown), c.slider) << Narrow(c.typed);
+            EXPECT_EQ(Setting(world, c.setting), std::stof(c.shown)) << Narrow(c.typed);
+        }
     }
 }
 
-// What is typed is limited to the slider's range, so the next refresh (which
-// writes the setting's text, which the field reads back) keeps it.
-TEST(PanelFields, ATypedValueSurvivesTheNextRefresh)
+// A slider shows its setting (in hundredths, rounded, for brightness and ball
+// glow) and never leaves its range; moving it sets the setting and the field.
+TEST(PanelFields, SlidersShowTheSettingsInTheirRangeAndMovingThemSetsThem)
 {
-    const struct {
-        S setting;
-        const wchar_t* typed;
-        const wchar_t* shown;
-        float value;
-        int slider;
-    } cases[] = {
-        {S::Brightness, L"12345", L"2.00", 2.0f, 200},
-        {S::Brightness, L"-3", L"0.00", 0.0f, 0},
-        {S::BallGlow, L"1e30", L"5.00", 5.0f, 500},
-        {S::BallGlow, L"0.1", L"0.50", 0.5f, 50},
-        {S::BallGlow, L"1.239", L"1.23", 1.23f, 123},  // the text is cut and the slider truncated, not rounded
-        {S::RaySteps, L"2000", L"1024", 1024.0f, 1024},
+    const struct { S setting; float stored; int position; } shown[] = {
+        {S::Brightness, 0.15f, 15},   {S::BallGlow, 1.235f, 124},       {S::RaySteps, 72.0f, 72},
+        {S::DebrisCount, 640.0f, 640}, {S::Brightness, 1e30f, 200},     {S::Brightness, -1e30f, 0},
+        {S::BallGlow, 7.0f, 500},     {S::BallGlow, std::nanf(""), 50}, {S::RaySteps, 5000.0f, 1024},
+        {S::RaySteps, -4.0f, 1},      {S::DebrisCount, -5.0f, 0},       {S::DebrisCount, 9000.0f, 8192},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : shown) {
         World world;
-        ApplyEditText(world, c.setting, c.typed);
-        const std::wstring shown = EditText(world, c.setting);
-        const std::optional<int> slider = ApplyEditText(world, c.setting, shown);
-        const std::string typed(c.typed, c.typed + std::wcslen(c.typed));
-        EXPECT_EQ(shown, c.shown) << typed;
-        EXPECT_EQ(Setting(world, c.setting), c.value) << typed;
-        EXPECT_EQ(slider, c.slider) << typed;
-        EXPECT_EQ(SliderPosition(world, c.setting), c.slider) << typed;
+        world.brightness = world.ballGlow = c.stored;
+        world.raySteps = world.debrisCount = std::isnan(c.stored) ? 0 : static_cast<int32_t>(c.stored);
+        EXPECT_EQ(SliderPosition(world, c.setting), c.position) << c.stored;
+    }
+    const struct { S setting; int position; const wchar_t* text; } moved[] = {{S::BallGlow, 123, L"1.23"}, {S::Brightness, 150, L"1.50"}, {S::RaySteps, 0, L"1"},
+                 {S::RaySteps, 2000, L"1024"}, {S::DebrisCount, -5, L"0"},  {S::DebrisCount, 9000, L"8192"}};
+    for (const auto& c : moved) {
+        World world;
+        ApplySliderPosition(world, c.setting, c.position);
+        EXPECT_EQ(EditText(world, c.setting), c.text) << c.position;
     }
 }
 
-TEST(PanelFields, SlidersAndTextsFollowTheSettings)
-{
-    World world;
-    world.brightness = 0.15f;
-    world.ballGlow = 1.235f;  // 123.5 hundredths: the slider rounds half away from zero
-    world.raySteps = 72;
-    world.debrisCount = 640;
-    EXPECT_EQ(SliderPosition(world, S::Brightness), 15);
-    EXPECT_EQ(SliderPosition(world, S::BallGlow), 124);
-    EXPECT_EQ(SliderPosition(world, S::RaySteps), 72);
-    EXPECT_EQ(EditText(world, S::Brightness), L"0.15");
-    EXPECT_EQ(EditText(world, S::RaySteps), L"72");
-    EXPECT_EQ(EditText(world, S::DebrisCount), L"640");
-    world.ballGlow = 2.0f;
-    EXPECT_EQ(EditText(world, S::BallGlow), L"2.00");
-
-    // Whatever a setting holds, its slider stays in range (no overflow on the way).
-    for (const float stored : {1e30f, -1e30f, std::nanf("")}) {
-        world.brightness = stored;
-        world.ballGlow = stored;
-        EXPECT_EQ(SliderPosition(world, S::Brightness), stored > 0.0f ? 200 : 0) << stored;
-        EXPECT_EQ(SliderPosition(world, S::BallGlow), stored > 0.0f ? 500 : 50) << stored;
-    }
-
-    // Sliders keep their settings inside their ranges.
-    ApplySliderPosition(world, S::BallGlow, 123);
-    EXPECT_FLOAT_EQ(world.ballGlow, 1.23f);
-    ApplySliderPosition(world, S::RaySteps, 0);
-    EXPECT_EQ(world.raySteps, 1);
-    ApplySliderPosition(world, S::RaySteps, 2000);
-    EXPECT_EQ(world.raySteps, 1024);
-    ApplySliderPosition(world, S::DebrisCount, -5);
-    EXPECT_EQ(world.debrisCount, 0);
-    ApplySliderPosition(world, S::DebrisCount, 9000);
-    EXPECT_EQ(world.debrisCount, 8192);
-}
-
-TEST(PanelCommands, PresetsLevelsBallsCheckBoxesAndAbort)
+TEST(PanelButtons, EachButtonDoesWhatItsCaptionSays)
 {
     TestApp t;
+    t.platform.screenWidth = 1366;
+    t.platform.screenHeight = 768;
     BuildLevel(t.app, 0);
-    const struct {
-        int32_t cap;
-        int id;
-        int32_t count;
-    } presets[] = {{1000, panel_id::kDebrisEighth, 125}, {7, panel_id::kDebrisHalf, 3}, {640, panel_id::kDebrisMax, 640}};
+    for (const wchar_t* button : {L"Native", L"4K", L"2.5K", L"1080p", L"720p", L"480p"}) {
+        Click(t, button);
+    }
+    EXPECT_EQ(t.platform.windowSizes, (std::vector<std::pair<uint32_t, uint32_t>>{
+                                          {1366, 768}, {3840, 2160}, {2560, 1440}, {1920, 1080}, {1280, 720}, {854, 480}}));
+
+    const struct { int32_t cap; const wchar_t* button; int32_t count; } presets[] = {
+        {1000, L"MAX", 1000}, {1000, L"1/2", 500}, {1000, L"1/4", 250}, {1000, L"1/8", 125}, {7, L"1/2", 3}};
     for (const auto& p : presets) {
         t.world.debrisCap = p.cap;
         const int refreshes = t.platform.panelRefreshes;
-        OnPanelCommand(t.app, p.id, false);
-        EXPECT_EQ(t.world.debrisCount, p.count);
-        EXPECT_EQ(t.platform.panelRefreshes, refreshes + 1);
+        Click(t, p.button);
+        EXPECT_EQ(std::make_pair(t.world.debrisCount, t.platform.panelRefreshes), std::make_pair(p.count, refreshes + 1));
     }
-    OnPanelCommand(t.app, panel_id::kFirstLevel + 5, false);
-    EXPECT_EQ(t.world.levelIndex, 5);
-    OnPanelCommand(t.app, panel_id::kAutoplay, true);  // the waiting ball leaves at once
-    EXPECT_TRUE(t.world.autoplay);
-    EXPECT_TRUE(t.world.ballLaunched);
-    OnPanelCommand(t.app, panel_id::kAutoplay, false);
-    EXPECT_FALSE(t.world.autoplay);
-    OnPanelCommand(t.app, panel_id::kSplitBalls, false);
-    EXPECT_EQ(CountActiveBalls(t.world), 2);
-    OnPanelCommand(t.app, panel_id::kDebris, false);
-    EXPECT_FALSE(t.world.debrisEnabled);
-    OnPanelCommand(t.app, panel_id::kNative, false);
-    OnPanelCommand(t.app, panel_id::k720p, false);
-    EXPECT_EQ(t.platform.windowSizes, (std::vector<std::pair<uint32_t, uint32_t>>{{2560, 1440}, {1280, 720}}));
 
-    // "Abort" with no benchmark running changes nothing.
-    const size_t shown = t.platform.benchmarkRunningShown.size();
-    OnPanelCommand(t.app, panel_id::kAbort, false);
-    EXPECT_EQ(t.platform.benchmarkRunningShown.size(), shown);
+    Click(t, L"AUTOPLAY (Manual Benchmark)", true);  // the waiting ball leaves at once
+    EXPECT_TRUE(t.world.autoplay && t.world.ballLaunched);
+    const float vx = t.world.balls[0].vx;
+    Click(t, L"AUTOPLAY (Manual Benchmark)", false);
+    EXPECT_FALSE(t.world.autoplay);
+    Click(t, L"AUTOPLAY (Manual Benchmark)", true);  // no second launch
+    EXPECT_EQ(t.world.balls[0].vx, vx);
+    Click(t, L"Enable Physics Debris", false);
+    EXPECT_FALSE(t.world.debrisEnabled);
+    Click(t, L"Enable Physics Debris", true);
+    EXPECT_TRUE(t.world.debrisEnabled);
+
+    // "Abort" with no benchmark running, the value fields' ids and ids without a control do nothing.
+    for (int id : {panel_id::kAbort, 205, 232, 234, panel_id::kBrightnessEdit}) {
+        OnPanelCommand(t.app, id, false);
+    }
+    EXPECT_TRUE(t.platform.benchmarkRunningShown.empty());
     EXPECT_TRUE(t.platform.openedReports.empty());
+    EXPECT_TRUE(t.world.autoplay);
+    EXPECT_EQ(t.platform.windowSizes.size(), 6u);
 }
 
-TEST(LaunchWindow, ConfirmationStartsTheChosenBenchmarkAndCancelChangesNothing)
+TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothing)
 {
-    const struct {
-        std::initializer_list<int> clicks;
-        bool deterministicBox;
-        int level;
-        bool debris;
-    } cases[] = {
-        {{}, false, 0, true},                                // the defaults
-        {{dialog_id::kDebrisFirst}, false, 0, false},        // "No Debris"
-        {{dialog_id::kDeterministic}, true, 3, true},        // ZIVO, centred paddle, seed 42
-    };
+    // The defaults, "No Debris", and the deterministic ZIVO run.
+    const struct { int click; bool deterministic; int level; bool debris; } cases[] = {
+        {0, false, 0, true}, {dialog_id::kDebrisFirst, false, 0, false}, {dialog_id::kDeterministic, true, 3, true}};
     for (const auto& c : cases) {
         TestApp t;
         BuildLevel(t.app, 2);
         t.world.paddleX = 5.0f;
         DialogChoice choice = LaunchDialogChoice(DefaultDialogChoice());
-        for (int id : c.clicks) {
-            ApplyDialogCommand(choice, id, c.deterministicBox);
-        }
+        ApplyDialogCommand(choice, c.click, c.deterministic);
         t.platform.launchChoice = choice;
-        OnPanelCommand(t.app, panel_id::kLaunchBenchmark, false);
+        Click(t, L"Launch Benchmark");
         EXPECT_EQ(t.platform.windowSizes.back(), std::make_pair(854u, 480u));
-        EXPECT_EQ(t.world.levelIndex, c.level);
-        EXPECT_EQ(t.world.raySteps, 72);
-        EXPECT_EQ(t.world.debrisEnabled, c.debris);
-        EXPECT_EQ(t.world.debrisCount, c.debris ? 80 : 0);
-        EXPECT_TRUE(t.world.autoplay);
-        EXPECT_EQ(t.platform.autoplayChecks.back(), true);
+        EXPECT_EQ(std::make_tuple(t.world.levelIndex, t.world.raySteps, t.world.debrisEnabled, t.world.debrisCount),
+                  std::make_tuple(c.level, 72, c.debris, c.debris ? 80 : 0));
+        EXPECT_TRUE(t.world.autoplay && t.platform.autoplayChecks.back());
         EXPECT_EQ(t.platform.debrisChecks.back(), c.debris);
-        EXPECT_TRUE(t.app.bench.running);
-        EXPECT_EQ(t.app.bench.targetRuns, 1);
-        EXPECT_EQ(t.app.bench.config.deterministic, c.deterministicBox);
-        EXPECT_EQ(t.app.bench.config.width, 854u);
-        EXPECT_EQ(t.platform.benchmarkRunningShown.back(), true);
-        if (c.deterministicBox) {
-            EXPECT_EQ(t.world.paddleX, 0.0f);
-            CrtRandom seeded;
-            seeded.Seed(42);
-            EXPECT_EQ(t.world.random.Next(), seeded.Next());
-        }
+        EXPECT_TRUE(t.app.bench.running && t.platform.benchmarkRunningShown.back());
+        EXPECT_EQ(std::make_pair(t.app.bench.targetRuns, t.app.bench.config.deterministic), std::make_pair(1, c.deterministic));
+        EXPECT_EQ(t.world.paddleX == 0.0f, c.deterministic);
+        EXPECT_EQ(t.world.random.Next(), c.deterministic ? 175 : 41);  // srand(42)'s first value
     }
 
     TestApp t;
     BuildLevel(t.app, 2);
     t.platform.launchChoice = std::nullopt;  // "Cancel" or the close box
     const int refreshes = t.platform.panelRefreshes;
-    OnPanelCommand(t.app, panel_id::kLaunchBenchmark, false);
-    EXPECT_EQ(t.platform.launchWindows, 1);
-    EXPECT_TRUE(t.platform.windowSizes.empty());
-    EXPECT_EQ(t.world.levelIndex, 2);
-    EXPECT_FALSE(t.app.bench.running);
-    EXPECT_EQ(t.platform.panelRefreshes, refreshes);
+    Click(t, L"Launch Benchmark");
+    EXPECT_EQ(std::make_tuple(t.platform.launchWindows, t.platform.windowSizes.size(), t.world.levelIndex,
+                              t.app.bench.running, t.platform.panelRefreshes),
+              std::make_tuple(1, size_t{0}, 2, false, refreshes));
 }
 
-TEST(LaunchWindow, LayoutScalesTermByTermAndCentresOnTheMainWindow)
+// The panel's look: headers (and the two benchmark buttons) in the bold font;
+// headers and separators across the column; the buttons of a row side by side,
+// 5 pixels apart; only a slider's label reaches into it; all inside the column.
+TEST(PanelLayout, FollowsThePanelsGrid)
 {
-    const struct {
-        int dpi, contentHeight, commandRowY, clientWidth;
-    } cases[] = {{96, 364, 311, 390}, {120, 465, 399, 488}, {144, 547, 467, 585}};
-    for (const auto& c : cases) {
-        const StartupLayout layout = BuildLaunchLayout(c.dpi);
-        EXPECT_EQ(layout.contentHeight, c.contentHeight) << c.dpi;
-        EXPECT_EQ(layout.clientWidth, c.clientWidth) << c.dpi;
-        EXPECT_EQ(layout.controls.back().y, c.commandRowY) << c.dpi;
-        EXPECT_EQ(layout.controls.size(), 21u);
+    const std::vector<PanelControl>& controls = PanelControls();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const PanelControl& c = controls[i];
+        const std::string name = Narrow(c.caption) + " at " + std::to_string(c.y);
+        const bool wide = c.kind == PanelControlKind::Header || c.kind == PanelControlKind::Separator;
+        EXPECT_EQ(c.headerFont, c.kind == PanelControlKind::Header || c.id == panel_id::kLaunchBenchmark ||
+                                    c.id == panel_id::kAbort) << name;
+        EXPECT_TRUE(!wide || (c.x == 15 && c.w == 350)) << name;
+        EXPECT_TRUE(c.x >= 15 && c.x + c.w <= 365 && c.y + c.h <= kPanelContentHeight) << name;
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            const PanelControl& d = controls[j];
+            const bool overlap = c.x < d.x + d.w && d.x < c.x + c.w && c.y < d.y + d.h && d.y < c.y + c.h;
+            const bool sliderLabel = c.kind == PanelControlKind::Label && d.kind == PanelControlKind::Slider;
+            EXPECT_TRUE(!overlap || sliderLabel) << name << " and " << Narrow(d.caption);
+        }
+        const PanelControl& left = controls[i > 0 ? i - 1 : 0];
+        if (c.kind == PanelControlKind::PushButton && left.kind == c.kind && c.x > left.x) {
+            EXPECT_EQ(std::make_tuple(c.x, c.y, c.h), std::make_tuple(left.x + left.w + 5, left.y, left.h)) << name;
+        }
     }
-    const StartupLayout layout = BuildLaunchLayout(96);
-    EXPECT_EQ(std::wstring(layout.controls[layout.controls.size() - 2].caption), L"Start Benchmark");
-    EXPECT_EQ(layout.controls[layout.controls.size() - 3].y, 279);  // the deterministic box
-
-    const WindowPlacement centred = CentreOn(-300, 100, 700, 700, 400, 300);
-    EXPECT_EQ(centred.x, 0);
-    EXPECT_EQ(centred.y, 250);
-    EXPECT_EQ(CentreOn(-900, -50, 0, 350, 401, 200).x, -651);  // partly off screen; 499 / 2 truncates
 }
 
 TEST(PanelScrolling, NotchesRequestsAndTheSystemsClamp)
 {
     const int page = 761;
-    EXPECT_EQ(PanelWheelRequest(100, -120), 140);  // one notch down: 40 pixels
-    EXPECT_EQ(PanelWheelRequest(100, -60), 100);   // a partial notch moves nothing
-    EXPECT_EQ(PanelWheelRequest(100, 240), 20);
-    EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::LineDown, 0), 120);
-    EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::PageUp, 0), -661);
-    EXPECT_EQ(PanelScrollRequest(100, page, PanelScroll::Thumb, 250), 250);
-    EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::Bottom, 0), page), 1090 - page + 1);
-    EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::PageUp, 0), page), 0);
-    EXPECT_EQ(ClampPanelScroll(PanelScrollRequest(100, page, PanelScroll::Top, 0), page), 0);
+    using P = PanelScroll;
+    const struct {
+        P request;
+        int track, wheel, from, to;  // a wheel turn when wheel is not 0
+    } cases[] = {
+        {P::Other, 0, -120, 100, 140}, {P::Other, 0, -60, 100, 100},  {P::Other, 0, 240, 100, 20},  // 40 per notch
+        {P::Other, 0, 0, 100, 100},    {P::LineDown, 0, 0, 100, 120}, {P::LineUp, 0, 0, 100, 80},
+        {P::PageDown, 0, 0, 100, 306}, {P::PageUp, 0, 0, 200, 0},     {P::Thumb, 250, 0, 100, 250},
+        {P::Top, 0, 0, 100, 0},        {P::Bottom, 0, 0, 100, 1090 - page + 1},
+    };
+    for (const auto& c : cases) {
+        const int asked = c.wheel != 0 ? PanelWheelRequest(c.from, c.wheel)
+                                       : PanelScrollRequest(c.from, page, c.request, c.track);
+        EXPECT_EQ(ClampPanelScroll(asked, page), c.to) << static_cast<int>(c.request) << " from " << c.from;
+    }
 }

@@ -1,173 +1,159 @@
 #include <gtest/gtest.h>
 
-#include "game/world.h"
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "test_support.h"
 #include "ui/startup_choices.h"
-#include "ui/telemetry.h"
 
 namespace {
 
-DialogChoice Apply(std::initializer_list<int> ids, bool deterministicBox = false)
+std::vector<std::string> Describe(const StartupLayout& layout)
 {
-    DialogChoice choice = DefaultDialogChoice();
-    for (int id : ids) {
-        ApplyDialogCommand(choice, id, deterministicBox);
+    static const char* const kinds[] = {"label", "first-radio", "radio", "preset", "check", "command"};
+    std::vector<std::string> lines;
+    for (const ControlSpec& c : layout.controls) {
+        lines.push_back(Narrow(c.caption) + " " + std::to_string(c.id) + " " +
+                        kinds[static_cast<int>(c.kind)] + " " + std::to_string(c.x) + "," + std::to_string(c.y) +
+                        " " + std::to_string(c.w) + "x" + std::to_string(c.h) + (c.bold ? " bold" : ""));
     }
-    return choice;
+    return lines;
 }
 
 }  // namespace
 
-TEST(StartupChoice, StartWithoutChangesGivesTheDefaultBenchmark)
+// Clicks in the startup window, then "Start": the run configuration it sets.
+TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
 {
-    DialogChoice choice = DefaultDialogChoice();
-    EXPECT_EQ(ApplyDialogCommand(choice, 1, false), DialogAction::Close);
-    EXPECT_FALSE(choice.cancelled);
-    const StartupConfiguration config = ConfigurationFor(choice);
-    EXPECT_EQ(config.width, 854u);
-    EXPECT_EQ(config.height, 480u);
-    EXPECT_EQ(config.presentMode, PresentMode::VsyncOff);
-    EXPECT_TRUE(config.benchmarkAtStart);
-    EXPECT_TRUE(config.singleRun);
-    EXPECT_FALSE(config.deterministic);
-    EXPECT_EQ(config.debrisCount, 80);
-    EXPECT_EQ(ConfigLogLine(choice), "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n");
-}
-
-TEST(StartupChoice, PresetsMoveResolutionAndDebrisOnly)
-{
-    DialogChoice choice = Apply({311, 314});
-    EXPECT_EQ(ApplyDialogCommand(choice, 318, false), DialogAction::SyncRadios);
-    EXPECT_EQ(choice.resolutionIndex, 2);
-    EXPECT_EQ(choice.debrisIndex, 4);
-    EXPECT_EQ(choice.presentModeIndex, 1);
-    EXPECT_TRUE(choice.multiRun);
-    EXPECT_EQ(ApplyDialogCommand(choice, 317, false), DialogAction::SyncRadios);
-    EXPECT_EQ(choice.resolutionIndex, 1);
-    EXPECT_EQ(choice.debrisIndex, 1);
-}
-
-TEST(StartupChoice, RunModesPresentModesAndTheDeterministicBox)
-{
-    DialogChoice play = Apply({318, 314, 315});
-    EXPECT_FALSE(ConfigurationFor(play).benchmarkAtStart);
-    EXPECT_FALSE(ConfigurationFor(play).singleRun);  // "Just Play" leaves the multi-run choice as it was
-    EXPECT_EQ(ConfigLogLine(play), "[DX12] Config: 1920x1080, debris=640, vsync=off, mode=play\n");
-
-    DialogChoice triple = Apply({312, 314, 304, 305});
-    EXPECT_EQ(ConfigLogLine(triple), "[DX12] Config: 3840x2160, debris=0, vsync=triple-buffer, mode=multi\n");
-    DialogChoice vsync = Apply({311, 314, 313});
-    EXPECT_EQ(ConfigLogLine(vsync), "[DX12] Config: 854x480, debris=80, vsync=on, mode=single\n");
-
-    DialogChoice det = Apply({315, 316}, true);
-    EXPECT_TRUE(ConfigurationFor(det).deterministic);  // written even for free play
-    det = Apply({316}, false);
-    EXPECT_FALSE(det.deterministic);
-}
-
-TEST(StartupChoice, ExitCancelsAndUnknownIdsGoToDefaultProcessing)
-{
-    DialogChoice choice = DefaultDialogChoice();
-    EXPECT_EQ(ApplyDialogCommand(choice, 2, false), DialogAction::Cancel);
-    EXPECT_TRUE(choice.cancelled);
-    DialogChoice other = DefaultDialogChoice();
-    EXPECT_EQ(ApplyDialogCommand(other, 999, false), DialogAction::NotHandled);
-    EXPECT_EQ(ApplyDialogCommand(other, 0, false), DialogAction::NotHandled);
-}
-
-TEST(StartupLayout, MatchesTheDesignAt96DotsPerInch)
-{
-    const StartupLayout layout = BuildStartupLayout(96);
-    EXPECT_EQ(layout.clientWidth, 390);
-    EXPECT_EQ(layout.contentHeight, 440);
-    EXPECT_EQ(layout.fontHeight, 16);
-    ASSERT_EQ(layout.controls.size(), 26u);
-    auto find = [&](const std::wstring& caption) {
-        for (const ControlSpec& c : layout.controls) {
-            if (caption == c.caption) {
-                return c;
-            }
-        }
-        ADD_FAILURE() << "no control";
-        return ControlSpec{};
-    };
-    const ControlSpec fourK = find(L"4K");
-    EXPECT_EQ(fourK.id, 304);
-    EXPECT_EQ(fourK.x, 25);
-    EXPECT_EQ(fourK.y, 133);
-    const ControlSpec noDebris = find(L"No Debris");
-    EXPECT_EQ(noDebris.x, 210);
-    EXPECT_EQ(noDebris.kind, ControlKind::FirstRadio);
-    EXPECT_EQ(find(L"Quick Presets:").y, 167);
-    EXPECT_EQ(find(L"Extreme (1080p, 640 debris)").x, 200);
-    EXPECT_EQ(find(L"Triple Buffer").x, 165);
-    EXPECT_EQ(find(L"Triple Buffer").y, 247);
-    EXPECT_EQ(find(L"Just Play (No Benchmark)").y, 327);
-    EXPECT_EQ(find(L"Deterministic (60s, ZIVO, no input)").y, 359);
-    const ControlSpec exit = find(L"Exit");
-    EXPECT_EQ(exit.x, 235);
-    EXPECT_EQ(exit.y, 391);
-    EXPECT_EQ(exit.h, 34);
-    EXPECT_TRUE(find(L"Start").bold);
-    EXPECT_FALSE(exit.bold);
-}
-
-TEST(StartupLayout, ScalesEachLengthOnItsOwnAt144DotsPerInch)
-{
-    const StartupLayout layout = BuildStartupLayout(144);
-    EXPECT_EQ(layout.clientWidth, 585);
-    EXPECT_EQ(layout.fontHeight, 24);
-    // 120 dpi rounds terms one by one: 15 -> 19 (18.75), 20 -> 25, 2 -> 3 (2.5 rounds up).
-    const StartupLayout at120 = BuildStartupLayout(120);
-    EXPECT_EQ(at120.controls[2].y, 19 + 25 + 3);
-    EXPECT_EQ(ScaleForDpi(2, 120), 3);
-    EXPECT_EQ(ScaleForDpi(5, 120), 6);  // 6.25
-}
-
-TEST(StartupScroll, PositionsAreClampedToTheContent)
-{
-    // On a short screen the window scrolls, and its client area holds the
-    // scroll bar beside the whole width of the controls ("Exit", "Extreme").
     const struct {
-        int dpi, screenHeight;
-        DialogClientArea area;
-    } screens[] = {{96, 400, {407, 300, true}}, {96, 1080, {390, 440, false}}, {144, 600, {602, 450, true}}};
+        std::vector<int> clicks;
+        bool deterministicBox;
+        const char* config;
+    } cases[] = {
+        {{}, false, "854x480 debris 80 present 0 benchmark single"},
+        {{301, 305, 311}, false, "1280x720 debris 0 present 1 benchmark single"},
+        {{302, 307, 312, 314}, false, "1920x1080 debris 160 present 2 benchmark multi"},
+        {{303, 308, 311, 310, 314, 315}, false, "2560x1440 debris 320 present 0 play multi"},  // play keeps "multi"
+        {{304, 309}, false, "3840x2160 debris 640 present 0 benchmark single"},
+        {{304, 309, 300, 306, 314, 313}, false, "854x480 debris 80 present 0 benchmark single"},
+        {{311, 314, 318}, false, "1920x1080 debris 640 present 1 benchmark multi"},  // presets: resolution, debris
+        {{318, 317}, false, "1280x720 debris 80 present 0 benchmark single"},
+        {{315, 316}, true, "854x480 debris 80 present 0 play single deterministic"},  // even for free play
+        {{316}, false, "854x480 debris 80 present 0 benchmark single"},
+    };
+    for (const auto& c : cases) {
+        DialogChoice choice = DefaultDialogChoice();
+        for (int id : c.clicks) {
+            EXPECT_EQ(ApplyDialogCommand(choice, id, c.deterministicBox), id >= 317 ? DialogAction::SyncRadios
+                                                                                    : DialogAction::None) << id;
+        }
+        EXPECT_EQ(ApplyDialogCommand(choice, dialog_id::kStart, false), DialogAction::Close);
+        EXPECT_FALSE(choice.cancelled);
+        EXPECT_EQ(Describe(ConfigurationFor(choice)), c.config);
+    }
+    const struct {
+        DialogChoice choice;
+        const char* line;
+    } lines[] = {{DialogChoice{}, "854x480, debris=80, vsync=off, mode=single"},
+                 {DialogChoice{1, 0, 1, true}, "1280x720, debris=0, vsync=on, mode=multi"},
+                 {DialogChoice{4, 4, 2, true, true}, "3840x2160, debris=640, vsync=triple-buffer, mode=play"}};
+    for (const auto& l : lines) {
+        EXPECT_EQ(ConfigLogLine(l.choice), "[DX12] Config: " + std::string(l.line) + "\n");
+    }
+
+    DialogChoice choice = DefaultDialogChoice();
+    EXPECT_EQ(ApplyDialogCommand(choice, dialog_id::kExit, false), DialogAction::Cancel);
+    EXPECT_TRUE(choice.cancelled);
+    for (int id : {0, 3, 299, 319, 999}) {
+        EXPECT_EQ(ApplyDialogCommand(choice, id, false), DialogAction::NotHandled) << id;
+    }
+    // The launch window opens with its defaults; the present mode stays as started.
+    const DialogChoice launch = LaunchDialogChoice(DialogChoice{4, 0, 2, true, true, true, true});
+    EXPECT_EQ(Describe(ConfigurationFor(launch)), "854x480 debris 80 present 2 play single");
+    EXPECT_FALSE(launch.cancelled);
+}
+
+TEST(StartupWindow, LayoutMatchesTheDesignAt96DotsPerInch)
+{
+    const std::vector<std::string> startup = {
+        "Resolution: 0 label 15,15 150x20 bold", "Debris Count: 0 label 200,15 150x20 bold",
+        "480p 300 first-radio 25,37 100x22",      "720p 301 radio 25,61 100x22",
+        "1080p 302 radio 25,85 100x22",           "2.5K 303 radio 25,109 100x22",
+        "4K 304 radio 25,133 100x22",             "No Debris 305 first-radio 210,37 120x22",
+        "80 Debris 306 radio 210,61 120x22",      "160 Debris 307 radio 210,85 120x22",
+        "320 Debris 308 radio 210,109 120x22",    "640 Debris 309 radio 210,133 120x22",
+        "Quick Presets: 0 label 15,167 150x20 bold",
+        "RTX 5090 (720p, 80 debris) 317 preset 25,189 175x26",
+        "Extreme (1080p, 640 debris) 318 preset 200,189 175x26",
+        "VSync: 0 label 15,225 150x20 bold",      "Off 310 first-radio 25,247 60x22",
+        "On 311 radio 95,247 60x22",              "Triple Buffer 312 radio 165,247 110x22",
+        "Run Mode: 0 label 15,279 150x20 bold",   "Single Run (40 sec) 313 first-radio 25,301 160x22",
+        "Multi Run (4 x 40 sec) 314 radio 200,301 170x22",
+        "Just Play (No Benchmark) 315 radio 25,327 200x22",
+        "Deterministic (60s, ZIVO, no input) 316 check 25,359 280x22",
+        "Start 1 command 15,391 140x34 bold",     "Exit 2 command 235,391 140x34",
+    };
+    EXPECT_EQ(Describe(BuildStartupLayout(96)), startup);
+
+    // The launch window shares the resolution, debris and preset rows, then has no VSync group.
+    std::vector<std::string> launch(startup.begin(), startup.begin() + 15);
+    launch.insert(launch.end(), {"Run Mode: 0 label 15,225 150x20 bold", "Single Run (40 sec) 313 first-radio 25,247 160x22",
+                                 "Multi Run (4 x 40 sec) 314 radio 200,247 170x22",
+                                 "Deterministic (60s, ZIVO, no input) 316 check 25,279 280x22",
+                                 "Start Benchmark 1 command 15,311 140x34 bold", "Cancel 2 command 235,311 140x34"});
+    EXPECT_EQ(Describe(BuildLaunchLayout(96)), launch);
+}
+
+// Each length is scaled on its own (MulDiv rounds halves away from zero), so
+// positions are sums of rounded terms: at 120 dpi 15 -> 19, 20 -> 25, 2 -> 3.
+TEST(StartupWindow, LayoutScalesTermByTermAndTheLaunchWindowCentresOnTheMainWindow)
+{
+    const struct {
+        int dpi, clientWidth, fontHeight, startupHeight, startupCommandRow, launchHeight, launchCommandRow;
+    } cases[] = {{96, 390, 16, 440, 391, 364, 311}, {120, 488, 20, 563, 501, 465, 399}, {144, 585, 24, 661, 587, 547, 467}};
+    for (const auto& c : cases) {
+        const StartupLayout startup = BuildStartupLayout(c.dpi);
+        const StartupLayout launch = BuildLaunchLayout(c.dpi);
+        EXPECT_EQ(std::make_tuple(startup.clientWidth, startup.fontHeight, startup.contentHeight, startup.controls.back().y,
+                                  launch.contentHeight, launch.controls.back().y),
+                  std::make_tuple(c.clientWidth, c.fontHeight, c.startupHeight, c.startupCommandRow, c.launchHeight,
+                                  c.launchCommandRow)) << c.dpi;
+    }
+    EXPECT_EQ(BuildStartupLayout(120).controls[2].y, 19 + 25 + 3);
+    EXPECT_EQ(ScaleForDpi(-5, 120), -6);
+    const WindowPlacement centred = CentreOn(-300, 100, 700, 700, 400, 300);
+    EXPECT_EQ(std::make_pair(centred.x, centred.y), std::make_pair(0, 250));
+    EXPECT_EQ(CentreOn(-900, -50, 0, 350, 401, 200).x, -651);  // partly off screen; 499 / 2 truncates
+}
+
+// On a short screen the window scrolls within its content (440 pixels, 300
+// shown), and its client area holds the scroll bar beside the controls.
+TEST(StartupWindow, AShortScreenScrollsTheWindowWithinItsContent)
+{
+    const struct {
+        int dpi, screenHeight, width, visibleHeight;
+        bool scrolls;
+    } screens[] = {{96, 400, 407, 300, true}, {96, 1080, 390, 440, false}, {144, 600, 602, 450, true}};
     for (const auto& c : screens) {
         const DialogClientArea area = DialogClientAreaFor(BuildStartupLayout(c.dpi), c.screenHeight, c.dpi, 17);
-        EXPECT_EQ(area.width, c.area.width) << c.screenHeight;
-        EXPECT_EQ(area.visibleHeight, c.area.visibleHeight) << c.screenHeight;
-        EXPECT_EQ(area.scrolls, c.area.scrolls) << c.screenHeight;
+        EXPECT_EQ(std::make_tuple(area.width, area.visibleHeight, area.scrolls),
+                  std::make_tuple(c.width, c.visibleHeight, c.scrolls)) << c.screenHeight;
     }
-    ScrollState s{440, 300, 0};
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::LineDown, 0), 20);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::LineUp, 0), 0);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::PageDown, 0), 140);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::Bottom, 0), 140);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::Thumb, 65), 65);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::Thumb, 65535), 140);
-    s.scrollPos = 100;
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::Top, 0), 0);
-    EXPECT_EQ(ScrollPositionFor(s, ScrollRequest::Other, 0), 100);
-    EXPECT_EQ(ScrollPositionForWheel(s, -120), 140);  // one notch down: 60 pixels, clamped
-    EXPECT_EQ(ScrollPositionForWheel(s, 120), 40);
-    EXPECT_EQ(ScrollPositionForWheel(s, 30), 85);
-    ScrollState fits{440, 440, 0};
-    EXPECT_EQ(ScrollPositionFor(fits, ScrollRequest::PageDown, 0), 0);
-}
-
-TEST(Telemetry, TitleAndLabelTexts)
-{
-    World world;
-    world.bricksLeft = 66;
-    world.activeDebris = 48;
-    world.score = -100;
-    world.lives = 2;
-    TelemetryTexts texts = BuildTelemetryTexts(world, 59.96, 1280, 720, false);
-    EXPECT_EQ(texts.title, L"Orvalis Benchmark DX12 - Zandor | FPS: 59");
-    EXPECT_EQ(texts.fps, L"FPS: 60.0");
-    EXPECT_EQ(texts.bricks, L"Current Bricks: 66");
-    EXPECT_EQ(texts.debris, L"Current Debris: 48");
-    EXPECT_EQ(texts.score, L"Score: -100");
-    EXPECT_EQ(texts.lives, L"Lives: 2");
-    EXPECT_EQ(texts.resolution, L"Current: 1280x720");
-    EXPECT_EQ(BuildTelemetryTexts(world, 59.96, 1280, 720, true).title, L"Orvalis Benchmark DX12 - Zandor | FPS: 59 | HDR ON");
+    using R = ScrollRequest;
+    const struct {
+        R request;
+        int thumb, wheel, from, to;  // a wheel turn when wheel is not 0
+    } scrolls[] = {
+        {R::LineDown, 0, 0, 0, 20}, {R::LineUp, 0, 0, 30, 10},    {R::LineUp, 0, 0, 0, 0},    {R::PageDown, 0, 0, 0, 140},
+        {R::PageUp, 0, 0, 139, 0},  {R::Bottom, 0, 0, 0, 140},    {R::Top, 0, 0, 100, 0},     {R::Thumb, 65, 0, 0, 65},
+        {R::Thumb, 65535, 0, 0, 140}, {R::Other, 0, 0, 100, 100}, {R::Other, 0, -120, 100, 140},  // a notch: 60 pixels
+        {R::Other, 0, 120, 100, 40}, {R::Other, 0, 30, 100, 85},
+    };
+    for (const auto& s : scrolls) {
+        const ScrollState state{440, 300, s.from};
+        const int to = s.wheel != 0 ? ScrollPositionForWheel(state, s.wheel) : ScrollPositionFor(state, s.request, s.thumb);
+        EXPECT_EQ(to, s.to) << static_cast<int>(s.request) << " from " << s.from;
+    }
+    EXPECT_EQ(ScrollPositionFor(ScrollState{440, 440, 0}, R::PageDown, 0), 0);
 }

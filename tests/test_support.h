@@ -1,11 +1,16 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <string>
 
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/frame.h"
 #include "fake_platform.h"
 #include "game/levels.h"
+#include "ui/panel.h"
+#include "ui/startup_choices.h"
 
 // An App wired to a recording platform.
 struct TestApp {
@@ -31,6 +36,35 @@ inline void ClearBricks(World& world)
 {
     world.bricks.fill(Brick{});
     world.bricksLeft = 1000;  // keeps the level from counting as cleared
+}
+
+inline std::string Narrow(const std::wstring& text)
+{
+    std::string narrow;
+    for (wchar_t c : text) {
+        narrow += static_cast<char>(c);
+    }
+    return narrow;
+}
+
+// A run configuration as "854x480 debris 80 present 0 benchmark single".
+inline std::string Describe(const StartupConfiguration& c)
+{
+    return std::to_string(c.width) + "x" + std::to_string(c.height) + " debris " + std::to_string(c.debrisCount) +
+           " present " + std::to_string(static_cast<int>(c.presentMode)) + (c.benchmarkAtStart ? " benchmark" : " play") +
+           (c.singleRun ? " single" : " multi") + (c.deterministic ? " deterministic" : "");
+}
+
+// Presses the panel control with this caption; a check box is `checked` after the click.
+inline void Click(TestApp& t, const std::wstring& caption, bool checked = false)
+{
+    for (const PanelControl& control : PanelControls()) {
+        if (caption == control.caption) {
+            OnPanelCommand(t.app, control.id, checked);
+            return;
+        }
+    }
+    ADD_FAILURE() << "the panel has no control \"" << Narrow(caption) << "\"";
 }
 
 inline float FloatAt(const void* block, size_t offset)
