@@ -203,7 +203,7 @@ TEST(PanelScrolling, NotchesRequestsAndTheSystemsClamp)
     } cases[] = {
         {P::Other, 0, -120, 100, 140}, {P::Other, 0, -60, 100, 100},  {P::Other, 0, 240, 100, 20},  // 40 per notch
         {P::Other, 0, 0, 100, 100},    {P::LineDown, 0, 0, 100, 120}, {P::LineUp, 0, 0, 100, 80},
-        {P::PageDown, 0, 0, 100, 306}, {P::PageUp, 0, 0, 200, 0},     {P::Thumb, 250, 0, 100, 250},
+        {P::PageDown, 0, 0, 100, 330}, {P::PageUp, 0, 0, 200, 0},     {P::Thumb, 250, 0, 100, 250},
         {P::Top, 0, 0, 100, 0},        {P::Bottom, 0, 0, 100, 1090 - page + 1},
     };
     for (const auto& c : cases) {
