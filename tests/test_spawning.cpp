@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
-#include <tuple>
+#include <vector>
 
+#include "game/input.h"
 #include "game/spawning.h"
 #include "test_support.h"
 
-// The random source starts as the Windows C runtime's: 41, 18467, 6334, ...
-// A clone's horizontal speed is its source's mirrored plus draw / 32767 x 0.4 - 0.2:
-// -0.19950 for the first draw, +0.02543 for the second.
+// The random source starts as the Windows C runtime's: 41, 18467, 6334, 26500, ...
+// A clone's horizontal speed is draw / 32767 x 0.4 - 0.2 minus its template's.
 
 namespace {
 
@@ -19,30 +20,26 @@ World WithBalls(int active, int lost = 0)
     for (int i = 0; i < active + lost; ++i) {
         world.balls.push_back(MakeBall(static_cast<float>(i), static_cast<float>(i), 0.1f, 0.2f, i < active));
     }
+    world.balls.shrink_to_fit();  // the first clone moves the array
     world.ballLaunched = true;
     return world;
 }
 
-std::tuple<float, float, float> Rgb(const Ball& ball) { return {ball.r, ball.g, ball.b}; }
-std::tuple<float, float, float> Rgb(BallColour colour) { return {colour.r, colour.g, colour.b}; }
+// Each ball as "x y vx vy colour", the colour O(range), R(ed), G(reen) or B(lue).
+std::vector<std::string> Balls(const World& world, size_t from = 0)
+{
+    std::vector<std::string> shown;
+    for (size_t i = from; i < world.balls.size(); ++i) {
+        const Ball& b = world.balls[i];
+        const char colour = b.r == kOrange.r ? 'O' : b.r == kRed.r ? 'R' : b.g == kGreen.g ? 'G' : b.b == kBlue.b ? 'B' : '?';
+        char text[80];
+        std::snprintf(text, sizeof(text), "%g %g %.4f %.4f %c", b.x, b.y, b.vx, b.vy, colour);
+        shown.emplace_back(text);
+    }
+    return shown;
+}
 
 }  // namespace
-
-TEST(LaunchBall, TheWaitingBallLeavesUpwardsAtSpeedPointFourOnce)
-{
-    World world;
-    BuildLevel(world, 0);
-    LaunchBall(world);
-    LaunchBall(world);  // once launched, nothing changes and nothing is drawn
-    EXPECT_TRUE(world.ballLaunched);
-    EXPECT_NEAR(world.balls[0].vx, -0.098719, 1e-6);  // the first draw: 0.2494 rad left of vertical
-    EXPECT_NEAR(world.balls[0].vy, 0.387627, 1e-6);
-    EXPECT_EQ(world.random.Next(), 18467);
-    World empty;
-    LaunchBall(empty);
-    EXPECT_FALSE(empty.ballLaunched);
-    EXPECT_EQ(empty.random.Next(), 41);
-}
 
 // No more than twelve balls are ever in play through the ball commands, and
 // the slots of lost balls are filled before the array grows.
@@ -55,6 +52,7 @@ TEST(SpawnBall, EachModeAddsUpToTwelveBallsInPlayAndSaysHowMany)
     } cases[] = {
         {3, 0, kSpawnAdd, 4, 4, "ADD mode created 1 ball (now 4 active, 4 array size)"},
         {12, 0, kSpawnAdd, 12, 12, ""},
+        {11, 1, kSpawnAdd, 12, 12, "ADD mode created 1 ball (now 12 active, 12 array size)"},
         {7, 0, kSpawnDouble, 12, 12, "DOUBLE mode created 5 balls (now 12 active, 12 array size)"},
         // Ball 0 is cloned into slot 1, which is in play when the loop reaches it, and so on.
         {1, 11, kSpawnDouble, 12, 12, "DOUBLE mode created 11 balls (now 12 active, 12 array size)"},
@@ -64,97 +62,74 @@ TEST(SpawnBall, EachModeAddsUpToTwelveBallsInPlayAndSaysHowMany)
         {12, 3, kSpawnAdd, 12, 15, ""},
         {12, 3, kSpawnDouble, 12, 15, "DOUBLE mode created 0 balls (now 12 active, 15 array size)"},
         {12, 3, kSpawnRgb, 12, 15, "RGB mode processed 0 balls, created 0 new (now 12 active, 15 array size)"},
+        // Beyond the limit RGB still turns every ball red, but none gets a partner.
+        {14, 0, kSpawnRgb, 14, 14, "RGB mode processed 14 balls, created 0 new (now 14 active, 14 array size)"},
     };
     for (const auto& c : cases) {
         World world = WithBalls(c.active, c.lost);
         const WorldEffects effects = SpawnBall(world, c.mode);
-        const std::string name = "mode " + std::to_string(c.mode) + " with " + std::to_string(c.active);
-        EXPECT_EQ(CountActiveBalls(world), c.activeAfter) << name;
-        EXPECT_EQ(world.balls.size(), c.sizeAfter) << name;
         const std::string line = *c.log ? "SpawnBall: " + std::string(c.log) + "\n" : "";
-        EXPECT_EQ(effects.logLines, line.empty() ? std::vector<std::string>{} : std::vector<std::string>{line}) << name;
+        EXPECT_EQ(std::make_tuple(CountActiveBalls(world), world.balls.size(), effects.logLines),
+                  std::make_tuple(c.activeAfter, c.sizeAfter, line.empty() ? std::vector<std::string>{} : std::vector{line}))
+            << "mode " << c.mode << " with " << c.active;
     }
 }
 
-TEST(SpawnBall, AddClonesTheHighestBallInOrangeAndDoubleKeepsEachColour)
+// ADD clones the highest ball in orange, DOUBLE every ball in its colour, RGB
+// turns each ball red and sends a green and a blue off to either side (its
+// speed + and - 0.2 as the template): the first draws give -0.1995, +0.0254, -0.1227, +0.1235.
+TEST(SpawnBall, ClonesStartWhereTheirSourcesAreWithTheirOwnSpeedAndColour)
 {
-    World world = WithBalls(3);
-    world.balls[1].y = 9.0f;  // the highest
-    world.balls[1].vx = 0.3f;
-    Paint(world.balls[1], kBlue);
-    world.balls.shrink_to_fit();  // the first clone moves the array
-    SpawnBall(world, kSpawnAdd);
-    ASSERT_EQ(world.balls.size(), 4u);
-    const Ball& added = world.balls[3];
-    EXPECT_EQ(std::make_tuple(added.x, added.y, added.vy), std::make_tuple(1.0f, 9.0f, 0.2f));
-    EXPECT_NEAR(added.vx, -0.3f - 0.1995f, 1e-4);
-    EXPECT_EQ(Rgb(added), Rgb(kOrange));
-
-    SpawnBall(world, kSpawnDouble);
-    ASSERT_EQ(world.balls.size(), 8u);
-    for (size_t i = 0; i < 4; ++i) {
-        const Ball& source = world.balls[i];
-        const Ball& clone = world.balls[4 + i];
-        EXPECT_EQ(std::make_tuple(clone.x, clone.y, clone.vy), std::make_tuple(source.x, source.y, source.vy)) << i;
-        EXPECT_EQ(Rgb(clone), Rgb(source)) << i;
+    const struct { int mode; std::vector<std::string> balls; } cases[] = {
+        {kSpawnAdd, {"0 0 0.1000 0.2000 O", "1 9 0.3000 0.2000 B", "1 9 -0.4995 0.2000 O"}},
+        {kSpawnDouble, {"0 0 0.1000 0.2000 O", "1 9 0.3000 0.2000 B", "0 0 -0.2995 0.2000 O", "1 9 -0.2746 0.2000 B"}},
+        {kSpawnRgb, {"0 0 0.1000 0.2000 R", "1 9 0.3000 0.2000 R", "0 0 -0.4995 0.2000 G", "0 0 0.1254 0.2000 B",
+                     "1 9 -0.6227 0.2000 G", "1 9 0.0235 0.2000 B"}},
+    };
+    for (const auto& c : cases) {
+        World world = WithBalls(2);
+        world.balls[1].y = 9.0f;
+        world.balls[1].vx = 0.3f;
+        Paint(world.balls[1], kBlue);
+        SpawnBall(world, c.mode);
+        EXPECT_EQ(Balls(world), c.balls) << "mode " << c.mode;
     }
-    EXPECT_NEAR(world.balls[4].vx, -0.1f + 0.0254f, 1e-4);  // the second draw
 }
 
-TEST(SpawnBall, RgbTurnsABallRedAndSendsAGreenAndABlueOffToEitherSide)
+// A click launches the waiting ball upwards at speed 0.4, turned by the first
+// draw (0.2494 rad left), and once only; a ball button clones the waiting ball
+// first, so its launch takes a later draw.
+TEST(LaunchBall, AClickOrABallButtonLaunchesTheWaitingBallOnce)
 {
-    World world = WithBalls(1);
-    SpawnBall(world, kSpawnRgb);
-    ASSERT_EQ(world.balls.size(), 3u);
-    EXPECT_EQ(Rgb(world.balls[0]), Rgb(kRed));
-    EXPECT_EQ(Rgb(world.balls[1]), Rgb(kGreen));
-    EXPECT_EQ(Rgb(world.balls[2]), Rgb(kBlue));
-    EXPECT_NEAR(world.balls[1].vx, -(0.1f + 0.2f) - 0.1995f, 1e-4);
-    EXPECT_NEAR(world.balls[2].vx, -(0.1f - 0.2f) + 0.0254f, 1e-4);
-    EXPECT_EQ(world.balls[1].vy, 0.2f);
-}
-
-TEST(SpawnBall, TheBallButtonsCloneAWaitingBallAndLaunchIt)
-{
-    for (const auto& [button, balls] : {std::pair{L"+1 Ball", 2}, {L"x2 Split", 2}, {L"RGB Split", 3}}) {
+    const struct { const wchar_t* button; int balls; const char* launched; int nextDraw; } cases[] = {
+        {L"", 1, "0 -11 -0.0987 0.3876 O", 18467},      {L"+1 Ball", 2, "0 -11 0.0127 0.3998 O", 6334},
+        {L"x2 Split", 2, "0 -11 0.0127 0.3998 O", 6334}, {L"RGB Split", 3, "0 -11 -0.0611 0.3953 R", 26500}};
+    for (const auto& c : cases) {
         TestApp t;
         BuildLevel(t.app, 0);
-        Click(t, button);
-        EXPECT_TRUE(t.world.ballLaunched);
-        EXPECT_EQ(CountActiveBalls(t.world), balls);
-        EXPECT_EQ(std::make_tuple(t.world.balls[1].y, t.world.balls[1].vy), std::make_tuple(-11.0f, 0.0f));
+        if (*c.button) {
+            Click(t, c.button);
+        }
+        HandlePointerClick(t.app);
+        const std::vector<std::string> balls = Balls(t.world);
+        EXPECT_EQ(std::make_tuple(t.world.ballLaunched, CountActiveBalls(t.world), balls[0], t.world.random.Next()),
+                  std::make_tuple(true, c.balls, c.launched, c.nextDraw)) << Narrow(c.button);
+        for (size_t i = 1; i < balls.size(); ++i) {
+            EXPECT_EQ(balls[i].substr(0, 6), "0 -11 ") << Narrow(c.button);  // the clones start from the paddle
+        }
+        EXPECT_EQ(t.platform.LinesStartingWith("SpawnBall: ").size(), *c.button ? 1u : 0u);
     }
-    TestApp t;  // the clone drew first, so the launch takes the second draw
-    BuildLevel(t.app, 0);
-    Click(t, L"+1 Ball");
-    EXPECT_NEAR(t.world.balls[0].vx, 0.012715, 1e-6);
-    EXPECT_EQ(t.platform.LinesStartingWith("SpawnBall: ADD mode created 1 ball (now 2 active").size(), 1u);
+    World empty;
+    LaunchBall(empty);
+    EXPECT_EQ(std::make_pair(empty.ballLaunched, empty.random.Next()), std::make_pair(false, 41));
 }
 
 TEST(SpawnRgbTrio, DropsRedGreenAndBlueFromTheTopBeyondTheLimit)
 {
     World world = WithBalls(11);
     SpawnRgbTrio(world);
-    ASSERT_EQ(world.balls.size(), 14u);
     EXPECT_EQ(CountActiveBalls(world), 14);
-    const struct {
-        float x, vx, vy;
-        BallColour colour;
-    } expected[] = {{-3.0f, -0.087977f, -0.262983f, kRed}, {0.0f, -0.003974f, -0.249968f, kGreen},
-                    {3.0f, 0.138797f, -0.240074f, kBlue}};  // down along their aims, turned by the draws
-    for (size_t i = 0; i < 3; ++i) {
-        const Ball& ball = world.balls[11 + i];
-        EXPECT_EQ(std::make_tuple(ball.x, ball.y), std::make_tuple(expected[i].x, 15.0f));
-        EXPECT_NEAR(ball.vx, expected[i].vx, 1e-6) << i;
-        EXPECT_NEAR(ball.vy, expected[i].vy, 1e-6) << i;
-        EXPECT_EQ(Rgb(ball), Rgb(expected[i].colour));
-    }
-
-    // Over the limit RGB still turns every ball red, but none gets a partner.
-    const WorldEffects effects = SpawnBall(world, kSpawnRgb);
-    for (const Ball& ball : world.balls) {
-        EXPECT_EQ(ball.r, kRed.r);
-    }
-    EXPECT_EQ(effects.logLines.back(),
-              "SpawnBall: RGB mode processed 14 balls, created 0 new (now 14 active, 14 array size)\n");
+    // Down along their aims, turned by the draws.
+    EXPECT_EQ(Balls(world, 11),
+              (std::vector<std::string>{"-3 15 -0.0880 -0.2630 R", "0 15 -0.0040 -0.2500 G", "3 15 0.1388 -0.2401 B"}));
 }

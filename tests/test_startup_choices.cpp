@@ -23,41 +23,35 @@ std::vector<std::string> Describe(const StartupLayout& layout)
 
 }  // namespace
 
-// Clicks in the startup window, then "Start": the run configuration it sets.
+// Clicks in the startup window (the deterministic box checks), then "Start":
+// the run configuration it sets, and the line it logs.
 TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
 {
-    const struct {
-        std::vector<int> clicks;
-        bool deterministicBox;
-        const char* config;
-    } cases[] = {
-        {{}, false, "854x480 debris 80 present 0 benchmark single"},
-        {{301, 305, 311}, false, "1280x720 debris 0 present 1 benchmark single"},
-        {{302, 307, 312, 314}, false, "1920x1080 debris 160 present 2 benchmark multi"},
-        {{303, 308, 311, 310, 314, 315}, false, "2560x1440 debris 320 present 0 play multi"},  // play keeps "multi"
-        {{304, 309}, false, "3840x2160 debris 640 present 0 benchmark single"},
-        {{304, 309, 300, 306, 314, 313}, false, "854x480 debris 80 present 0 benchmark single"},
-        {{311, 314, 318}, false, "1920x1080 debris 640 present 1 benchmark multi"},  // presets: resolution, debris
-        {{318, 317}, false, "1280x720 debris 80 present 0 benchmark single"},
-        {{315, 316}, true, "854x480 debris 80 present 0 play single deterministic"},  // even for free play
-        {{316}, false, "854x480 debris 80 present 0 benchmark single"},
+    const struct { std::vector<int> clicks; const char* config; } cases[] = {
+        {{}, "854x480 debris 80 present 0 benchmark single"},
+        {{301, 305, 311}, "1280x720 debris 0 present 1 benchmark single"},
+        {{302, 307, 312, 314}, "1920x1080 debris 160 present 2 benchmark multi"},
+        {{303, 308, 311, 310, 314, 315}, "2560x1440 debris 320 present 0 play multi"},  // play keeps "multi"
+        {{304, 309}, "3840x2160 debris 640 present 0 benchmark single"},
+        {{304, 309, 300, 306, 314, 313}, "854x480 debris 80 present 0 benchmark single"},
+        {{311, 314, 318}, "1920x1080 debris 640 present 1 benchmark multi"},  // presets: resolution, debris
+        {{318, 317}, "1280x720 debris 80 present 0 benchmark single"},
+        {{315, 316}, "854x480 debris 80 present 0 play single deterministic"},  // even for free play
     };
     for (const auto& c : cases) {
         DialogChoice choice = DefaultDialogChoice();
         for (int id : c.clicks) {
-            EXPECT_EQ(ApplyDialogCommand(choice, id, c.deterministicBox), id >= 317 ? DialogAction::SyncRadios
-                                                                                    : DialogAction::None) << id;
+            EXPECT_EQ(ApplyDialogCommand(choice, id, id == dialog_id::kDeterministic),
+                      id >= 317 ? DialogAction::SyncRadios : DialogAction::None) << id;
         }
         EXPECT_EQ(ApplyDialogCommand(choice, dialog_id::kStart, false), DialogAction::Close);
         EXPECT_FALSE(choice.cancelled);
         EXPECT_EQ(Describe(ConfigurationFor(choice)), c.config);
     }
-    const struct {
-        DialogChoice choice;
-        const char* line;
-    } lines[] = {{DialogChoice{}, "854x480, debris=80, vsync=off, mode=single"},
-                 {DialogChoice{1, 0, 1, true}, "1280x720, debris=0, vsync=on, mode=multi"},
-                 {DialogChoice{4, 4, 2, true, true}, "3840x2160, debris=640, vsync=triple-buffer, mode=play"}};
+    const struct { DialogChoice choice; const char* line; } lines[] = {
+        {DialogChoice{}, "854x480, debris=80, vsync=off, mode=single"},
+        {DialogChoice{1, 0, 1, true}, "1280x720, debris=0, vsync=on, mode=multi"},
+        {DialogChoice{4, 4, 2, true, true}, "3840x2160, debris=640, vsync=triple-buffer, mode=play"}};
     for (const auto& l : lines) {
         EXPECT_EQ(ConfigLogLine(l.choice), "[DX12] Config: " + std::string(l.line) + "\n");
     }
@@ -107,44 +101,38 @@ TEST(StartupWindow, LayoutMatchesTheDesignAt96DotsPerInch)
 
 // Each length is scaled on its own (MulDiv rounds halves away from zero), so
 // positions are sums of rounded terms: at 120 dpi 15 -> 19, 20 -> 25, 2 -> 3.
-TEST(StartupWindow, LayoutScalesTermByTermAndTheLaunchWindowCentresOnTheMainWindow)
+// A screen too short for the window (100 pixels kept free) shows part of its
+// content, with the scroll bar beside the controls.
+TEST(StartupWindow, LayoutScalesTermByTermAndFitsTheScreen)
 {
     const struct {
-        int dpi, clientWidth, fontHeight, startupHeight, startupCommandRow, launchHeight, launchCommandRow;
-    } cases[] = {{96, 390, 16, 440, 391, 364, 311}, {120, 488, 20, 563, 501, 465, 399}, {144, 585, 24, 661, 587, 547, 467}};
+        int dpi, clientWidth, fontHeight, height, commandRow, launchHeight, launchCommandRow, screen;
+        const char* area;
+    } cases[] = {{96, 390, 16, 440, 391, 364, 311, 400, "407x300 scrolls"}, {96, 390, 16, 440, 391, 364, 311, 1080, "390x440"},
+                 {120, 488, 20, 563, 501, 465, 399, 1080, "488x563"}, {144, 585, 24, 661, 587, 547, 467, 600, "602x450 scrolls"}};
     for (const auto& c : cases) {
         const StartupLayout startup = BuildStartupLayout(c.dpi);
         const StartupLayout launch = BuildLaunchLayout(c.dpi);
         EXPECT_EQ(std::make_tuple(startup.clientWidth, startup.fontHeight, startup.contentHeight, startup.controls.back().y,
                                   launch.contentHeight, launch.controls.back().y),
-                  std::make_tuple(c.clientWidth, c.fontHeight, c.startupHeight, c.startupCommandRow, c.launchHeight,
-                                  c.launchCommandRow)) << c.dpi;
+                  std::make_tuple(c.clientWidth, c.fontHeight, c.height, c.commandRow, c.launchHeight, c.launchCommandRow))
+            << c.dpi;
+        const DialogClientArea area = DialogClientAreaFor(startup, c.screen, c.dpi, 17);
+        EXPECT_EQ(std::to_string(area.width) + "x" + std::to_string(area.visibleHeight) + (area.scrolls ? " scrolls" : ""),
+                  c.area) << c.dpi;
     }
     EXPECT_EQ(BuildStartupLayout(120).controls[2].y, 19 + 25 + 3);
     EXPECT_EQ(ScaleForDpi(-5, 120), -6);
+    // The launch window centres on the main window, partly off screen too (499 / 2 truncates).
     const WindowPlacement centred = CentreOn(-300, 100, 700, 700, 400, 300);
-    EXPECT_EQ(std::make_pair(centred.x, centred.y), std::make_pair(0, 250));
-    EXPECT_EQ(CentreOn(-900, -50, 0, 350, 401, 200).x, -651);  // partly off screen; 499 / 2 truncates
+    EXPECT_EQ(std::make_tuple(centred.x, centred.y, CentreOn(-900, -50, 0, 350, 401, 200).x), std::make_tuple(0, 250, -651));
 }
 
-// On a short screen the window scrolls within its content (440 pixels, 300
-// shown), and its client area holds the scroll bar beside the controls.
-TEST(StartupWindow, AShortScreenScrollsTheWindowWithinItsContent)
+// The window scrolls within its content: 440 pixels, 300 shown.
+TEST(StartupWindow, ScrollsWithinItsContent)
 {
-    const struct {
-        int dpi, screenHeight, width, visibleHeight;
-        bool scrolls;
-    } screens[] = {{96, 400, 407, 300, true}, {96, 1080, 390, 440, false}, {144, 600, 602, 450, true}};
-    for (const auto& c : screens) {
-        const DialogClientArea area = DialogClientAreaFor(BuildStartupLayout(c.dpi), c.screenHeight, c.dpi, 17);
-        EXPECT_EQ(std::make_tuple(area.width, area.visibleHeight, area.scrolls),
-                  std::make_tuple(c.width, c.visibleHeight, c.scrolls)) << c.screenHeight;
-    }
     using R = ScrollRequest;
-    const struct {
-        R request;
-        int thumb, wheel, from, to;  // a wheel turn when wheel is not 0
-    } scrolls[] = {
+    const struct { R request; int thumb, wheel, from, to; } scrolls[] = {  // a wheel turn when wheel is not 0
         {R::LineDown, 0, 0, 0, 20}, {R::LineUp, 0, 0, 30, 10},    {R::LineUp, 0, 0, 0, 0},    {R::PageDown, 0, 0, 0, 140},
         {R::PageUp, 0, 0, 139, 0},  {R::Bottom, 0, 0, 0, 140},    {R::Top, 0, 0, 100, 0},     {R::Thumb, 65, 0, 0, 65},
         {R::Thumb, 65535, 0, 0, 140}, {R::Other, 0, 0, 100, 100}, {R::Other, 0, -120, 100, 140},  // a notch: 60 pixels
