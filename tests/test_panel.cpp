@@ -144,8 +144,9 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
 }
 
 // The panel's look: headers (and the two benchmark buttons) in the bold font;
-// headers and separators across the column; the buttons of a row side by side,
-// 5 pixels apart; only a slider's label reaches into it; all inside the column.
+// headers and separators across the column, a separator a 2-pixel line 15
+// pixels above the next control; the buttons of a row side by side, 5 pixels
+// apart; only a slider's label reaches into it; all inside the column.
 TEST(PanelLayout, FollowsThePanelsGrid)
 {
     const std::vector<PanelControl>& controls = PanelControls();
@@ -156,6 +157,9 @@ TEST(PanelLayout, FollowsThePanelsGrid)
         EXPECT_EQ(c.headerFont, c.kind == PanelControlKind::Header || c.id == panel_id::kLaunchBenchmark ||
                                     c.id == panel_id::kAbort) << name;
         EXPECT_TRUE(!wide || (c.x == 15 && c.w == 350)) << name;
+        if (c.kind == PanelControlKind::Separator) {
+            EXPECT_EQ(std::make_pair(c.h, controls.at(i + 1).y), std::make_pair(2, c.y + 15)) << name;
+        }
         EXPECT_TRUE(c.x >= 15 && c.x + c.w <= 365 && c.y + c.h <= kPanelContentHeight) << name;
         for (size_t j = i + 1; j < controls.size(); ++j) {
             const PanelControl& d = controls[j];

@@ -76,16 +76,16 @@ TEST(UpdateFrame, ABallBetweenOverlappingZivoCellsDestroysOnlyTheFirst)
     EXPECT_EQ(std::make_pair(world.balls[0].vx, world.balls[0].vy < 0.0f), std::make_pair(0.1f, true));
 }
 
-// Without autoplay a lost last ball costs a life, and the last life restarts
-// the level; autoplay serves again at once. The last brick destroyed builds the
-// next level, after the last the first. The score stays, the panel follows, and
-// the benchmark leaves a frame whose scene was rebuilt unsampled.
+// With one brick left: without autoplay a lost last ball costs a life, and the
+// last life restarts the level; autoplay serves again at once. The last brick
+// destroyed builds the next level, after the last the first. The score stays,
+// the panel follows, and the benchmark leaves a frame whose scene was rebuilt unsampled.
 TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
 {
     const struct { bool autoplay, lastBrick; int lives; const char* after; } cases[] = {
-        {false, false, 3, "level 5, 2 lives, 999 bricks, score 700, waiting"},
+        {false, false, 3, "level 5, 2 lives, 1 bricks, score 700, waiting"},
         {false, false, 1, "level 5, 3 lives, 1000 bricks, score 700, waiting"},
-        {true, false, 1, "level 5, 1 lives, 999 bricks, score 700, launched, unsampled"},
+        {true, false, 1, "level 5, 1 lives, 1 bricks, score 700, launched, unsampled"},
         {false, true, 2, "level 0, 3 lives, 80 bricks, score 800, waiting"},
         {true, true, 2, "level 0, 3 lives, 80 bricks, score 800, launched, unsampled"},
     };
@@ -93,10 +93,10 @@ TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
         TestApp t;
         World& world = t.world;
         BuildLevel(t.app, 5);
-        for (size_t i = c.lastBrick ? 1 : 0; i < (c.lastBrick ? world.bricks.size() : 1); ++i) {
+        for (size_t i = 1; i < world.bricks.size(); ++i) {
             world.bricks[i].alive = 0.0f;
         }
-        world.bricksLeft = c.lastBrick ? 1 : 999;
+        world.bricksLeft = 1;  // the brick at (-20, 20)
         world.score = 700;
         world.lives = c.lives;
         world.autoplay = t.app.bench.running = c.autoplay;
