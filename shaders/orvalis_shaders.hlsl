@@ -302,34 +302,53 @@ float GlowReach()
 }
 
 // The group's lists: what the rays of these 64 pixels can meet.
+//
+// Each list holds kListSize entries, and nothing the group's pixels can see
+// is left out when more than that qualify:
+// - Bricks (primary and shadow lists): at 854 x 480 a group lists at most a
+//   few bricks for its rays and a few dozen shadow casters (level 5), so the
+//   lists almost never fill. They do on small outputs, where one group covers
+//   several units of the field (a 96 x 54 group spans about 6 x 6 units): such
+//   a group's rays then pick their bricks from the whole brick table, as the
+//   brute-force reference does, which costs only those few groups.
+// - Balls: the list has room for all twelve.
+// - Particles: debris can pile up anywhere (a burst of eight per destroyed
+//   brick, bursts in the same place on consecutive frames), so the group
+//   walks the particles near it in chunks of kListSize; the common case is a
+//   single chunk gathered together with the bricks.
 static const uint kListSize = 64;
 groupshared float4 listBricks[kListSize];     // x, y, colour, 0: what the primary rays can hit
-groupshared uint listBrickCount;
+groupshared uint listBrickCount;              // beyond kListSize: the whole table is used
 groupshared float4 shadowBricks[kListSize];   // x, y: what shadows falling on these pixels can come from
 groupshared float4 listBrickRects[kListSize];    // the pixels whose rays can meet each listed brick
 groupshared float4 shadowBrickRects[kListSize];  // the pixels whose shadow rays can pass near each one
-groupshared uint shadowBrickCount;
+groupshared uint shadowBrickCount;            // beyond kListSize: the whole table is used
 groupshared float4 listBalls[12];             // x, y, ball index, 0: glowing balls that reach the tile
 groupshared uint listBallCount;
-groupshared float4 listParticles[kListSize];  // x, y, size, fade
+groupshared float4 listParticles[kListSize];  // x, y, size, fade: the current chunk of particles
 groupshared float4 listParticleColours[kListSize];
-groupshared uint listParticleCount;
+groupshared uint listParticleCount;           // beyond kListSize: the chunk is full
+groupshared uint particlesLeft;               // nonzero while particles near the tile wait for a chunk
 groupshared float4 tileBounds;                // where the tile's rays cross the slab: min x, min y, max x, max y
 groupshared float4 tileWallBounds;            // the same down to the back wall
+
+static const float4 kNowhere = float4(1e6, 1e6, 0.0, 0.0);
+
+// A brick of the table as the lists hold it; a destroyed one far away.
+float4 TableBrick(uint i)
+{
+    const Brick brick = bricks[i];
+    return brick.alive != 0.0 ? float4(brick.x, brick.y, brick.colorIndex, 0.0) : kNowhere;
+}
 
 // The shapes a ray evaluates. Normally the group's lists; the tests' brute-force
 // reference renderer (which defines ORVALIS_REFERENCE_RENDERER and includes
 // this file) evaluates every brick, ball and particle at every step instead.
 #ifdef ORVALIS_REFERENCE_RENDERER
-static const float4 kNowhere = float4(1e6, 1e6, 0.0, 0.0);
 uint PrimaryBrickCount() { return kBricks; }
-float4 PrimaryBrick(uint i)
-{
-    const Brick brick = bricks[i];
-    return brick.alive != 0.0 ? float4(brick.x, brick.y, brick.colorIndex, 0.0) : kNowhere;
-}
+float4 PrimaryBrick(uint i) { return TableBrick(i); }
 uint ShadowBrickCount() { return kBricks; }
-float4 ShadowBrick(uint i) { return PrimaryBrick(i); }
+float4 ShadowBrick(uint i) { return TableBrick(i); }
 uint BallCount() { return 12; }
 float4 ListedBall(uint n) { return ballPos[n].z > 0.5 ? float4(ballPos[n].xy, (float)n, 0.0) : float4(1e6, 1e6, (float)n, 0.0); }
 uint ParticleCount() { return (uint)clamp(liveDebris, 0.0, (float)kParticles); }
@@ -341,10 +360,10 @@ float4 ListedParticle(uint k)
 }
 float3 ListedParticleColour(uint k) { return debris[k].color; }
 #else
-uint PrimaryBrickCount() { return min(listBrickCount, kListSize); }
-float4 PrimaryBrick(uint i) { return listBricks[i]; }
-uint ShadowBrickCount() { return min(shadowBrickCount, kListSize); }
-float4 ShadowBrick(uint i) { return shadowBricks[i]; }
+uint PrimaryBrickCount() { return listBrickCount <= kListSize ? listBrickCount : kBricks; }
+float4 PrimaryBrick(uint i) { return listBrickCount <= kListSize ? listBricks[i] : TableBrick(i); }
+uint ShadowBrickCount() { return shadowBrickCount <= kListSize ? shadowBrickCount : kBricks; }
+float4 ShadowBrick(uint i) { return shadowBrickCount <= kListSize ? shadowBricks[i] : TableBrick(i); }
 uint BallCount() { return min(listBallCount, 12); }
 float4 ListedBall(uint n) { return listBalls[n]; }
 uint ParticleCount() { return min(listParticleCount, kListSize); }
@@ -393,7 +412,7 @@ void SelectRayBricks(float3 origin, float3 direction, float tFrom, float tTo, fl
     for (uint i = 0; i < total; ++i)
     {
         const float4 brick = PrimaryBrick(i);
-        if (InRect(rayPixel, listBrickRects[i]) &&
+        if ((listBrickCount > kListSize || InRect(rayPixel, listBrickRects[i])) &&
             SegmentEntersBox(origin, inverse, tFrom, tTo, float3(brick.xy, 0.0), brickHalf + margin))
         {
             rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, inverse, float3(brick.xy, 0.0), brickHalf));
@@ -497,7 +516,8 @@ void SelectShadowCasters(float3 from, float leave)
     for (uint i = 0; i < total; ++i)
     {
         const float2 centre = ShadowBrick(i).xy;
-        if (InRect(rayPixel, shadowBrickRects[i]) && SegmentEntersBox(from, inverse, 0.0, leave, float3(centre, 0.0), reach))
+        if ((shadowBrickCount > kListSize || InRect(rayPixel, shadowBrickRects[i])) &&
+            SegmentEntersBox(from, inverse, 0.0, leave, float3(centre, 0.0), reach))
         {
             if (shadowCasterCount == kRayShapes)
             {
@@ -573,6 +593,40 @@ float SoftShadow(float3 from, uint steps)
     return saturate(light);
 }
 
+// Fills the group's particle list with the live particles whose light can
+// reach the tile, each thread going on from where it stopped (particleCursor,
+// every 64th particle). When the list is full the thread keeps the particle
+// it could not add for the next chunk and sets particlesLeft.
+static uint particleCursor;
+static bool particleChunksLeft;
+
+void ListParticles()
+{
+    const uint live = (uint)clamp(liveDebris, 0.0, (float)kParticles);
+    const float2 lo = tileBounds.xy;
+    const float2 hi = tileBounds.zw;
+    [loop]
+    while (particleCursor < live)
+    {
+        const Particle particle = debris[particleCursor];
+        const float reach = particle.size * 3.0;
+        if (particle.life > 0.0 && all(particle.pos + reach >= lo) && all(particle.pos - reach <= hi))
+        {
+            uint slot;
+            InterlockedAdd(listParticleCount, 1, slot);
+            if (slot >= kListSize)
+            {
+                particlesLeft = 1;
+                break;
+            }
+            const float fade = saturate(particle.life / max(particle.maxLife, 0.001));
+            listParticles[slot] = float4(particle.pos, particle.size, fade);
+            listParticleColours[slot] = float4(particle.color, 0.0);
+        }
+        particleCursor += 64;
+    }
+}
+
 // The group gathers what its rays (and their shadow rays) can meet.
 void GatherTile(uint2 group, uint threadIndex)
 {
@@ -582,6 +636,7 @@ void GatherTile(uint2 group, uint threadIndex)
         shadowBrickCount = 0;
         listBallCount = 0;
         listParticleCount = 0;
+        particlesLeft = 0;
         // The tile's footprint: its four corner rays where they enter and
         // leave the slab, and where they meet the back wall.
         float2 lo = float2(1e9, 1e9);
@@ -653,28 +708,10 @@ void GatherTile(uint2 group, uint threadIndex)
         }
     }
 
-    const uint live = (uint)clamp(liveDebris, 0.0, (float)kParticles);
-    [loop]
-    for (uint q = threadIndex; q < live; q += 64)
-    {
-        const Particle particle = debris[q];
-        if (particle.life > 0.0)
-        {
-            const float reach = particle.size * 3.0;
-            if (all(particle.pos + reach >= lo) && all(particle.pos - reach <= hi))
-            {
-                uint slot;
-                InterlockedAdd(listParticleCount, 1, slot);
-                if (slot < kListSize)
-                {
-                    const float fade = saturate(particle.life / max(particle.maxLife, 0.001));
-                    listParticles[slot] = float4(particle.pos, particle.size, fade);
-                    listParticleColours[slot] = float4(particle.color, 0.0);
-                }
-            }
-        }
-    }
+    particleCursor = threadIndex;
+    ListParticles();
     GroupMemoryBarrierWithGroupSync();
+    particleChunksLeft = particlesLeft != 0;  // read by all before anyone clears it (after the next sync)
 
     // Which of the group's pixels each listed brick concerns: for the primary
     // rays its box; for shadow rays the box swept back against the light as far
@@ -784,77 +821,108 @@ void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uin
     GatherTile(group.xy, threadIndex);
 #endif
 
-    if (pixelId.x >= (uint)width || pixelId.y >= (uint)height)
-    {
-        return;
-    }
-
+    // Threads outside the output still take part in the group's syncs.
+    const bool inside = pixelId.x < (uint)width && pixelId.y < (uint)height;
     const uint steps = (uint)clamp(raySteps, 1.0, 1024.0);
     rayPixel = float2(pixelId.xy) + 0.5;
     const float3 origin = kEye;
     const float3 direction = RayDirection(rayPixel);
-    const float tIn = PlaneDistance(origin, direction, kSlabFront);
-    const float tOut = PlaneDistance(origin, direction, kSlabBack);
-
-    // Sphere tracing over the shapes this ray can meet, from where it first
-    // enters one of their boxes.
-    SelectRayBricks(origin, direction, tIn, tOut, 0.01);
-    float t = max(tIn, FirstEntry(origin, direction) - 0.01);
-    bool hit = false;
-    int material = 0;
-    float4 detail = float4(0.0, 0.0, 0.0, 0.0);
-    if (t < tOut)
+    float3 colour = float3(0.0, 0.0, 0.0);
+    float tEnd = 0.0;
+    if (inside)
     {
-        [loop]
-        for (uint i = 0; i < steps; ++i)
+        const float tIn = PlaneDistance(origin, direction, kSlabFront);
+        const float tOut = PlaneDistance(origin, direction, kSlabBack);
+
+        // Sphere tracing over the shapes this ray can meet, from where it first
+        // enters one of their boxes.
+        SelectRayBricks(origin, direction, tIn, tOut, 0.01);
+        float t = max(tIn, FirstEntry(origin, direction) - 0.01);
+        bool hit = false;
+        int material = 0;
+        float4 detail = float4(0.0, 0.0, 0.0, 0.0);
+        if (t < tOut)
         {
-            const float d = SceneDistance(origin + direction * t, material, detail);
-            if (d < 0.0005 * t)
+            [loop]
+            for (uint i = 0; i < steps; ++i)
             {
-                hit = true;
-                break;
-            }
-            t += d;
-            if (t > tOut)
-            {
-                break;
+                const float d = SceneDistance(origin + direction * t, material, detail);
+                if (d < 0.0005 * t)
+                {
+                    hit = true;
+                    break;
+                }
+                t += d;
+                if (t > tOut)
+                {
+                    break;
+                }
             }
         }
-    }
 
-    const uint shadowSteps = max(steps / 8, 1);
-    float3 colour;
-    float tEnd;
-    if (hit)
-    {
-        const float3 p = origin + direction * t;
-        tEnd = t;
-        if (material == 2)
+        const uint shadowSteps = max(steps / 8, 1);
+        if (hit)
         {
-            // A ball glows with its own colour, brightest at its middle.
-            const float3 n = normalize(p - float3(detail.xy, 0.0));
-            const float rim = saturate(dot(n, -direction));
-            colour = ballColor[(uint)detail.z].rgb * (0.8 + 0.6 * rim);
+            const float3 p = origin + direction * t;
+            tEnd = t;
+            if (material == 2)
+            {
+                // A ball glows with its own colour, brightest at its middle.
+                const float3 n = normalize(p - float3(detail.xy, 0.0));
+                const float rim = saturate(dot(n, -direction));
+                colour = ballColor[(uint)detail.z].rgb * (0.8 + 0.6 * rim);
+            }
+            else
+            {
+                const float3 n = material == 1
+                    ? RoundBoxNormal(p - float3(detail.xy, 0.0), float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth),
+                                     BrickRounding())
+                    : RoundBoxNormal(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2);
+                const float3 albedo = material == 1 ? Palette((int)(detail.z + 0.5)) : float3(0.70, 0.80, 1.00);
+                colour = Lit(albedo, n, direction, SoftShadow(p + n * 0.01, shadowSteps));
+            }
         }
         else
         {
-            const float3 n = material == 1
-                ? RoundBoxNormal(p - float3(detail.xy, 0.0), float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth),
-                                 BrickRounding())
-                : RoundBoxNormal(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2);
-            const float3 albedo = material == 1 ? Palette((int)(detail.z + 0.5)) : float3(0.70, 0.80, 1.00);
-            colour = Lit(albedo, n, direction, SoftShadow(p + n * 0.01, shadowSteps));
+            const float tWall = PlaneDistance(origin, direction, kWallZ);
+            const float3 p = origin + direction * tWall;
+            tEnd = tOut;
+            colour = Lit(WallColour(p), float3(0.0, 0.0, 1.0), direction, SoftShadow(p, shadowSteps));
         }
-    }
-    else
-    {
-        const float tWall = PlaneDistance(origin, direction, kWallZ);
-        const float3 p = origin + direction * tWall;
-        tEnd = tOut;
-        colour = Lit(WallColour(p), float3(0.0, 0.0, 1.0), direction, SoftShadow(p, shadowSteps));
+
+        colour += BallGlow(origin, direction, tIn, tEnd, max(steps / 2, 1));
+        colour += DebrisLight(origin, direction, tEnd + 0.5);
     }
 
-    colour += BallGlow(origin, direction, tIn, tEnd, max(steps / 2, 1));
-    colour += DebrisLight(origin, direction, tEnd + 0.5);
-    output[pixelId.xy] = float4(max(colour, 0.0), 1.0);
+#ifndef ORVALIS_REFERENCE_RENDERER
+    // More particles near the tile than one list holds: the next chunks.
+    [loop]
+    for (uint chunk = 1; chunk < kParticles; ++chunk)
+    {
+        if (!particleChunksLeft)
+        {
+            break;
+        }
+        GroupMemoryBarrierWithGroupSync();  // everyone is done with the last chunk
+        if (threadIndex == 0)
+        {
+            listParticleCount = 0;
+            particlesLeft = 0;
+        }
+        GroupMemoryBarrierWithGroupSync();
+        ListParticles();
+        GroupMemoryBarrierWithGroupSync();
+        particleChunksLeft = particlesLeft != 0;
+        GroupMemoryBarrierWithGroupSync();  // read by all before anyone clears it
+        if (inside)
+        {
+            colour += DebrisLight(origin, direction, tEnd + 0.5);
+        }
+    }
+#endif
+
+    if (inside)
+    {
+        output[pixelId.xy] = float4(max(colour, 0.0), 1.0);
+    }
 }
