@@ -912,6 +912,8 @@ void Measure(Backend& b, int level, int debris, int raySteps, double seconds, co
     const RendererSwap swap(b.gpu, other ? other : b.gpu.d3d->renderPipeline);
     Draw(b);  // the first frame pays for the pipeline in the driver
     WaitForGpu(b.gpu);
+    std::printf("measure: timing\n");
+    std::fflush(stdout);
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     long frames = 0;
