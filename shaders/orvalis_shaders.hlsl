@@ -64,7 +64,7 @@ struct Particle
     float maxLife;
     float size;
     float lastTime;  // game time of the last update
-    float spare;
+    float blockBound;  // see BrickBlockBound: kept for the renderer, not for the particle
 };
 
 StructuredBuffer<Brick> bricks : register(t0);
@@ -76,6 +76,14 @@ static const uint kBricks = 1024;
 static const uint kBurst = 8;
 static const float kGravity = 30.0;
 static const float kParticleLife = 1.6;
+
+// The brick table seen as 64 blocks of 16 consecutive slots. The levels lay
+// their bricks out row by row or along a curve, so a block's bricks stand
+// close together; each frame updatePhysics writes every block's bounds, and
+// each renderCS group then looks only at the bricks of the blocks near it
+// instead of the whole table.
+static const uint kBlockBricks = 16;
+static const uint kBlocks = kBricks / kBlockBricks;
 
 float3 Palette(int index)
 {
@@ -102,8 +110,28 @@ float Hash(float n)
 
 groupshared int burstColour;
 
+// One bound of a block's live brick centres: part 0 min x, 1 min y, 2 max x,
+// 3 max y (a block without live bricks gets min > max). updatePhysics keeps
+// part k of block b in the spare field of particle 64 b + k, which the
+// thread that owns that particle writes along with the particle.
+float BrickBlockBound(uint block, uint part)
+{
+    float bound = part < 2 ? 1e9 : -1e9;
+    [loop]
+    for (uint k = 0; k < kBlockBricks; ++k)
+    {
+        const Brick brick = bricks[block * kBlockBricks + k];
+        if (brick.alive != 0.0)
+        {
+            const float v = (part & 1) != 0 ? brick.y : brick.x;
+            bound = part < 2 ? min(bound, v) : max(bound, v);
+        }
+    }
+    return bound;
+}
+
 [numthreads(64, 1, 1)]
-void updatePhysics(uint3 id : SV_DispatchThreadID, uint threadIndex : SV_GroupIndex)
+void updatePhysics(uint3 id : SV_DispatchThreadID, uint3 groupId : SV_GroupID, uint threadIndex : SV_GroupIndex)
 {
     const uint index = id.x;
     const bool burst = explosionCode > 0.5;
@@ -136,6 +164,11 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint threadIndex : SV_GroupIn
         return;
     }
     Particle p = debris[index];
+    const bool keepsBound = groupId.x < kBlocks && threadIndex < 4;
+    if (keepsBound)
+    {
+        p.blockBound = BrickBlockBound(groupId.x, threadIndex);
+    }
 
     // A burst starting this frame takes its ring slot's eight particles.
     if (burst)
@@ -156,7 +189,6 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint threadIndex : SV_GroupIn
             p.maxLife = p.life;
             p.size = 0.18 + 0.12 * Hash(k * 5.7 + time);
             p.lastTime = time;
-            p.spare = 0.0;
             debris[index] = p;
             return;
         }
@@ -164,6 +196,10 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint threadIndex : SV_GroupIn
 
     if (p.life <= 0.0)
     {
+        if (keepsBound)
+        {
+            debris[index] = p;
+        }
         return;
     }
     const float dt = clamp(time - p.lastTime, 0.0, 0.05);
@@ -329,6 +365,8 @@ groupshared float4 listParticles[kListSize];  // x, y, size, fade: the current c
 groupshared float4 listParticleColours[kListSize];
 groupshared uint listParticleCount;           // beyond kListSize: the chunk is full
 groupshared uint particlesLeft;               // nonzero while particles near the tile wait for a chunk
+groupshared uint listBlocks[kBlocks];         // the brick blocks that can reach the tile's shadows
+groupshared uint listBlockCount;
 groupshared float4 tileBounds;                // where the tile's rays cross the slab: min x, min y, max x, max y
 groupshared float4 tileWallBounds;            // the same down to the back wall
 
@@ -360,10 +398,12 @@ float4 ListedParticle(uint k)
 }
 float3 ListedParticleColour(uint k) { return debris[k].color; }
 #else
-uint PrimaryBrickCount() { return listBrickCount <= kListSize ? listBrickCount : kBricks; }
-float4 PrimaryBrick(uint i) { return listBrickCount <= kListSize ? listBricks[i] : TableBrick(i); }
-uint ShadowBrickCount() { return shadowBrickCount <= kListSize ? shadowBrickCount : kBricks; }
-float4 ShadowBrick(uint i) { return shadowBrickCount <= kListSize ? shadowBricks[i] : TableBrick(i); }
+// A full list falls back to every brick of the group's blocks.
+float4 BlockBrick(uint i) { return TableBrick(listBlocks[i / kBlockBricks] * kBlockBricks + i % kBlockBricks); }
+uint PrimaryBrickCount() { return listBrickCount <= kListSize ? listBrickCount : listBlockCount * kBlockBricks; }
+float4 PrimaryBrick(uint i) { return listBrickCount <= kListSize ? listBricks[i] : BlockBrick(i); }
+uint ShadowBrickCount() { return shadowBrickCount <= kListSize ? shadowBrickCount : listBlockCount * kBlockBricks; }
+float4 ShadowBrick(uint i) { return shadowBrickCount <= kListSize ? shadowBricks[i] : BlockBrick(i); }
 uint BallCount() { return min(listBallCount, 12); }
 float4 ListedBall(uint n) { return listBalls[n]; }
 uint ParticleCount() { return min(listParticleCount, kListSize); }
@@ -637,6 +677,7 @@ void GatherTile(uint2 group, uint threadIndex)
         listBallCount = 0;
         listParticleCount = 0;
         particlesLeft = 0;
+        listBlockCount = 0;
         // The tile's footprint: its four corner rays where they enter and
         // leave the slab, and where they meet the back wall.
         float2 lo = float2(1e9, 1e9);
@@ -669,10 +710,25 @@ void GatherTile(uint2 group, uint threadIndex)
     const float2 shadowLo = tileWallBounds.xy + min(kShadowReach, 0.0);
     const float2 shadowHi = tileWallBounds.zw + max(kShadowReach, 0.0);
 
-    [loop]
-    for (uint b = threadIndex; b < kBricks; b += 64)
+    // The blocks whose bricks can reach the shadow footprint (which holds the
+    // primary one), then their bricks.
     {
-        const Brick brick = bricks[b];
+        const float2 blockLo = float2(debris[threadIndex * 64].blockBound, debris[threadIndex * 64 + 1].blockBound);
+        const float2 blockHi = float2(debris[threadIndex * 64 + 2].blockBound, debris[threadIndex * 64 + 3].blockBound);
+        if (all(blockHi + brickReach >= shadowLo) && all(blockLo - brickReach <= shadowHi))
+        {
+            uint slot;
+            InterlockedAdd(listBlockCount, 1, slot);
+            listBlocks[slot] = threadIndex;
+        }
+    }
+    GroupMemoryBarrierWithGroupSync();
+
+    const uint candidates = listBlockCount * kBlockBricks;
+    [loop]
+    for (uint c = threadIndex; c < candidates; c += 64)
+    {
+        const Brick brick = bricks[listBlocks[c / kBlockBricks] * kBlockBricks + c % kBlockBricks];
         if (brick.alive != 0.0)
         {
             const float2 centre = float2(brick.x, brick.y);
