@@ -421,16 +421,31 @@ bool SegmentEntersBox(float3 origin, float3 inverseDirection, float tFrom, float
     return enter <= leave;
 }
 
+// Where the ray runs inside a box: (enter, leave), enter > leave when it
+// misses it.
+float2 BoxSpan(float3 origin, float3 inverseDirection, float3 centre, float3 halfSize)
+{
+    const float3 a = (centre - halfSize - origin) * inverseDirection;
+    const float3 b = (centre + halfSize - origin) * inverseDirection;
+    return float2(max(max(min(a.x, b.x), min(a.y, b.y)), min(a.z, b.z)),
+                  min(min(max(a.x, b.x), max(a.y, b.y)), max(a.z, b.z)));
+}
+
 // The bricks one ray can meet, picked from the group's list with a box test
 // per brick: sphere tracing and normals then evaluate only these. When more
 // than kRayShapes qualify, the whole list is used. Where the ray enters the
-// nearest of their boxes is kept as well (where the march may start).
+// nearest of their boxes is kept as well (where the march may start), and
+// where it runs inside each of their boxes widened by rayHitMargin (the
+// march's hit distance): outside all of them no step can end in a hit.
 static const uint kRayShapes = 8;
 static float2 rayPixel;  // the centre of this thread's pixel
 static float4 rayBricks[kRayShapes];
+static float2 rayBrickSpans[kRayShapes];
 static uint rayBrickCount;
 static bool rayUsesWholeList;
 static float rayBrickEntry;
+static float rayHitMargin;
+static float2 rayOtherSpan;  // from the first entry to the last exit of the balls' and paddle's widened boxes
 
 void SelectRayBricks(float3 origin, float3 direction, float tFrom, float tTo, float margin)
 {
@@ -463,6 +478,7 @@ void SelectRayBricks(float3 origin, float3 direction, float tFrom, float tTo, fl
             else
             {
                 rayBricks[rayBrickCount] = brick;
+                rayBrickSpans[rayBrickCount] = BoxSpan(origin, inverse, float3(brick.xy, 0.0), brickHalf + rayHitMargin);
                 rayBrickCount += 1;
             }
         }
@@ -788,17 +804,61 @@ void GatherTile(uint2 group, uint threadIndex)
 
 // Where the march may start: the nearest box around a shape this ray can meet
 // that it enters (bricks, balls, paddle), or nothing when it enters none.
+// Also spans the widened boxes of the balls and the paddle (rayOtherSpan).
 float FirstEntry(float3 origin, float3 direction)
 {
     const float3 inverse = 1.0 / direction;
-    float first = min(rayBrickEntry, BoxEntry(origin, inverse, float3(paddleX, kPaddleY, 0.0), kPaddleHalf));
+    const float3 paddle = float3(paddleX, kPaddleY, 0.0);
+    float first = min(rayBrickEntry, BoxEntry(origin, inverse, paddle, kPaddleHalf));
+    rayOtherSpan = BoxSpan(origin, inverse, paddle, kPaddleHalf + rayHitMargin);
+    if (rayOtherSpan.x > rayOtherSpan.y)
+    {
+        rayOtherSpan = float2(1e9, -1e9);
+    }
     const uint ballTotal = BallCount();
     [loop]
     for (uint n = 0; n < ballTotal; ++n)
     {
-        first = min(first, BoxEntry(origin, inverse, float3(ListedBall(n).xy, 0.0), kBallRadius.xxx));
+        const float3 centre = float3(ListedBall(n).xy, 0.0);
+        first = min(first, BoxEntry(origin, inverse, centre, kBallRadius.xxx));
+        const float2 span = BoxSpan(origin, inverse, centre, kBallRadius + rayHitMargin);
+        if (span.x <= span.y)
+        {
+            rayOtherSpan = float2(min(rayOtherSpan.x, span.x), max(rayOtherSpan.y, span.y));
+        }
     }
     return first;
+}
+
+// Where the march goes on from t: t itself while it lies in a widened box of
+// a shape the ray can meet, else the next such box's entry (1e9 for none).
+// Everything between lies farther than the hit distance from every shape,
+// so sphere tracing would only creep through it (in the gaps between bricks,
+// a few hundredths of a unit a step). The whole-list case is marched plainly.
+float NextMarchPoint(float t)
+{
+    if (rayUsesWholeList || (t >= rayOtherSpan.x && t <= rayOtherSpan.y))
+    {
+        return t;
+    }
+    float next = rayOtherSpan.x > t ? rayOtherSpan.x : 1e9;
+    [loop]
+    for (uint i = 0; i < rayBrickCount; ++i)
+    {
+        const float2 span = rayBrickSpans[i];
+        if (span.x <= span.y)
+        {
+            if (t >= span.x && t <= span.y)
+            {
+                return t;
+            }
+            if (span.x > t)
+            {
+                next = min(next, span.x);
+            }
+        }
+    }
+    return next;
 }
 
 // The balls' glow gathered along the ray from tFrom to tTo in `samples` samples.
@@ -891,7 +951,8 @@ void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uin
         const float tOut = PlaneDistance(origin, direction, kSlabBack);
 
         // Sphere tracing over the shapes this ray can meet, from where it first
-        // enters one of their boxes.
+        // enters one of their boxes, leaping over what lies between them.
+        rayHitMargin = 0.0005 * tOut + 0.001;  // beyond the hit distance anywhere on the ray
         SelectRayBricks(origin, direction, tIn, tOut, 0.01);
         float t = max(tIn, FirstEntry(origin, direction) - 0.01);
         bool hit = false;
@@ -902,6 +963,13 @@ void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uin
             [loop]
             for (uint i = 0; i < steps; ++i)
             {
+#ifndef ORVALIS_REFERENCE_RENDERER
+                t = NextMarchPoint(t);
+                if (t > tOut)
+                {
+                    break;
+                }
+#endif
                 const float d = SceneDistance(origin + direction * t, material, detail);
                 if (d < 0.0005 * t)
                 {
