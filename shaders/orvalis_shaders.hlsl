@@ -109,11 +109,32 @@ float Hash(float n)
 // Debris physics.
 
 groupshared int burstColour;
+groupshared uint particleBounds[4];  // of the group's live particles' reach: min x, min y, max x, max y
+
+// How far from its centre a particle's light counts.
+float ParticleReach(float size)
+{
+    return size * 3.0;
+}
+
+// Floats as unsigned integers of the same order, for the group's atomic
+// minimum and maximum.
+uint SortableFloat(float f)
+{
+    const uint u = asuint(f);
+    return (u & 0x80000000) != 0 ? ~u : (u | 0x80000000);
+}
+
+float FloatFromSortable(uint u)
+{
+    return asfloat((u & 0x80000000) != 0 ? (u & 0x7fffffff) : ~u);
+}
 
 // One bound of a block's live brick centres: part 0 min x, 1 min y, 2 max x,
 // 3 max y (a block without live bricks gets min > max). updatePhysics keeps
 // part k of block b in the spare field of particle 64 b + k, which the
-// thread that owns that particle writes along with the particle.
+// thread that owns that particle writes along with the particle; the bounds
+// of the reach of each group's 64 particles go to particles 64 g + 4 + k.
 float BrickBlockBound(uint block, uint part)
 {
     float bound = part < 2 ? 1e9 : -1e9;
@@ -142,6 +163,10 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint3 groupId : SV_GroupID, u
     if (threadIndex == 0)
     {
         burstColour = -1;
+        particleBounds[0] = SortableFloat(1e9);
+        particleBounds[1] = SortableFloat(1e9);
+        particleBounds[2] = SortableFloat(-1e9);
+        particleBounds[3] = SortableFloat(-1e9);
     }
     GroupMemoryBarrierWithGroupSync();
     if (burst)
@@ -159,66 +184,75 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint3 groupId : SV_GroupID, u
     }
     GroupMemoryBarrierWithGroupSync();
 
-    if (index >= kParticles)
-    {
-        return;
-    }
+    // The dispatch covers the particles exactly: 128 groups of 64.
     Particle p = debris[index];
-    const bool keepsBound = groupId.x < kBlocks && threadIndex < 4;
-    if (keepsBound)
-    {
-        p.blockBound = BrickBlockBound(groupId.x, threadIndex);
-    }
+    bool changed = false;
 
     // A burst starting this frame takes its ring slot's eight particles.
-    if (burst)
+    const int code = (int)(explosionCode + 0.5);
+    const int colour = burstColour >= 0 ? clamp(burstColour, 0, 6) : clamp(code / 100, 0, 6);
+    const uint first = ((uint)max(code - colour * 100 - 1, 0) * kBurst) % kParticles;
+    if (burst && index >= first && index < first + kBurst)
     {
-        const int code = (int)(explosionCode + 0.5);
-        const int colour = burstColour >= 0 ? clamp(burstColour, 0, 6) : clamp(code / 100, 0, 6);
-        const uint slot = (uint)max(code - colour * 100 - 1, 0);
-        const uint first = (slot * kBurst) % kParticles;
-        if (index >= first && index < first + kBurst)
+        const float k = (float)(index - first);
+        const float angle = (k + Hash(time * 13.7 + k)) * (6.2831853 / kBurst);
+        const float speed = 6.0 + 8.0 * Hash(time * 7.3 + k * 3.1);
+        p.pos = float2(explosionX, explosionY);
+        p.vel = float2(cos(angle), sin(angle)) * speed + float2(0.0, 4.0);
+        p.color = Palette(colour) * 2.5;
+        p.life = kParticleLife * (0.7 + 0.3 * Hash(k + time));
+        p.maxLife = p.life;
+        p.size = 0.18 + 0.12 * Hash(k * 5.7 + time);
+        p.lastTime = time;
+        changed = true;
+    }
+    else if (p.life > 0.0)
+    {
+        const float dt = clamp(time - p.lastTime, 0.0, 0.05);
+        p.lastTime = time;
+        p.vel.y -= kGravity * dt;
+        p.vel *= 1.0 - 0.4 * dt;
+        p.pos += p.vel * dt;
+        if (abs(p.pos.x) > 20.0)
         {
-            const float k = (float)(index - first);
-            const float angle = (k + Hash(time * 13.7 + k)) * (6.2831853 / kBurst);
-            const float speed = 6.0 + 8.0 * Hash(time * 7.3 + k * 3.1);
-            p.pos = float2(explosionX, explosionY);
-            p.vel = float2(cos(angle), sin(angle)) * speed + float2(0.0, 4.0);
-            p.color = Palette(colour) * 2.5;
-            p.life = kParticleLife * (0.7 + 0.3 * Hash(k + time));
-            p.maxLife = p.life;
-            p.size = 0.18 + 0.12 * Hash(k * 5.7 + time);
-            p.lastTime = time;
-            debris[index] = p;
-            return;
+            p.vel.x = -p.vel.x * 0.6;
+            p.pos.x = clamp(p.pos.x, -20.0, 20.0);
         }
+        if (p.pos.y < -16.5)
+        {
+            p.vel.y = abs(p.vel.y) * 0.45;
+            p.pos.y = -16.5;
+        }
+        p.life = max(p.life - dt, 0.0);
+        changed = true;
     }
 
-    if (p.life <= 0.0)
+    // The bounds the renderer gathers with: of a brick block (threads 0..3 of
+    // the first 64 groups) and of this group's particles (threads 4..7).
+    if (p.life > 0.0)
     {
-        if (keepsBound)
-        {
-            debris[index] = p;
-        }
-        return;
+        const float reach = ParticleReach(p.size);
+        uint previous;
+        InterlockedMin(particleBounds[0], SortableFloat(p.pos.x - reach), previous);
+        InterlockedMin(particleBounds[1], SortableFloat(p.pos.y - reach), previous);
+        InterlockedMax(particleBounds[2], SortableFloat(p.pos.x + reach), previous);
+        InterlockedMax(particleBounds[3], SortableFloat(p.pos.y + reach), previous);
     }
-    const float dt = clamp(time - p.lastTime, 0.0, 0.05);
-    p.lastTime = time;
-    p.vel.y -= kGravity * dt;
-    p.vel *= 1.0 - 0.4 * dt;
-    p.pos += p.vel * dt;
-    if (abs(p.pos.x) > 20.0)
+    if (groupId.x < kBlocks && threadIndex < 4)
     {
-        p.vel.x = -p.vel.x * 0.6;
-        p.pos.x = clamp(p.pos.x, -20.0, 20.0);
+        p.blockBound = BrickBlockBound(groupId.x, threadIndex);
+        changed = true;
     }
-    if (p.pos.y < -16.5)
+    GroupMemoryBarrierWithGroupSync();
+    if (threadIndex >= 4 && threadIndex < 8)
     {
-        p.vel.y = abs(p.vel.y) * 0.45;
-        p.pos.y = -16.5;
+        p.blockBound = FloatFromSortable(particleBounds[threadIndex - 4]);
+        changed = true;
     }
-    p.life = max(p.life - dt, 0.0);
-    debris[index] = p;
+    if (changed)
+    {
+        debris[index] = p;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -365,6 +399,8 @@ groupshared float4 listParticles[kListSize];  // x, y, size, fade: the current c
 groupshared float4 listParticleColours[kListSize];
 groupshared uint listParticleCount;           // beyond kListSize: the chunk is full
 groupshared uint particlesLeft;               // nonzero while particles near the tile wait for a chunk
+groupshared uint listParticleBlocks[kParticles / 64];  // the groups of 64 particles whose light can reach the tile
+groupshared uint listParticleBlockCount;
 groupshared uint listBlocks[kBlocks];         // the brick blocks that can reach the tile's shadows
 groupshared uint listBlockCount;
 groupshared float4 tileBounds;                // where the tile's rays cross the slab: min x, min y, max x, max y
@@ -650,23 +686,27 @@ float SoftShadow(float3 from, uint steps)
 }
 
 // Fills the group's particle list with the live particles whose light can
-// reach the tile, each thread going on from where it stopped (particleCursor,
-// every 64th particle). When the list is full the thread keeps the particle
-// it could not add for the next chunk and sets particlesLeft.
+// reach the tile, from the particle blocks near it, each thread going on from
+// where it stopped (particleCursor counts through the listed blocks' particles;
+// a thread takes the same place in each). When the list is full the thread
+// keeps the particle it could not add for the next chunk and sets
+// particlesLeft.
 static uint particleCursor;
 static bool particleChunksLeft;
 
 void ListParticles()
 {
     const uint live = (uint)clamp(liveDebris, 0.0, (float)kParticles);
+    const uint candidates = listParticleBlockCount * 64;
     const float2 lo = tileBounds.xy;
     const float2 hi = tileBounds.zw;
     [loop]
-    while (particleCursor < live)
+    while (particleCursor < candidates)
     {
-        const Particle particle = debris[particleCursor];
-        const float reach = particle.size * 3.0;
-        if (particle.life > 0.0 && all(particle.pos + reach >= lo) && all(particle.pos - reach <= hi))
+        const uint index = listParticleBlocks[particleCursor / 64] * 64 + particleCursor % 64;
+        const Particle particle = debris[index];
+        const float reach = ParticleReach(particle.size);
+        if (index < live && particle.life > 0.0 && all(particle.pos + reach >= lo) && all(particle.pos - reach <= hi))
         {
             uint slot;
             InterlockedAdd(listParticleCount, 1, slot);
@@ -694,6 +734,7 @@ void GatherTile(uint2 group, uint threadIndex)
         listParticleCount = 0;
         particlesLeft = 0;
         listBlockCount = 0;
+        listParticleBlockCount = 0;
         // The tile's footprint: its four corner rays where they enter and
         // leave the slab, and where they meet the back wall.
         float2 lo = float2(1e9, 1e9);
@@ -736,6 +777,24 @@ void GatherTile(uint2 group, uint threadIndex)
             uint slot;
             InterlockedAdd(listBlockCount, 1, slot);
             listBlocks[slot] = threadIndex;
+        }
+    }
+    const uint live = (uint)clamp(liveDebris, 0.0, (float)kParticles);
+    [unroll]
+    for (uint part = 0; part < 2; ++part)
+    {
+        const uint block = threadIndex + 64 * part;
+        const uint bounds = block * 64 + 4;
+        if (block * 64 < live)
+        {
+            const float2 blockLo = float2(debris[bounds].blockBound, debris[bounds + 1].blockBound);
+            const float2 blockHi = float2(debris[bounds + 2].blockBound, debris[bounds + 3].blockBound);
+            if (all(blockHi >= lo) && all(blockLo <= hi))
+            {
+                uint slot;
+                InterlockedAdd(listParticleBlockCount, 1, slot);
+                listParticleBlocks[slot] = block;
+            }
         }
     }
     GroupMemoryBarrierWithGroupSync();
