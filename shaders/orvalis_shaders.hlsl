@@ -388,11 +388,11 @@ float GlowReach()
 //   single chunk gathered together with the bricks.
 static const uint kListSize = 64;
 groupshared float4 listBricks[kListSize];     // x, y, colour, 0: what the primary rays can hit
-groupshared uint listBrickCount;              // beyond kListSize: the whole table is used
+groupshared uint listBrickCount;              // beyond kListSize: the group's blocks are used
 groupshared float4 shadowBricks[kListSize];   // x, y: what shadows falling on these pixels can come from
 groupshared float4 listBrickRects[kListSize];    // the pixels whose rays can meet each listed brick
 groupshared float4 shadowBrickRects[kListSize];  // the pixels whose shadow rays can pass near each one
-groupshared uint shadowBrickCount;            // beyond kListSize: the whole table is used
+groupshared uint shadowBrickCount;            // beyond kListSize: the group's blocks are used
 groupshared float4 listBalls[12];             // x, y, ball index, 0: glowing balls that reach the tile
 groupshared uint listBallCount;
 groupshared float4 listParticles[kListSize];  // x, y, size, fade: the current chunk of particles
@@ -418,11 +418,10 @@ float4 TableBrick(uint i)
 // The shapes a ray evaluates. Normally the group's lists; the tests' brute-force
 // reference renderer (which defines ORVALIS_REFERENCE_RENDERER and includes
 // this file) evaluates every brick, ball and particle at every step instead.
+// WholeBrickCount and WholeBrick are the bricks of a ray that uses no list.
 #ifdef ORVALIS_REFERENCE_RENDERER
-uint PrimaryBrickCount() { return kBricks; }
-float4 PrimaryBrick(uint i) { return TableBrick(i); }
-uint ShadowBrickCount() { return kBricks; }
-float4 ShadowBrick(uint i) { return TableBrick(i); }
+uint WholeBrickCount() { return kBricks; }
+float4 WholeBrick(uint i) { return TableBrick(i); }
 uint BallCount() { return 12; }
 float4 ListedBall(uint n) { return ballPos[n].z > 0.5 ? float4(ballPos[n].xy, (float)n, 0.0) : float4(1e6, 1e6, (float)n, 0.0); }
 uint ParticleCount() { return (uint)clamp(liveDebris, 0.0, (float)kParticles); }
@@ -434,12 +433,10 @@ float4 ListedParticle(uint k)
 }
 float3 ListedParticleColour(uint k) { return debris[k].color; }
 #else
-// A full list falls back to every brick of the group's blocks.
-float4 BlockBrick(uint i) { return TableBrick(listBlocks[i / kBlockBricks] * kBlockBricks + i % kBlockBricks); }
-uint PrimaryBrickCount() { return listBrickCount <= kListSize ? listBrickCount : listBlockCount * kBlockBricks; }
-float4 PrimaryBrick(uint i) { return listBrickCount <= kListSize ? listBricks[i] : BlockBrick(i); }
-uint ShadowBrickCount() { return shadowBrickCount <= kListSize ? shadowBrickCount : listBlockCount * kBlockBricks; }
-float4 ShadowBrick(uint i) { return shadowBrickCount <= kListSize ? shadowBricks[i] : BlockBrick(i); }
+// What a ray evaluates when a list of its group overflowed: every brick of
+// the group's blocks.
+uint WholeBrickCount() { return listBlockCount * kBlockBricks; }
+float4 WholeBrick(uint i) { return TableBrick(listBlocks[i / kBlockBricks] * kBlockBricks + i % kBlockBricks); }
 uint BallCount() { return min(listBallCount, 12); }
 float4 ListedBall(uint n) { return listBalls[n]; }
 uint ParticleCount() { return min(listParticleCount, kListSize); }
@@ -467,69 +464,78 @@ float2 BoxSpan(float3 origin, float3 inverseDirection, float3 centre, float3 hal
                   min(min(max(a.x, b.x), max(a.y, b.y)), max(a.z, b.z)));
 }
 
-// The bricks one ray can meet, picked from the group's list with a box test
-// per brick: sphere tracing and normals then evaluate only these. When more
-// than kRayShapes qualify, the whole list is used. Where the ray enters the
-// nearest of their boxes is kept as well (where the march may start), and
-// where it runs inside each of their boxes widened by rayHitMargin (the
-// march's hit distance): outside all of them no step can end in a hit.
-static const uint kRayShapes = 8;
+// The bricks one ray can meet: bit i of rayBrickMask stands for entry i of
+// the group's list and is set when the ray passes through that brick's box;
+// sphere tracing, the leaps between boxes and the normals then evaluate only
+// these. (A mask rather than a per-thread copy of the bricks: such arrays
+// cost more than the work on them.) A group whose list overflowed, and the
+// reference, evaluate all of their bricks instead (rayUsesWholeList). Where
+// the ray enters the nearest of the boxes is kept as well (where the march
+// may start).
 static float2 rayPixel;  // the centre of this thread's pixel
-static float4 rayBricks[kRayShapes];
-static float2 rayBrickSpans[kRayShapes];
-static uint rayBrickCount;
+static uint2 rayBrickMask;
 static bool rayUsesWholeList;
 static float rayBrickEntry;
-static float rayHitMargin;
-static float2 rayOtherSpan;  // from the first entry to the last exit of the balls' and paddle's widened boxes
+static float3 rayInverse;    // 1 / the primary ray's direction
+static float rayHitMargin;   // the march's hit distance anywhere on the ray
+static float2 rayOtherSpan;  // from the first entry to the last exit of the balls' and paddle's boxes, widened by it
+
+// The index of the lowest set bit of the mask, which it clears.
+uint PopLowestBit(inout uint2 mask)
+{
+    if (mask.x != 0)
+    {
+        const uint low = firstbitlow(mask.x);
+        mask.x &= mask.x - 1;
+        return low;
+    }
+    const uint high = firstbitlow(mask.y);
+    mask.y &= mask.y - 1;
+    return 32 + high;
+}
+
+void SetBit(inout uint2 mask, uint i)
+{
+    if (i < 32)
+    {
+        mask.x |= 1u << i;
+    }
+    else
+    {
+        mask.y |= 1u << (i - 32);
+    }
+}
 
 void SelectRayBricks(float3 origin, float3 direction, float tFrom, float tTo, float margin)
 {
-    rayBrickCount = 0;
+    rayBrickMask = uint2(0, 0);
     rayUsesWholeList = false;
     rayBrickEntry = 1e9;
-    const float3 inverse = 1.0 / direction;
+    rayInverse = 1.0 / direction;
     const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
-#ifdef ORVALIS_REFERENCE_RENDERER
-    rayUsesWholeList = true;  // everything, every step
-    [loop]
-    for (uint b = 0; b < PrimaryBrickCount(); ++b)
+#ifndef ORVALIS_REFERENCE_RENDERER
+    if (listBrickCount <= kListSize)
     {
-        rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, inverse, float3(PrimaryBrick(b).xy, 0.0), brickHalf));
-    }
-#else
-    const uint total = PrimaryBrickCount();
-    [loop]
-    for (uint i = 0; i < total; ++i)
-    {
-        const float4 brick = PrimaryBrick(i);
-        if ((listBrickCount > kListSize || InRect(rayPixel, listBrickRects[i])) &&
-            SegmentEntersBox(origin, inverse, tFrom, tTo, float3(brick.xy, 0.0), brickHalf + margin))
+        [loop]
+        for (uint i = 0; i < listBrickCount; ++i)
         {
-            rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, inverse, float3(brick.xy, 0.0), brickHalf));
-            if (rayBrickCount == kRayShapes)
+            const float3 centre = float3(listBricks[i].xy, 0.0);
+            if (InRect(rayPixel, listBrickRects[i]) && SegmentEntersBox(origin, rayInverse, tFrom, tTo, centre, brickHalf + margin))
             {
-                rayUsesWholeList = true;
-            }
-            else
-            {
-                rayBricks[rayBrickCount] = brick;
-                rayBrickSpans[rayBrickCount] = BoxSpan(origin, inverse, float3(brick.xy, 0.0), brickHalf + rayHitMargin);
-                rayBrickCount += 1;
+                rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, rayInverse, centre, brickHalf));
+                SetBit(rayBrickMask, i);
             }
         }
+        return;
     }
 #endif
-}
-
-uint RayBrickCount()
-{
-    return rayUsesWholeList ? PrimaryBrickCount() : rayBrickCount;
-}
-
-float4 RayBrick(uint i)
-{
-    return rayUsesWholeList ? PrimaryBrick(i) : rayBricks[i];
+    rayUsesWholeList = true;  // all of them, every step
+    const uint total = WholeBrickCount();
+    [loop]
+    for (uint b = 0; b < total; ++b)
+    {
+        rayBrickEntry = min(rayBrickEntry, BoxEntry(origin, rayInverse, float3(WholeBrick(b).xy, 0.0), brickHalf));
+    }
 }
 
 // The scene distance at p over the group's lists: bricks, balls and paddle.
@@ -541,17 +547,36 @@ float SceneDistance(float3 p, out int material, out float4 detail)
     float best = 1e9;
     const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
     const float rounding = BrickRounding();
-    const uint brickTotal = RayBrickCount();
-    [loop]
-    for (uint i = 0; i < brickTotal; ++i)
+    if (rayUsesWholeList)
     {
-        const float4 brick = RayBrick(i);
-        const float d = RoundBoxDistance(p - float3(brick.xy, 0.0), brickHalf, rounding);
-        if (d < best)
+        const uint brickTotal = WholeBrickCount();
+        [loop]
+        for (uint i = 0; i < brickTotal; ++i)
         {
-            best = d;
-            material = 1;
-            detail = brick;
+            const float4 brick = WholeBrick(i);
+            const float d = RoundBoxDistance(p - float3(brick.xy, 0.0), brickHalf, rounding);
+            if (d < best)
+            {
+                best = d;
+                material = 1;
+                detail = brick;
+            }
+        }
+    }
+    else
+    {
+        uint2 mask = rayBrickMask;
+        [loop]
+        while (any(mask != 0))
+        {
+            const float4 brick = listBricks[PopLowestBit(mask)];
+            const float d = RoundBoxDistance(p - float3(brick.xy, 0.0), brickHalf, rounding);
+            if (d < best)
+            {
+                best = d;
+                material = 1;
+                detail = brick;
+            }
         }
     }
     const uint ballTotal = BallCount();
@@ -577,16 +602,15 @@ float SceneDistance(float3 p, out int material, out float4 detail)
 }
 
 // The shadow casters near one shadow ray: the bricks (from the group's shadow
-// list) and the paddle whose boxes, widened by how far a soft shadow reaches,
-// the ray passes before it leaves the slab.
-static float2 shadowCasters[kRayShapes];
-static uint shadowCasterCount;
+// list, as a mask like the primary ray's) and the paddle whose boxes, widened
+// by how far a soft shadow reaches, the ray passes before it leaves the slab.
+static uint2 shadowCasterMask;
 static bool shadowUsesWholeList;
 static bool shadowPaddle;
 
 void SelectShadowCasters(float3 from, float leave)
 {
-    shadowCasterCount = 0;
+    shadowCasterMask = uint2(0, 0);
     shadowUsesWholeList = false;
     const float margin = leave / 8.0 + 0.02;  // beyond it a caster darkens nothing (8 h / t >= 1)
     const float3 inverse = 1.0 / kLight;
@@ -602,22 +626,19 @@ void SelectShadowCasters(float3 from, float leave)
     shadowUsesWholeList = true;
     shadowPaddle = true;
 #else
-    const float3 reach = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth) + margin;
-    const uint total = ShadowBrickCount();
-    [loop]
-    for (uint i = 0; i < total; ++i)
+    if (shadowBrickCount > kListSize)
     {
-        const float2 centre = ShadowBrick(i).xy;
-        if ((shadowBrickCount > kListSize || InRect(rayPixel, shadowBrickRects[i])) &&
-            SegmentEntersBox(from, inverse, 0.0, leave, float3(centre, 0.0), reach))
+        shadowUsesWholeList = true;
+        return;
+    }
+    const float3 reach = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth) + margin;
+    [loop]
+    for (uint i = 0; i < shadowBrickCount; ++i)
+    {
+        const float3 centre = float3(shadowBricks[i].xy, 0.0);
+        if (InRect(rayPixel, shadowBrickRects[i]) && SegmentEntersBox(from, inverse, 0.0, leave, centre, reach))
         {
-            if (shadowCasterCount == kRayShapes)
-            {
-                shadowUsesWholeList = true;
-                return;
-            }
-            shadowCasters[shadowCasterCount] = centre;
-            shadowCasterCount += 1;
+            SetBit(shadowCasterMask, i);
         }
     }
 #endif
@@ -628,12 +649,21 @@ float ShadowCasterDistance(float3 p)
     float best = shadowPaddle ? RoundBoxDistance(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2) : 1e9;
     const float3 brickHalf = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth);
     const float rounding = BrickRounding();
-    const uint total = shadowUsesWholeList ? ShadowBrickCount() : shadowCasterCount;
-    [loop]
-    for (uint i = 0; i < total; ++i)
+    if (shadowUsesWholeList)
     {
-        const float2 centre = shadowUsesWholeList ? ShadowBrick(i).xy : shadowCasters[i];
-        best = min(best, RoundBoxDistance(p - float3(centre, 0.0), brickHalf, rounding));
+        const uint total = WholeBrickCount();
+        [loop]
+        for (uint i = 0; i < total; ++i)
+        {
+            best = min(best, RoundBoxDistance(p - float3(WholeBrick(i).xy, 0.0), brickHalf, rounding));
+        }
+        return best;
+    }
+    uint2 mask = shadowCasterMask;
+    [loop]
+    while (any(mask != 0))
+    {
+        best = min(best, RoundBoxDistance(p - float3(shadowBricks[PopLowestBit(mask)].xy, 0.0), brickHalf, rounding));
     }
     return best;
 }
@@ -661,7 +691,7 @@ float SoftShadow(float3 from, uint steps)
 {
     const float leave = PlaneDistance(from, kLight, kSlabFront + 0.05);
     SelectShadowCasters(from, leave);
-    if (shadowCasterCount == 0 && !shadowUsesWholeList && !shadowPaddle)
+    if (!any(shadowCasterMask != 0) && !shadowUsesWholeList && !shadowPaddle)
     {
         return 1.0;  // nothing near the shadow ray: in full light
     }
@@ -901,10 +931,12 @@ float NextMarchPoint(float t)
         return t;
     }
     float next = rayOtherSpan.x > t ? rayOtherSpan.x : 1e9;
+    const float3 reach = float3(brickHalfWidth, brickHalfHeight, kBrickHalfDepth) + rayHitMargin;
+    uint2 mask = rayBrickMask;
     [loop]
-    for (uint i = 0; i < rayBrickCount; ++i)
+    while (any(mask != 0))
     {
-        const float2 span = rayBrickSpans[i];
+        const float2 span = BoxSpan(kEye, rayInverse, float3(listBricks[PopLowestBit(mask)].xy, 0.0), reach);
         if (span.x <= span.y)
         {
             if (t >= span.x && t <= span.y)
@@ -1062,7 +1094,10 @@ void renderCS(uint3 group : SV_GroupID, uint3 pixelId : SV_DispatchThreadID, uin
                                      BrickRounding())
                     : RoundBoxNormal(p - float3(paddleX, kPaddleY, 0.0), kPaddleHalf, 0.2);
                 const float3 albedo = material == 1 ? Palette((int)(detail.z + 0.5)) : float3(0.70, 0.80, 1.00);
-                colour = Lit(albedo, n, direction, SoftShadow(p + n * 0.01, shadowSteps));
+                // Where the light neither falls on the surface nor glints off it
+                // towards the eye, the shadow changes nothing: no march.
+                const bool lightCounts = dot(n, kLight) > 0.0 || dot(reflect(-kLight, n), -direction) > 0.0;
+                colour = Lit(albedo, n, direction, lightCounts ? SoftShadow(p + n * 0.01, shadowSteps) : 1.0);
             }
         }
         else
