@@ -8,12 +8,14 @@
 # figure's frame time as a multiple of the ceiling's, then the ratios the
 # renderer is held to, and saves screenshots of level 0 and of level 5 with
 # 8192 debris in artifacts/.
-#   scripts/measure-fps.sh [SECONDS]      (10 s per configuration by default)
+#   scripts/measure-fps.sh [SECONDS [RUNS]]   (10 s per configuration, 1 run by default)
 # The machine's load moves every figure: compare ratios from one run, and
-# repeat the run.
+# repeat the run (RUNS runs one after another in one session of the Wine
+# environment, each with its table and the load average it started at).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
+runs=${2:-1}
 bash scripts/prepare-windows.sh
 mkdir -p artifacts
 bash scripts/wine-env.sh run bash -c '
@@ -37,6 +39,8 @@ bash scripts/wine-env.sh run bash -c '
     "5 80 256 program $seconds 2"
     "5 80 72 reference 30 3"
   )
+  for run in $(seq 1 '"$runs"'); do
+  echo "run $run of '"$runs"', load average $(cut -d" " -f1-3 /proc/loadavg)"
   results=$(mktemp)
   for config in "${configs[@]}"; do
     set -- $config
@@ -55,7 +59,6 @@ bash scripts/wine-env.sh run bash -c '
     tail -1 "$results"
     rm -f "$out"
   done
-  stop_screen
   echo
   awk "
     function fps_of(line) { match(line, /= [0-9.]+ FPS/); return substr(line, RSTART + 2, RLENGTH - 6) + 0 }
@@ -86,4 +89,7 @@ bash scripts/wine-env.sh run bash -c '
       printf \"%-66s %9.2f %9s\\n\", \"level 0, ray steps 256 / 8, debris 80\", ratio(\"program 0 80 256\", \"program 0 80 8\"), \"> 1\"
       printf \"%-66s %9.2f %9s\\n\", \"level 5, ray steps 256 / 8, debris 80\", ratio(\"program 5 80 256\", \"program 5 80 8\"), \"> 1\"
     }" "$results"
+  echo
+  done
+  stop_screen
 '
