@@ -61,7 +61,7 @@ bash scripts/wine-env.sh run bash -c '
   done
   echo
   awk "
-    function fps_of(line) { match(line, /= [0-9.]+ FPS/); return substr(line, RSTART + 2, RLENGTH - 6) + 0 }
+    function fps_of(line,   f) { match(line, /[0-9]+ frames in [0-9.]+ s/); split(substr(line, RSTART, RLENGTH), f, \" \"); return f[1] / f[4] }
     function key_of(line,   p) {
       split(line, p, /[:,] */)
       sub(/ renderer/, \"\", p[2]); sub(/level /, \"\", p[3]); sub(/debris /, \"\", p[4]); sub(/ray steps /, \"\", p[5])
