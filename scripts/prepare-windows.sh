@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-host.sh
-cmake --preset mingw >/dev/null
+bash scripts/configure.sh mingw
 cmake --build build/mingw -j"$(nproc 2>/dev/null || echo 2)"
 bash scripts/wine-env.sh setup

@@ -3,7 +3,7 @@
 # Packages that are already installed are left alone, so this is cheap to repeat.
 set -euo pipefail
 
-packages=(cmake make g++ clang libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libboost-math-dev glslang-tools
+packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libboost-math-dev glslang-tools
           mingw-w64 g++-mingw-w64-x86-64 chromium)
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
