@@ -13,12 +13,11 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..', '..');
 const artifacts = process.env.ORVALIS_ARTIFACTS || path.join(repo, 'artifacts');
 const scripts = {
-  '/npm/chart.js@3.9.1/dist/chart.min.js': path.join(here, 'node_modules/chart.js/dist/chart.min.js'),
-  '/npm/hammerjs@2.0.8/hammer.min.js': path.join(here, 'node_modules/hammerjs/hammer.min.js'),
-  '/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js':
-    path.join(here, 'node_modules/chartjs-plugin-zoom/dist/chartjs-plugin-zoom.min.js'),
+  '/npm/chart.js@3.9.1/dist/chart.min.js': 'chart.js/dist/chart.min.js',
+  '/npm/hammerjs@2.0.8/hammer.min.js': 'hammerjs/hammer.min.js',
+  '/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js': 'chartjs-plugin-zoom/dist/chartjs-plugin-zoom.min.js',
 };
-
+const golden = (name) => path.join(repo, 'tests', 'data', name);
 let browser;
 
 before(async () => {
@@ -28,113 +27,70 @@ before(async () => {
       '--disable-sync', '--no-first-run', '--disable-quic'],
   });
 });
+after(() => browser?.close());
 
-after(async () => {
-  await browser?.close();
-});
-
-// Opens a report (or another page of the program, once `chart` exists);
-// returns the page and every error the page logged.
-async function openReport(file, chart = 'scatterChart') {
+// Opens a page of the program once its chart `chart` exists and runs `check`
+// on it; then nothing may have been logged as an error, and the page may be
+// saved as artifacts/`screenshot`.
+async function withReport(file, chart, check, screenshot) {
   const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
   const errors = [];
   const cdnRequests = [];
   page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
   page.on('pageerror', (err) => errors.push(String(err)));
+  page.on('dialog', (dialog) => { errors.push('dialog: ' + dialog.message()); dialog.dismiss(); });
   await page.route('**/*', async (route) => {
     const url = new URL(route.request().url());
     if (url.protocol === 'file:') return route.continue();
-    const local = scripts[url.pathname];
-    if (!local) return route.abort();
+    if (!scripts[url.pathname]) return route.abort();
     cdnRequests.push(url.pathname);
-    return route.fulfill({ status: 200, contentType: 'application/javascript', body: fs.readFileSync(local) });
+    return route.fulfill({ contentType: 'application/javascript', path: path.join(here, 'node_modules', scripts[url.pathname]) });
   });
-  page.on('dialog', (dialog) => { errors.push('dialog: ' + dialog.message()); dialog.dismiss(); });
   await page.goto(pathToFileURL(file).href);
   await page.waitForFunction((id) => typeof chartInstances !== 'undefined' && chartInstances[id], chart);
-  return { page, errors, cdnRequests };
-}
-
-const golden = (name) => path.join(repo, 'tests', 'data', name);
-
-test('a two-run report draws one timeline per run and the scatter chart', async () => {
-  const { page, errors, cdnRequests } = await openReport(golden('report_multi.html'));
   assert.deepEqual(cdnRequests.sort(), Object.keys(scripts).sort());
-  const charts = await page.evaluate(() => Object.keys(chartInstances));
-  assert.deepEqual(charts.sort(), ['chart1', 'chart2', 'scatterChart']);
-
-  const timeline = await page.evaluate(() => {
-    const c = chartInstances.chart2;
-    return {
-      type: c.config.type,
-      labels: c.data.labels,
-      datasets: c.data.datasets.map((d) => ({
-        label: d.label, data: d.data, borderColor: d.borderColor, backgroundColor: d.backgroundColor,
-        borderWidth: d.borderWidth, borderDash: d.borderDash, yAxisID: d.yAxisID, pointStyle: d.pointStyle,
-        pointRadius: d.pointRadius, showLine: d.showLine,
-      })),
-      scales: Object.fromEntries(Object.entries(c.options.scales).map(([id, s]) => [id, {
-        type: s.type, position: s.position, title: s.title.text, titleColor: s.title.color,
-        beginAtZero: s.beginAtZero, drawOnChartArea: s.grid.drawOnChartArea,
-      }])),
-      canvas: c.canvas.id,
-    };
-  });
-  assert.equal(timeline.type, 'line');
-  assert.equal(timeline.canvas, 'chart2');
-  assert.deepEqual(timeline.labels, [0, 0.1, 0.2, 0.4]);  // records' tenths, shown in seconds
-  assert.deepEqual(timeline.datasets.map((d) => d.label), ['FPS', 'Outliers', 'Bricks', 'Debris']);
-  const [fps, outliers, bricks, debris] = timeline.datasets;
-  assert.deepEqual(fps.data, [100, 240, 100, 98]);
-  assert.equal(fps.borderColor, '#00ccff');
-  assert.equal(fps.backgroundColor, 'rgba(0, 204, 255, 0.1)');
-  assert.equal(fps.yAxisID, 'fps');
-  assert.deepEqual(outliers.data, [null, 240, null, null]);
-  assert.equal(outliers.pointStyle, 'rect');
-  assert.equal(outliers.pointRadius, 12);
-  assert.equal(outliers.showLine, false);
-  assert.deepEqual(bricks.data, [80, 80, 79, 78]);
-  assert.deepEqual(bricks.borderDash, [5, 5]);
-  assert.equal(bricks.yAxisID, 'scene');
-  assert.equal(debris.borderColor, '#ff0099');
-  assert.deepEqual(debris.borderDash, [2, 2]);
-  assert.equal(timeline.scales.x.title, 'Time (seconds)');
-  assert.equal(timeline.scales.fps.position, 'left');
-  assert.equal(timeline.scales.fps.titleColor, '#0cf');
-  assert.equal(timeline.scales.fps.beginAtZero, true);
-  assert.equal(timeline.scales.scene.position, 'right');
-  assert.equal(timeline.scales.scene.title, 'Bricks / Debris');
-  assert.equal(timeline.scales.scene.drawOnChartArea, false);
-
-  const scatter = await page.evaluate(() => {
-    const c = chartInstances.scatterChart;
-    return {
-      type: c.config.type,
-      reverse: c.options.scales.x.reverse,
-      xTitle: c.options.scales.x.title.text,
-      datasets: c.data.datasets.map((d) => ({
-        label: d.label, colour: d.backgroundColor, pointStyle: d.pointStyle,
-        points: d.data.map((p) => [p.x, p.y, p.run]),
-      })),
-    };
-  });
-  assert.equal(scatter.type, 'scatter');
-  assert.equal(scatter.reverse, true);
-  assert.equal(scatter.xTitle, 'Brick Count');
-  assert.deepEqual(scatter.datasets.map((d) => d.label),
-    ['1 Ball', '2 Balls', '3 Balls', '4 Balls', 'Outliers (excluded)']);
-  assert.deepEqual(scatter.datasets.map((d) => d.colour), ['#00ff00', '#ffff00', '#ff9900', '#ff0000', '#ff00ff']);
-  assert.deepEqual(scatter.datasets[1].points, [[79, 100, 2]]);  // 2.4 balls round to 2
-  assert.deepEqual(scatter.datasets[2].points, [[78, 98, 2]]);   // 2.6 balls round to 3
-  assert.deepEqual(scatter.datasets[4].points, [[80, 240, 2]]);
-  assert.equal(scatter.datasets[4].pointStyle, 'crossRot');
-  assert.equal(scatter.datasets[0].points.length, 4);
-
-  fs.mkdirSync(artifacts, { recursive: true });
-  await page.screenshot({ path: path.join(artifacts, 'report.png'), fullPage: true });
+  await check(page);
+  if (screenshot) {
+    // The lines rise into place; the screenshot waits until they have.
+    await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
+    fs.mkdirSync(artifacts, { recursive: true });
+    await page.screenshot({ path: path.join(artifacts, screenshot), fullPage: true });
+  }
   assert.deepEqual(errors, []);
   await page.close();
-});
+}
+
+// What a chart shows: its datasets' labels, data and axes, and its scales' titles.
+const shown = (page, id) => page.evaluate((id) => {
+  const c = chartInstances[id];
+  return {
+    labels: c.data.labels,
+    datasets: c.data.datasets.map((d) => [d.label, d.yAxisID, d.data.map((p) => (p && p.x !== undefined ? [p.x, p.y] : p))]),
+    titles: Object.fromEntries(Object.entries(c.options.scales).map(([axis, s]) => [axis, s.title.text])),
+    reversed: c.options.scales.x.reverse,
+  };
+}, id);
+
+test('a two-run report draws one timeline per run and the scatter chart', () =>
+  withReport(golden('report_multi.html'), 'scatterChart', async (page) => {
+    assert.deepEqual(await page.evaluate(() => Object.keys(chartInstances).sort()), ['chart1', 'chart2', 'scatterChart']);
+    const timeline = await shown(page, 'chart2');
+    assert.deepEqual(timeline.labels, [0, 0.1, 0.2, 0.4]);  // records' tenths, shown in seconds
+    assert.deepEqual(timeline.datasets, [
+      ['FPS', 'fps', [100, 240, 100, 98]],
+      ['Outliers', 'fps', [null, 240, null, null]],
+      ['Bricks', 'scene', [80, 80, 79, 78]],
+      ['Debris', 'scene', [0, 0, 0, 0]],
+    ]);
+    assert.deepEqual(timeline.titles, { x: 'Time (seconds)', fps: 'FPS', scene: 'Bricks / Debris' });
+    const scatter = await shown(page, 'scatterChart');
+    assert.equal(scatter.reversed, true);  // fewer bricks to the right, as the run goes
+    assert.equal(scatter.titles.x, 'Brick Count');
+    assert.deepEqual(scatter.datasets.map(([label, , points]) => [label, points.length]),
+      [['1 Ball', 4], ['2 Balls', 1], ['3 Balls', 1], ['4 Balls', 0], ['Outliers (excluded)', 1]]);
+    assert.deepEqual(scatter.datasets.slice(1, 3).map(([, , points]) => points[0]), [[79, 100], [78, 98]]);  // 2.4 and 2.6 balls
+    assert.deepEqual(scatter.datasets[4][2], [[80, 240]]);
+  }, 'report.png'));
 
 test('the timeline of a 40 s run ends at 40 seconds', async () => {
   // The single-run golden with the 401 records of a 40 s run in place of its own.
@@ -145,109 +101,71 @@ test('the timeline of a 40 s run ends at 40 seconds', async () => {
   const html = fs.readFileSync(golden('report_single.html'), 'utf8').replace(/const runsData = \[[\s\S]*?\n\];/, runsData);
   const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'orvalis-report-')), 'forty-seconds.html');
   fs.writeFileSync(file, html);
-  const { page, errors } = await openReport(file);
-  const axis = await page.evaluate(() => {
-    const x = chartInstances.chart1.scales.x;
-    return { title: x.options.title.text, first: x.getLabelForValue(x.min), last: x.getLabelForValue(x.max),
-      ticks: x.ticks.map((t) => Number(t.label)) };
+  await withReport(file, 'scatterChart', async (page) => {
+    const axis = await page.evaluate(() => {
+      const x = chartInstances.chart1.scales.x;
+      return { first: x.getLabelForValue(x.min), last: x.getLabelForValue(x.max), ticks: x.ticks.map((t) => Number(t.label)) };
+    });
+    assert.deepEqual([axis.first, axis.last], [0, 40]);
+    assert.ok(Math.max(...axis.ticks) <= 40 && Math.max(...axis.ticks) >= 35, `tick labels ${axis.ticks}`);
   });
-  assert.equal(axis.title, 'Time (seconds)');
-  assert.equal(axis.first, 0);
-  assert.equal(axis.last, 40);
-  assert.ok(Math.max(...axis.ticks) <= 40 && Math.max(...axis.ticks) >= 35, `tick labels ${axis.ticks}`);
-  assert.deepEqual(errors, []);
-  await page.close();
   fs.rmSync(path.dirname(file), { recursive: true });
 });
 
-test('Reset Zoom restores the original view after zooming', async () => {
-  const { page, errors } = await openReport(golden('report_deterministic_multi.html'));
-  const initial = await page.evaluate(() => {
-    const s = chartInstances.chart1.scales.x;
-    return [s.min, s.max];
-  });
-  const zoomed = await page.evaluate(() => {
-    chartInstances.chart1.zoom(2);
-    const s = chartInstances.chart1.scales.x;
-    return [s.min, s.max, chartInstances.chart1.isZoomedOrPanned()];
-  });
-  assert.equal(zoomed[2], true);
-  await page.click("button[onclick=\"resetZoom('chart1')\"]");
-  const reset = await page.evaluate(() => {
-    const s = chartInstances.chart1.scales.x;
-    return [s.min, s.max, chartInstances.chart1.isZoomedOrPanned()];
-  });
-  assert.deepEqual(reset.slice(0, 2), initial);
-  assert.equal(reset[2], false);
-  // A deterministic report draws its timelines and the scatter chart too.
-  const charts = await page.evaluate(() => Object.keys(chartInstances).sort());
-  assert.deepEqual(charts, ['chart1', 'chart2', 'scatterChart']);
-  assert.deepEqual(errors, []);
-  await page.close();
-});
+test('Reset Zoom and a double-click restore a zoomed or dragged chart of a deterministic report', () =>
+  withReport(golden('report_deterministic_multi.html'), 'scatterChart', async (page) => {
+    assert.deepEqual(await page.evaluate(() => Object.keys(chartInstances).sort()), ['chart1', 'chart2', 'scatterChart']);
+    const range = (id) => page.evaluate((id) => {
+      const { x, y } = chartInstances[id].scales;  // a timeline has no y scale
+      return [x.min, x.max, y?.min, y?.max, chartInstances[id].isZoomedOrPanned()];
+    }, id);
+    const timeline = await range('chart1');
+    await page.evaluate(() => chartInstances.chart1.zoom(2));
+    assert.equal((await range('chart1'))[4], true);
+    await page.click("button[onclick=\"resetZoom('chart1')\"]");
+    assert.deepEqual(await range('chart1'), timeline);
 
-test('dragging a zoomed chart pans it and a double-click restores the view', async () => {
-  const { page, errors } = await openReport(golden('report_multi.html'));
-  const range = () => page.evaluate(() => {
-    const { x, y } = chartInstances.scatterChart.scales;
-    return { min: x.min, max: x.max, yMin: y.min, yMax: y.max };
-  });
-  const initial = await range();
-  await page.locator('#scatterChart').scrollIntoViewIfNeeded();
-  await page.evaluate(() => chartInstances.scatterChart.zoom({ x: 1.5 }));
-  const zoomed = await range();
-  const box = await page.locator('#scatterChart').boundingBox();
-  const y = box.y + box.height / 2;
-  await page.mouse.move(box.x + box.width * 0.6, y);
-  await page.mouse.down();
-  await page.mouse.move(box.x + box.width * 0.3, y, { steps: 12 });
-  await page.mouse.up();
-  const panned = await range();
-  assert.notEqual(panned.min, zoomed.min, 'the x range moves with the drag');
-  assert.ok(Math.abs((panned.max - panned.min) - (zoomed.max - zoomed.min)) < 1e-9);
-  await page.locator('#scatterChart').dblclick();
-  assert.deepEqual(await range(), initial);
-  assert.deepEqual(errors, []);
-  await page.close();
-});
-
-test('a comparison page overlays its files in both charts and shows the verdicts', async () => {
-  const { page, errors } = await openReport(golden('comparison.html'), 'timelineChart');
-  const charts = await page.evaluate(() => Object.fromEntries(Object.entries(chartInstances).map(([id, c]) => [id, {
-    labels: c.data.datasets.map((d) => d.label),
-    points: c.data.datasets.map((d) => d.data.length),
-    xTitle: c.options.scales.x.title.text,
-    drawn: (() => {  // pixels the chart has painted on its canvas
-      const data = c.canvas.getContext('2d').getImageData(0, 0, c.canvas.width, c.canvas.height).data;
-      let painted = 0;
-      for (let i = 3; i < data.length; i += 4) painted += data[i] > 0;
-      return painted;
-    })(),
-  }])));
-  assert.deepEqual(Object.keys(charts).sort(), ['percentileChart', 'timelineChart']);
-  const files = ['1: base.json', '2: faster.json', '3: older & other.json'];
-  assert.deepEqual(charts.percentileChart.labels, files);
-  assert.deepEqual(charts.percentileChart.points, [101, 101, 101]);
-  assert.deepEqual(charts.timelineChart.labels, files);
-  assert.deepEqual(charts.timelineChart.points, [20, 20, 20]);
-  assert.equal(charts.timelineChart.xTitle, 'Time (seconds)');
-  assert.ok(charts.percentileChart.drawn > 1000 && charts.timelineChart.drawn > 1000);
-
-  const shown = await page.evaluate(() => ({
-    verdicts: [...document.querySelectorAll('td.verdict')].map((td) => td.textContent),
-    warning: document.querySelector('.warning').textContent,
-    adapter: document.querySelectorAll('td.adapter')[2].textContent,
-    scripts: document.scripts.length,
+    const scatter = await range('scatterChart');
+    const canvas = page.locator('#scatterChart');
+    await canvas.scrollIntoViewIfNeeded();
+    await page.evaluate(() => chartInstances.scatterChart.zoom({ x: 1.5 }));
+    const zoomed = await range('scatterChart');
+    const box = await canvas.boundingBox();
+    await page.mouse.move(box.x + box.width * 0.6, box.y + box.height / 2);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width * 0.3, box.y + box.height / 2, { steps: 12 });
+    await page.mouse.up();
+    const panned = await range('scatterChart');
+    assert.notEqual(panned[0], zoomed[0], 'the x range moves with the drag');
+    assert.ok(Math.abs((panned[1] - panned[0]) - (zoomed[1] - zoomed[0])) < 1e-9, 'a drag keeps the zoom');
+    await canvas.dblclick();
+    assert.deepEqual(await range('scatterChart'), scatter);
   }));
-  assert.deepEqual(shown.verdicts, ['faster', 'faster', 'slower', 'slower']);
-  assert.match(shown.warning, /The configurations differ: resolution\./);
-  assert.equal(shown.adapter, '<script>alert(1)</script>');  // shown as text, never run
-  assert.equal(shown.scripts, 4);  // the three libraries and the page's own
 
-  // The lines rise into place; the screenshot waits until they have.
-  await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
-  fs.mkdirSync(artifacts, { recursive: true });
-  await page.screenshot({ path: path.join(artifacts, 'comparison.png'), fullPage: true });
-  assert.deepEqual(errors, []);
-  await page.close();
-});
+test('a comparison page overlays its files in both charts and shows the verdicts', () =>
+  withReport(golden('comparison.html'), 'timelineChart', async (page) => {
+    const files = ['1: base.json', '2: faster.json', '3: older & other.json'];
+    for (const [id, points] of [['percentileChart', 101], ['timelineChart', 20]]) {
+      const chart = await shown(page, id);
+      assert.deepEqual(chart.datasets.map(([label, , data]) => [label, data.length]), files.map((f) => [f, points]));
+      const painted = await page.evaluate((id) => {
+        const c = chartInstances[id];
+        const data = c.canvas.getContext('2d').getImageData(0, 0, c.canvas.width, c.canvas.height).data;
+        return data.filter((_, i) => i % 4 === 3 && data[i] > 0).length;
+      }, id);
+      assert.ok(painted > 1000, `${id} painted ${painted} pixels`);
+    }
+    assert.equal((await shown(page, 'timelineChart')).titles.x, 'Time (seconds)');
+    const page_ = await page.evaluate(() => ({
+      charts: Object.keys(chartInstances).sort(),
+      verdicts: [...document.querySelectorAll('td.verdict')].map((td) => td.textContent),
+      warning: document.querySelector('.warning').textContent,
+      adapter: document.querySelectorAll('td.adapter')[2].textContent,
+      scripts: document.scripts.length,
+    }));
+    assert.deepEqual(page_.charts, ['percentileChart', 'timelineChart']);
+    assert.deepEqual(page_.verdicts, ['faster', 'faster', 'slower', 'slower']);
+    assert.match(page_.warning, /The configurations differ: resolution\./);
+    assert.equal(page_.adapter, '<script>alert(1)</script>');  // shown as text, never run
+    assert.equal(page_.scripts, 4);  // the three libraries and the page's own
+  }, 'comparison.png'));
