@@ -9,91 +9,136 @@ WINESERVER=/usr/lib/x86_64-linux-gnu/wine/wineserver
 command -v wineserver >/dev/null 2>&1 && WINESERVER=wineserver
 STARTUP_TITLE='^Orvalis Benchmark - Configuration$'
 MAIN_TITLE='^Orvalis Benchmark(( - Zandor)|( DX12 - Zandor \| FPS: [0-9]+( \| HDR ON)?))$'
+FPS_TITLE='^Orvalis Benchmark DX12 - Zandor \| FPS: [0-9]+'
+# Startup-window controls, at their layout's coordinates for 96 dots per inch.
+START="85 408" EXIT="305 408" RES_720P="35 72" EXTREME="287 202" MULTI="210 312" JUST_PLAY="35 338"
+DETERMINISTIC="35 370"
+# Vulkan's validation layers watch every GPU command the program sends through vkd3d.
+VALIDATION=VK_LAYER_KHRONOS_validation
 
+# Tests that run beside others (ORVALIS_LANE=N, N > 0) get their own virtual
+# screen and their own Wine server: one wineserver serves a Wine prefix, and
+# kill_program ends everything it serves. The lane's prefix is a
+# copy-on-write layer over the environment's, dropped when the lane ends.
+lane=${ORVALIS_LANE:-0}
+lane_dir=
 xvfb_pid=
+xvfb_size=
 program_pid=
+wm_pid=
 work=
 
-start_screen() {
-  local display=:${ORVALIS_XVFB_DISPLAY:-77}
-  Xvfb "$display" -screen 0 "${ORVALIS_XVFB_SIZE:-2560x1440}x24" -nolisten tcp >/tmp/xvfb-$$.log 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  local i
-  for i in $(seq 1 50); do
-    xdotool getmouselocation >/dev/null 2>&1 && return 0
-    sleep 0.1
+start_lane() {
+  if [ "$lane" != 0 ]; then
+    lane_dir=/tmp/orvalis-lane-$lane
+    umount "$lane_dir/prefix" 2>/dev/null
+    rm -rf "$lane_dir" && mkdir -p "$lane_dir/upper" "$lane_dir/work" "$lane_dir/prefix" &&
+      mount -t overlay overlay -o "lowerdir=$WINEPREFIX,upperdir=$lane_dir/upper,workdir=$lane_dir/work" \
+        "$lane_dir/prefix" || { echo "lane $lane: no Wine prefix of its own (this needs root)" >&2; return 1; }
+    export WINEPREFIX=$lane_dir/prefix
+  fi
+  trap end_lane EXIT
+}
+
+end_lane() {
+  kill_program
+  stop_screen
+  if [ -n "$lane_dir" ]; then
+    umount "$lane_dir/prefix" 2>/dev/null || umount -l "$lane_dir/prefix" 2>/dev/null
+    rm -rf "$lane_dir"
+  fi
+}
+
+# Runs "$@" every 0.2 s until it succeeds, for up to $1 seconds.
+wait_until() {
+  local end=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.2
   done
-  echo "the virtual screen did not start" >&2
-  return 1
+}
+
+# A virtual screen of $1 (WIDTHxHEIGHT, 2560x1440 unless given), display :77 + lane.
+start_screen() {
+  xvfb_size=${1:-2560x1440}
+  export DISPLAY=:$((77 + lane))
+  Xvfb "$DISPLAY" -screen 0 "${xvfb_size}x24" -nolisten tcp >/tmp/xvfb-$$.log 2>&1 &
+  xvfb_pid=$!
+  wait_until 10 xdotool getmouselocation >/dev/null 2>&1 || { echo "the virtual screen did not start" >&2; return 1; }
 }
 
 stop_screen() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   xvfb_pid=
 }
 
-# Starts the program in a fresh working directory; stdout and stderr (where
-# Wine prints the debugger output) go to files there.
+# The virtual screen at size $1, started anew when it has another size.
+use_screen() {
+  [ "$xvfb_size" = "$1" ] && [ -n "$xvfb_pid" ] && return 0
+  stop_screen
+  start_screen "$1"
+}
+
+start_window_manager() {
+  openbox >/dev/null 2>&1 &
+  wm_pid=$!
+  wait_until 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
+
+# Starts the program with arguments $@ in the test's working directory (made
+# on first use); its standard output and error (where Wine prints the
+# debugger output) go to files there.
 start_program() {
-  work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
-  (cd "$work" && exec wine "$EXE" >"$work/stdout.txt" 2>"$work/stderr.txt") &
+  [ -n "$work" ] || work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
+  (cd "$work" && exec wine "$EXE" "$@" >"$work/stdout.txt" 2>"$work/stderr.txt") &
   program_pid=$!
 }
 
-# Waits for the program to end, up to $1 seconds; true when it ended with exit code 0.
-exits_cleanly() {
-  local limit=${1:-60} waited=0
-  while kill -0 "$program_pid" 2>/dev/null; do
-    if [ "$waited" -ge $((limit * 10)) ]; then
-      echo "  the program did not end within $limit s"
-      return 1
-    fi
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  local code=0
-  wait "$program_pid" || code=$?
+# Waits up to $1 seconds for the program to end; its exit code is then in
+# $exit_status ("timeout" when it did not end).
+wait_for_exit() {
+  exit_status=timeout
+  wait_until "$1" eval '! kill -0 "$program_pid" 2>/dev/null' || return 0
+  exit_status=0
+  wait "$program_pid" || exit_status=$?
   program_pid=
-  [ "$code" = 0 ] || echo "  exit code $code"
-  [ "$code" = 0 ]
 }
 
-# Ends whatever the last test left running, Wine's server included.
+# True when the program ends with exit code 0 within $1 seconds.
+exits_cleanly() {
+  wait_for_exit "${1:-60}"
+  [ "$exit_status" = 0 ] || fail "exit code $exit_status"
+}
+
+# Ends whatever the last test left running: the window manager, and the
+# program with everything else Wine's server runs.
 kill_program() {
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   "$WINESERVER" -k 2>/dev/null || true
   "$WINESERVER" -w 2>/dev/null || true
   [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null
-  program_pid=
+  [ -n "${PROBE_PID:-}" ] && wait "$PROBE_PID" 2>/dev/null
+  [ -n "${probe_in:-}" ] && exec {probe_in}>&- {probe_out}<&- && probe_in=
+  program_pid= wm_pid=
 }
 
-# The first mapped window whose title matches, waiting up to $2 seconds. A
+# The first mapped window whose title matches $1, waiting up to $2 seconds. A
 # window is found by its title before it is mapped; input sent then is lost,
 # so only a visible window counts, and it gets a moment to settle.
 find_window() {
-  local pattern=$1 limit=${2:-60} i id
-  for i in $(seq 1 $((limit * 5))); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
-    if [ -n "$id" ]; then
-      sleep 0.5
-      echo "$id"
-      return 0
-    fi
-    sleep 0.2
-  done
-  return 1
+  local id
+  id=$(wait_until "${2:-60}" visible_window "$1") || return 1
+  sleep 0.5
+  echo "$id"
 }
 
-window_gone() {
-  local pattern=$1 limit=${2:-30} i
-  for i in $(seq 1 $((limit * 5))); do
-    [ -z "$(xdotool search --name "$pattern" 2>/dev/null)" ] && return 0
-    sleep 0.2
-  done
-  return 1
-}
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep .; }
+
+no_window() { [ -z "$(xdotool search --name "$1" 2>/dev/null)" ]; }
+
+window_gone() { wait_until "${2:-30}" no_window "$1"; }
 
 # Clicks at (x, y) of a window's client area.
 click_at() {
@@ -101,16 +146,19 @@ click_at() {
   sleep 0.3
 }
 
-# Clicks the startup window $1's Start button at ($2, $3) until the window
-# goes: a click that reaches a window Wine has only just mapped can be lost.
-click_start() {
-  local try
+# Makes the startup window's choices (each "x y") and clicks Start until the
+# window goes (a click that reaches a window Wine has only just mapped can be
+# lost); prints the main window's id once it shows.
+choose_and_start() {
+  local s choice try
+  s=$(find_window "$STARTUP_TITLE" 60) || fail "no startup window" || return 1
+  for choice in "$@"; do click_at "$s" $choice; done
   for try in 1 2 3; do
-    click_at "$1" "$2" "$3"
-    window_gone "$STARTUP_TITLE" 10 && return 0
+    click_at "$s" $START
+    window_gone "$STARTUP_TITLE" 10 && break
   done
-  echo "  the startup window stayed after three clicks on Start"
-  return 1
+  no_window "$STARTUP_TITLE" || fail "the startup window stayed after three clicks on Start" || return 1
+  find_window "$MAIN_TITLE" 60 || fail "no main window after Start"
 }
 
 # Presses keys in the window that has the keyboard focus.
@@ -119,8 +167,10 @@ press() {
   sleep 0.3
 }
 
-# Closes the focused window the way its close box does (system menu close).
-close_focused_window() {
+# Clicks window $1 at ($2, $3) (300, 300 unless given) and closes it the way
+# its close box does (system menu close).
+close_window() {
+  click_at "$1" "${2:-300}" "${3:-300}"
   xdotool key --clearmodifiers alt+F4
 }
 
@@ -133,11 +183,21 @@ screenshot() {
   import -window root "$ARTIFACTS/$1" 2>/dev/null
 }
 
-# True when the screenshot's region (WxH+X+Y) is not uniformly black.
-region_has_content() {
-  local file=$1 region=$2 max
-  max=$(convert "$file" -crop "$region" +repage -colorspace Gray -format '%[fx:maxima]' info: 2>/dev/null)
+# Saves window $1's image as $2 in the artifacts; true when it is not
+# uniformly black.
+shows_content() {
+  mkdir -p "$ARTIFACTS"
+  import -window "$1" "$ARTIFACTS/$2" 2>/dev/null || return 1
+  local max; max=$(convert "$ARTIFACTS/$2" -colorspace Gray -format '%[fx:maxima]' info: 2>/dev/null)
   awk -v m="${max:-0}" 'BEGIN { exit !(m > 0.05) }'
+}
+
+# True when window $1 shows a new frame within $2 seconds.
+frames_go_on() {
+  local id=$1 first=$work/frame-first.png next=$work/frame-next.png
+  import -window "$id" "$first" 2>/dev/null || return 1
+  wait_until "${2:-20}" eval 'import -window "$id" "$next" 2>/dev/null &&
+    [ "$(compare -metric AE "$first" "$next" null: 2>&1 | cut -d" " -f1)" != 0 ]'
 }
 
 # The program's standard output (Windows text mode: CR LF line ends).
@@ -149,14 +209,40 @@ debug_lines() {
   grep -o 'OutputDebugStringA "[^"]*' "$work/stderr.txt" 2>/dev/null | sed 's/OutputDebugStringA "//'
 }
 
+# True when a debugger line matching $1 comes within $2 seconds.
+debug_line_within() {
+  local pattern=$1
+  wait_until "$2" eval 'debug_lines | grep -q -E "$pattern"'
+}
+
+# A Windows path for a Unix one (Wine's Z: drive).
+windows_path() {
+  echo "Z:${1//\//\\}"
+}
+
 # What another program on the Windows desktop sees of a window whose title
 # begins with $1: a "window:" line and one "child:" line per control (which
 # also gives the control's centre on the screen, wherever scrolling put it).
-probe() {
-  wine "$RUN_DIR/OrvalisWindowProbe.exe" "$1" 2>/dev/null | tr -d '\r'
+# One probe, started by start_probe, answers all of a test's questions.
+start_probe() {
+  coproc PROBE { wine "$RUN_DIR/OrvalisWindowProbe.exe" 2>/dev/null; }
+  exec {probe_in}>&"${PROBE[1]}" {probe_out}<&"${PROBE[0]}"  # for pipelines too
 }
 
-# Field $2 (for example "scroll" or "enabled") of the window line.
+# The whole answer is read before any of it is written: a reader that stops
+# early leaves nothing behind for the next question.
+probe() {
+  local line answer=
+  echo "$1" >&"$probe_in" || return 1
+  while read -r -t 20 line <&"$probe_out"; do
+    line=${line%$'\r'}
+    [ "$line" = end ] && { printf '%s' "$answer"; return 0; }
+    answer+=$line$'\n'
+  done
+  return 1
+}
+
+# Field $2 (for example "enabled" or "foreground") of the window line.
 probe_window_field() {
   probe "$1" | sed -n "s/^window: .* $2=\([-0-9]*\).*/\1/p"
 }
@@ -173,10 +259,6 @@ click_control() {
   xdotool mousemove $centre click 1
   sleep 0.3
 }
-
-# Vulkan's validation layers watch every GPU command the program sends
-# through vkd3d. Its messages go to the program's output.
-VALIDATION=VK_LAYER_KHRONOS_validation
 
 # The validation errors in the given files that the program's own work caused.
 # Wine's presentation blits a zero-sized window (minimised, or mid-resize), or
@@ -210,23 +292,41 @@ validation_errors() {
     }'
 }
 
-# Test bookkeeping.
-passed=0
-failed=0
-failures=()
-check() {
-  local name=$1
+no_validation_errors() {
+  local found; found=$(validation_errors "$@")
+  [ -z "$found" ] || { echo "  validation errors:"; echo "$found" | head -20 | sed 's/^/    /'; return 1; }
+}
+
+# Fails a check with a message.
+fail() {
+  echo "  $*" >&2
+  return 1
+}
+
+# Runs the tests named in $2... (their functions), each from a clean state,
+# and prints one line per test and a summary titled $1; false when one failed.
+run_tests() {
+  local suite=$1 t passed=0 failed=0 began
   shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok - $name"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    echo "FAIL - $name"
-    if [ -n "$work" ]; then
-      echo "  stdout: $(tr '\n' '|' <"$work/stdout.txt" 2>/dev/null | cut -c1-400)"
-      echo "  debug: $(debug_lines | tail -5 | tr '\n' '|' | cut -c1-600)"
+  for t in "$@"; do
+    export WINEDEBUG=-all,+debugstr
+    use_screen 2560x1440 || return 1
+    began=$SECONDS
+    if "$t"; then
+      passed=$((passed + 1))
+      echo "ok - ${t#test_} ($((SECONDS - began)) s)"
+    else
+      failed=$((failed + 1))
+      echo "FAIL - ${t#test_} ($((SECONDS - began)) s)"
+      if [ -n "$work" ]; then
+        echo "  stdout: $(tr '\n' '|' <"$work/stdout.txt" 2>/dev/null | cut -c1-400)"
+        echo "  debug: $(debug_lines | tail -5 | tr '\n' '|' | cut -c1-600)"
+      fi
     fi
-  fi
+    kill_program
+    [ -n "$work" ] && rm -rf "$work"
+    work=
+  done
+  echo "$suite: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
 }

@@ -1,12 +1,14 @@
 // Reads what the end-to-end tests cannot see through X: the program's windows
 // and their controls, as another program on the same Windows desktop sees them.
 //
-//   OrvalisWindowProbe.exe "TITLE"
+//   OrvalisWindowProbe.exe
 //
-// prints the first visible top-level window whose title begins with TITLE
-// ("window: x y width height enabled=E foreground=F"), then one line per child
-// control: id, class, visible, checked, slider position (trackbars), its
-// centre on the screen and its text. Exit code 1 when there is no such window.
+// reads titles from its standard input, one a line, and answers each with the
+// first visible top-level window whose title begins with it ("window: x y
+// width height enabled=E foreground=F", or "no window"), one line per child
+// control (id, class, visible, slider position of trackbars, its centre on the
+// screen and its text), and "end". One probe answers a whole test: starting a
+// program under Wine costs more than all its answers.
 //
 //   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
 //
@@ -18,52 +20,24 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
 
-std::string Narrow(const wchar_t* text)
+// A window's class name or its text: the text as the window itself gives it
+// (GetWindowText would give another process's edit field its first caption).
+std::string Text(HWND window, bool className = false)
 {
-    std::string result;
-    for (; *text != L'\0'; ++text) {
-        result += *text < 128 ? static_cast<char>(*text) : '?';
-    }
-    return result;
-}
-
-BOOL CALLBACK PrintChild(HWND child, LPARAM)
-{
-    wchar_t cls[64] = {};
-    GetClassNameW(child, cls, 64);
     wchar_t text[256] = {};
-    GetWindowTextW(child, text, 256);
-    const bool trackbar = lstrcmpiW(cls, TRACKBAR_CLASSW) == 0;
-    const LRESULT position = trackbar ? SendMessageW(child, TBM_GETPOS, 0, 0) : 0;
-    const LRESULT checked = lstrcmpiW(cls, L"Button") == 0 ? SendMessageW(child, BM_GETCHECK, 0, 0) : 0;
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    std::printf("child: %d %s visible=%d checked=%d pos=%ld centre=%ld,%ld text=%s\n", GetDlgCtrlID(child),
-                Narrow(cls).c_str(), IsWindowVisible(child) ? 1 : 0, static_cast<int>(checked),
-                static_cast<long>(position), static_cast<long>((rect.left + rect.right) / 2),
-                static_cast<long>((rect.top + rect.bottom) / 2), Narrow(text).c_str());
-    return TRUE;
-}
-
-struct Search {
-    const wchar_t* prefix;
-    HWND found;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<Search*>(parameter);
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (IsWindowVisible(window) && std::wstring(title).rfind(search->prefix, 0) == 0) {
-        search->found = window;
-        return FALSE;
+    DWORD_PTR copied = 0;
+    className ? GetClassNameW(window, text, 256)
+              : SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+    std::string narrow;
+    for (const wchar_t* c = text; *c != L'\0'; ++c) {
+        narrow += *c < 128 ? static_cast<char>(*c) : '?';
     }
-    return TRUE;
+    return narrow;
 }
 
 int StartWithoutStreams(int argc, wchar_t** argv)
@@ -91,7 +65,6 @@ int StartWithoutStreams(int argc, wchar_t** argv)
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    std::fflush(stdout);
     return 0;
 }
 
@@ -102,24 +75,35 @@ int wmain(int argc, wchar_t** argv)
     if (argc >= 4 && std::wstring(argv[1]) == L"--start-without-streams") {
         return StartWithoutStreams(argc, argv);
     }
-    if (argc < 2) {
-        std::printf("usage: OrvalisWindowProbe \"TITLE\"\n");
-        return 2;
+    char line[256];
+    while (std::fgets(line, sizeof(line), stdin) != nullptr) {
+        const std::string prefix(line, std::strcspn(line, "\r\n"));
+        HWND window = GetTopWindow(nullptr);
+        for (; window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+            if (IsWindowVisible(window) && Text(window).rfind(prefix, 0) == 0) {
+                break;
+            }
+        }
+        RECT rect{};
+        if (window == nullptr || !GetWindowRect(window, &rect)) {
+            std::printf("no window\nend\n");
+            std::fflush(stdout);
+            continue;
+        }
+        std::printf("window: %ld %ld %ld %ld enabled=%d foreground=%d\n", rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top, IsWindowEnabled(window) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0);
+        EnumChildWindows(window, [](HWND child, LPARAM) -> BOOL {
+            const std::string cls = Text(child, true);
+            const LRESULT position = cls == "msctls_trackbar32" ? SendMessageW(child, TBM_GETPOS, 0, 0) : 0;
+            RECT r{};
+            GetWindowRect(child, &r);
+            std::printf("child: %d %s visible=%d pos=%ld centre=%ld,%ld text=%s\n", GetDlgCtrlID(child), cls.c_str(),
+                        IsWindowVisible(child) ? 1 : 0, static_cast<long>(position), (r.left + r.right) / 2,
+                        (r.top + r.bottom) / 2, Text(child).c_str());
+            return TRUE;
+        }, 0);
+        std::printf("end\n");
+        std::fflush(stdout);
     }
-    Search search{argv[1], nullptr};
-    EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
-    HWND window = search.found;
-    if (window == nullptr) {
-        std::printf("no window\n");
-        return 1;
-    }
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    std::printf("window: %ld %ld %ld %ld enabled=%d foreground=%d\n", static_cast<long>(rect.left),
-                static_cast<long>(rect.top), static_cast<long>(rect.right - rect.left),
-                static_cast<long>(rect.bottom - rect.top), IsWindowEnabled(window) ? 1 : 0,
-                GetForegroundWindow() == window ? 1 : 0);
-    EnumChildWindows(window, PrintChild, 0);
-    std::fflush(stdout);
     return 0;
 }

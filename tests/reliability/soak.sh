@@ -7,17 +7,10 @@
 set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
 minutes=${ORVALIS_SOAK_MINUTES:-20}
-JUST_PLAY=(35 338)
-START=(85 408)
 export WINEDEBUG=-all,+debugstr
-trap 'kill_program; stop_screen' EXIT
-start_screen || exit 1
-
+start_lane && start_screen || exit 1
 start_program
-s=$(find_window "$STARTUP_TITLE" 60) || { echo "soak: no startup window"; exit 1; }
-click_at "$s" "${JUST_PLAY[@]}"
-click_start "$s" "${START[@]}" || exit 1
-m=$(find_window "$MAIN_TITLE" 60) || { echo "soak: no main window"; exit 1; }
+m=$(choose_and_start "$JUST_PLAY") || { echo "soak: no main window"; exit 1; }
 xdotool mousemove --window "$m" 400 240 click 1
 press l l l l l                          # level 5: 1000 bricks, debris 8000
 xdotool key --delay 20 --repeat 230 n    # 8000 - 230 x 32 = 640 debris
@@ -37,7 +30,7 @@ while [ $SECONDS -lt $end ]; do
   echo "soak: $(( (SECONDS - end + minutes * 60) / 60 )) min: resident ${rss} kB, $(xdotool getwindowname "$m")"
 done
 screenshot soak-end.png
-close_focused_window
+close_window "$m"
 exits_cleanly 60 || exit 1
 # The first four samples (two minutes) cover the program settling in.
 printf '%s\n' "${samples[@]}" | awk 'NR == 5 { base = $1 } NR > 5 { d = ($1 - base) / base; if (d > 0.05 || d < -0.05) bad = 1 }
