@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test of the project: the native unit tests of the portable core
-# (built with g++ and with clang), the Windows build with warnings as errors, the report's charts in a real
-# browser, and the end-to-end tests of the Windows program under Wine.
+# (built with g++ and with clang), the Windows build with warnings as errors,
+# the report's charts in a real browser, and the GPU and end-to-end tests of
+# the Windows program under Wine. These four stages run side by side, each
+# into its own log (build/test-logs/), which is printed when the stage fails;
+# the Windows stage, the longest, runs at full priority, the native builds
+# take what CPU it leaves.
 # Everything it needs is installed (once) by the scripts it calls.
 #   scripts/test.sh                  every test
 #   scripts/test.sh --reliability    also the long runs: a 20-minute soak and a resize storm
@@ -9,34 +13,59 @@ set -euo pipefail
 reliability=0
 [ "${1:-}" = --reliability ] && reliability=1
 cd "$(dirname "$0")/.."
-root=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
+began=$SECONDS
 
 bash scripts/setup-host.sh
-
-echo "== layering of the sources"
 bash scripts/check-layers.sh
+logs=build/test-logs
+rm -rf "$logs"
+mkdir -p "$logs"
 
-echo "== native build and unit tests"
-cmake --preset native -DORVALIS_BENCHMARKS=ON >/dev/null
-cmake --build build/native -j"$jobs"
-ctest --test-dir build/native --output-on-failure -j"$jobs"
+# Starts stage $1 at niceness $2: the command $3... in the background.
+stage() {
+  local name=$1 niceness=$2
+  shift 2
+  (
+    renice -n "$niceness" -p $BASHPID >/dev/null
+    start=$SECONDS status=0
+    "$@" >"$logs/$name.log" 2>&1 || status=$?
+    echo "$status $((SECONDS - start))" >"$logs/$name.result"
+  ) &
+}
 
-echo "== the same with clang (a second compiler's warnings, as errors)"
-cmake --preset clang >/dev/null
-cmake --build build/clang -j"$jobs"
-ctest --test-dir build/clang --output-on-failure -j"$jobs"
+# The portable core's unit tests built with preset $1 (benchmark programs are
+# built and run by whoever measures).
+unit_tests() {
+  bash scripts/configure.sh "$1" -DORVALIS_BENCHMARKS=OFF && cmake --build "build/$1" -j"$jobs" &&
+    ctest --test-dir "build/$1" --output-on-failure -j"$jobs"
+}
 
-echo "== report charts in Chromium"
-bash tests/browser/run.sh
+stage windows 0 bash scripts/test-windows.sh
+stage browser 0 bash tests/browser/run.sh
+stage native 10 unit_tests native
+stage clang 10 unit_tests clang
+wait
 
-echo "== Windows executable under Wine (mingw-w64 build with warnings as errors, GPU and end-to-end tests)"
-bash scripts/test-windows.sh
+failed=0
+for name in native clang browser windows; do
+  read -r status took <"$logs/$name.result" || status="none (it was stopped)" took=?
+  if [ "$status" = 0 ]; then
+    echo "== $name: passed in $took s"
+    grep -E '^(ok|FAIL) - |^-- |passed|[0-9]+% tests passed' "$logs/$name.log" | sed 's/^/   /'
+  else
+    failed=1
+    echo "== $name: FAILED (exit code $status) after $took s; its log ($logs/$name.log):"
+    cat "$logs/$name.log"
+  fi
+done
 
-if [ $reliability = 1 ]; then
+if [ $reliability = 1 ] && [ $failed = 0 ]; then
   echo "== reliability: resize storm and soak under Wine"
   bash scripts/wine-env.sh run bash tests/reliability/resize_storm.sh
   bash scripts/wine-env.sh run bash tests/reliability/soak.sh
 fi
 
-echo "== all tests passed"
+bash scripts/count-lines.sh
+echo "== $([ $failed = 0 ] && echo 'all tests passed' || echo 'some tests FAILED') in $((SECONDS - began)) s"
+exit $failed
