@@ -25,14 +25,21 @@
 
 namespace {
 
-// A window's class name or its text: the text as the window itself gives it
-// (GetWindowText would give another process's edit field its first caption).
+// A window's class name or its text. An edit field's text is asked of the
+// field itself (GetWindowText would give another process's field its first
+// caption); other texts are read without a round trip to the program, whose
+// frames under lavapipe can take a second.
 std::string Text(HWND window, bool className = false)
 {
     wchar_t text[256] = {};
     DWORD_PTR copied = 0;
-    className ? GetClassNameW(window, text, 256)
-              : SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+    if (className) {
+        GetClassNameW(window, text, 256);
+    } else if (Text(window, true) == "Edit") {
+        SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+    } else {
+        GetWindowTextW(window, text, 256);
+    }
     std::string narrow;
     for (const wchar_t* c = text; *c != L'\0'; ++c) {
         narrow += *c < 128 ? static_cast<char>(*c) : '?';

@@ -198,7 +198,7 @@ test_mission_control() {
   import -window "$m" "$ARTIFACTS/level-before.png"
   xdotool mousemove --window "$panel" 200 400 click --repeat 8 5  # the wheel, eight notches down
   local at= last  # the button where two probes in a row find it: the panel has scrolled
-  wait_until 5 eval 'last=$at; at=$(probe_control "Mission Control" 217); [ "$at" = "$last" ]' &&
+  wait_until 20 eval 'last=$at; at=$(probe_control "Mission Control" 217); [ "$at" = "$last" ]' &&
     click_control "Mission Control" 217 || fail "no level button" || return 1
   wait_until 4 panel_shows '0 Static .*text=Current Bricks: 1000' || fail "the level did not change" || return 1
   import -window "$m" "$ARTIFACTS/level-after.png"
