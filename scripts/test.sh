@@ -52,7 +52,7 @@ for name in native clang browser windows; do
   read -r status took <"$logs/$name.result" || status="none (it was stopped)" took=?
   if [ "$status" = 0 ]; then
     echo "== $name: passed in $took s"
-    grep -E '^(ok|FAIL) - |^-- |passed|[0-9]+% tests passed' "$logs/$name.log" | sed 's/^/   /'
+    grep -E '^(ok|FAIL) - |^-- |passed|^# (pass|fail) ' "$logs/$name.log" | sed 's/^/   /' || true
   else
     failed=1
     echo "== $name: FAILED (exit code $status) after $took s; its log ($logs/$name.log):"
