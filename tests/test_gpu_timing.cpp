@@ -64,7 +64,11 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     EXPECT_EQ(both.slots[1], 0u);
     EXPECT_EQ(FinishedTimestampSlots(ring, UINT64_MAX).count, 0u);  // a removed device's fence: nothing to read
     EXPECT_FALSE(TakeGpuPassTimes(ring, 1, FrameTimestamps{2000, 1999, 2100, 2200}));  // an end before its begin
-    EXPECT_FALSE(TakeGpuPassTimes(ring, 0, FrameTimestamps{0, 2000000, 2000000, 2000001}));  // a two-second pass
+    // A slow device's pass of 2.5 s counts; one of over a minute is a broken timestamp.
+    EXPECT_EQ(TakeGpuPassTimes(ring, 0, FrameTimestamps{0, 2500000, 2500000, 2500001}).value_or(GpuPassTimes{}).physicsMs,
+              2500.0);
+    GpuTimestampsSubmitted(ring, 1, 10);
+    EXPECT_FALSE(TakeGpuPassTimes(ring, 1, FrameTimestamps{0, 1, 1, 61000001}));
 
     // A queue without timestamps: nothing is recorded, submitted or read.
     StartGpuTimestamps(ring, 0);
