@@ -322,11 +322,7 @@ void StillScene(Backend& b, int level)
 // does, from `bricks` bricks `brickStride` apart from `firstBrick` on, destroyed or left standing.
 // The fill-only renderer draws those frames: only the particles matter here.
 struct Bursts {
-    int debris = 0;
-    int count = 0;
-    int firstBrick = 0;
-    int bricks = 1;
-    int brickStride = 1;
+    int debris = 0, count = 0, firstBrick = 0, bricks = 1, brickStride = 1;
     bool destroyBricks = true;
 };
 
