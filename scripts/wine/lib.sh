@@ -33,8 +33,9 @@ start_lane() {
     lane_dir=/tmp/orvalis-lane-$lane
     umount "$lane_dir/prefix" 2>/dev/null
     rm -rf "$lane_dir" && mkdir -p "$lane_dir/upper" "$lane_dir/work" "$lane_dir/prefix" &&
-      mount -t overlay overlay -o "lowerdir=$WINEPREFIX,upperdir=$lane_dir/upper,workdir=$lane_dir/work" \
-        "$lane_dir/prefix" || { echo "lane $lane: no Wine prefix of its own (this needs root)" >&2; return 1; }
+      { mount -t overlay overlay -o "lowerdir=$WINEPREFIX,upperdir=$lane_dir/upper,workdir=$lane_dir/work" \
+          "$lane_dir/prefix" 2>/dev/null || cp -a "$WINEPREFIX/." "$lane_dir/prefix"; } ||
+      { echo "lane $lane: no Wine prefix of its own (neither an overlay nor a copy could be made)" >&2; return 1; }
     export WINEPREFIX=$lane_dir/prefix
   fi
   trap end_lane EXIT
