@@ -304,11 +304,13 @@ fail() {
   return 1
 }
 
-# Runs the tests named in $2... (their functions), each from a clean state,
-# and prints one line per test and a summary titled $1; false when one failed.
+# Runs the tests named in $2... (their functions; all the script's, in its
+# order, unless given), each from a clean state, and prints one line per test
+# and a summary titled $1; false when one failed.
 run_tests() {
   local suite=$1 t passed=0 failed=0 began
   shift
+  [ $# -gt 0 ] || set -- $(grep -o '^test_[a-z_]*' "$0")
   for t in "$@"; do
     export WINEDEBUG=-all,+debugstr
     use_screen 2560x1440 || return 1
