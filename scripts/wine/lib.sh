@@ -222,9 +222,10 @@ windows_path() {
 }
 
 # What another program on the Windows desktop sees of a window whose title
-# begins with $1: a "window:" line and one "child:" line per control (which
-# also gives the control's centre on the screen, wherever scrolling put it).
-# One probe, started by start_probe, answers all of a test's questions.
+# begins with $1: a "window:" line and one "child: ID CLASS" line per control,
+# each with the same fields (at, size, centre on the screen wherever scrolling
+# put it, visible, enabled, foreground, pos of a slider, text last). One probe,
+# started by start_probe, answers all of a test's questions.
 start_probe() {
   coproc PROBE { wine "$RUN_DIR/OrvalisWindowProbe.exe" 2>/dev/null; }
   exec {probe_in}>&"${PROBE[1]}" {probe_out}<&"${PROBE[0]}"  # for pipelines too
@@ -243,21 +244,17 @@ probe() {
   return 1
 }
 
-# Field $2 (for example "enabled" or "foreground") of the window line.
-probe_window_field() {
-  probe "$1" | sed -n "s/^window: .* $2=\([-0-9]*\).*/\1/p"
-}
-
-# The line of control id $2 ($3: which of several with that id, from 1).
-probe_control() {
-  probe "$1" | grep "^child: $2 " | sed -n "${3:-1}p"
+# Field $3 of the $4th (first unless given) line of window $1's answer that
+# begins with $2 ("window:", "child: 230 ", "child: 0 msctls_trackbar32").
+probe_field() {
+  probe "$1" | grep "^$2" | sed -n "${4:-1}s/.* $3=//p" | sed 's/ [a-z]*=.*//'
 }
 
 # Clicks the centre of control id $2 of the window titled $1.
 click_control() {
-  local centre; centre=$(probe_control "$1" "$2" | sed -n 's/.* centre=\([-0-9]*\),\([-0-9]*\) .*/\1 \2/p')
+  local centre; centre=$(probe_field "$1" "child: $2 " centre)
   [ -n "$centre" ] || return 1
-  xdotool mousemove $centre click 1
+  xdotool mousemove ${centre/,/ } click 1
   sleep 0.3
 }
 

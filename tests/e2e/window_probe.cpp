@@ -1,20 +1,14 @@
-// Reads what the end-to-end tests cannot see through X: the program's windows
-// and their controls, as another program on the same Windows desktop sees them.
-//
+// What the end-to-end tests cannot see through X: the program's windows and
+// their controls, as another program on the same Windows desktop sees them.
 //   OrvalisWindowProbe.exe
-//
-// reads titles from its standard input, one a line, and answers each with the
-// first visible top-level window whose title begins with it ("window: x y
-// width height enabled=E foreground=F", or "no window"), one line per child
-// control (id, class, visible, slider position of trackbars, its centre on the
-// screen and its text), and "end". One probe answers a whole test: starting a
-// program under Wine costs more than all its answers.
-//
+// reads titles on its standard input, one a line, and answers each with the
+// first visible top-level window whose title begins with it ("window: ..." or
+// "no window"), a "child: ..." line per control, and "end". One probe answers
+// a whole test: starting a program under Wine costs more than all its answers.
 //   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
-//
 // starts PROGRAM as a scheduler or a service does (no console, no standard
 // handles), waits up to SECONDS for it to end and prints "exit: CODE", or
-// "exit: timeout" (and ends it) when it is still running then.
+// "exit: timeout" (and ends it).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -47,6 +41,22 @@ std::string Text(HWND window, bool className = false)
     return narrow;
 }
 
+// The same fields for a top-level window and a control, the text last.
+BOOL CALLBACK Describe(HWND window, LPARAM kind)
+{
+    const std::string cls = Text(window, true);
+    const bool control = (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0;
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::printf("%s: %d %s at=%ld,%ld centre=%ld,%ld visible=%d enabled=%d foreground=%d pos=%ld text=%s\n",
+                reinterpret_cast<const char*>(kind), control ? GetDlgCtrlID(window) : 0, cls.c_str(), r.left, r.top,
+                (r.left + r.right) / 2, (r.top + r.bottom) / 2, IsWindowVisible(window) ? 1 : 0,
+                IsWindowEnabled(window) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0,
+                static_cast<long>(cls == "msctls_trackbar32" ? SendMessageW(window, TBM_GETPOS, 0, 0) : 0),
+                Text(window).c_str());
+    return TRUE;
+}
+
 int StartWithoutStreams(int argc, wchar_t** argv)
 {
     std::wstring commandLine;
@@ -70,9 +80,7 @@ int StartWithoutStreams(int argc, wchar_t** argv)
         TerminateProcess(process.hProcess, 255);
         std::printf("exit: timeout\n");
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return 0;
+    return 0;  // the handles close with the probe
 }
 
 }  // namespace
@@ -86,29 +94,15 @@ int wmain(int argc, wchar_t** argv)
     while (std::fgets(line, sizeof(line), stdin) != nullptr) {
         const std::string prefix(line, std::strcspn(line, "\r\n"));
         HWND window = GetTopWindow(nullptr);
-        for (; window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
-            if (IsWindowVisible(window) && Text(window).rfind(prefix, 0) == 0) {
-                break;
-            }
+        while (window != nullptr && !(IsWindowVisible(window) && Text(window).rfind(prefix, 0) == 0)) {
+            window = GetWindow(window, GW_HWNDNEXT);
         }
-        RECT rect{};
-        if (window == nullptr || !GetWindowRect(window, &rect)) {
-            std::printf("no window\nend\n");
-            std::fflush(stdout);
-            continue;
+        if (window == nullptr) {
+            std::printf("no window\n");
+        } else {
+            Describe(window, reinterpret_cast<LPARAM>("window"));
+            EnumChildWindows(window, Describe, reinterpret_cast<LPARAM>("child"));
         }
-        std::printf("window: %ld %ld %ld %ld enabled=%d foreground=%d\n", rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top, IsWindowEnabled(window) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0);
-        EnumChildWindows(window, [](HWND child, LPARAM) -> BOOL {
-            const std::string cls = Text(child, true);
-            const LRESULT position = cls == "msctls_trackbar32" ? SendMessageW(child, TBM_GETPOS, 0, 0) : 0;
-            RECT r{};
-            GetWindowRect(child, &r);
-            std::printf("child: %d %s visible=%d pos=%ld centre=%ld,%ld text=%s\n", GetDlgCtrlID(child), cls.c_str(),
-                        IsWindowVisible(child) ? 1 : 0, static_cast<long>(position), (r.left + r.right) / 2,
-                        (r.top + r.bottom) / 2, Text(child).c_str());
-            return TRUE;
-        }, 0);
         std::printf("end\n");
         std::fflush(stdout);
     }
