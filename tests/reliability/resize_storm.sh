@@ -10,27 +10,18 @@ start_lane || exit 1
 start_screen 8192x8192 && start_window_manager || exit 1
 start_program
 m=$(choose_and_start "$JUST_PLAY") && m=$(find_window "$FPS_TITLE" 90) || { echo "storm: no frames"; exit 1; }
-sizes=("1 1" "8000 8000")
-for i in $(seq 1 47); do
-  sizes+=("$((200 + (i * 397) % 1900)) $((150 + (i * 211) % 1100))")
-done
-sizes+=("1024 576")
+xdotool mousemove --window "$m" 400 240 click 1 key b  # autoplay: the scene moves, so each new frame shows
+sizes="1x1 8000x8000 $(for i in $(seq 1 47); do printf '%dx%d ' $((200 + i * 397 % 1900)) $((150 + i * 211 % 1100)); done)1024x576"
 # Each size is given time to reach the program (the window manager may adjust
 # it: a window is at least a title bar wide); the next follows at once.
-reached=0
-for size in "${sizes[@]}"; do
-  xdotool windowsize "$m" $size
-  sleep 0.3
-  actual=$(client_size "$m")
-  debug_line_within "resized to $actual|^OnResize: Ignoring zero" 20
-  debug_lines | grep -q "resized to $actual" && reached=$((reached + 1))
-  echo "storm: asked ${size/ /x}, got $actual"
+for size in $sizes; do
+  xdotool windowsize "$m" ${size/x/ } sleep 0.3
+  debug_line_within "resized to $(client_size "$m")|^OnResize: Ignoring zero" 20
+  echo "storm: asked $size, got $(client_size "$m")"
 done
-echo "storm: the program followed $reached of ${#sizes[@]} sizes"
-echo "storm: $(debug_lines | grep -c '^OnResize: Successfully resized') successful resizes," \
-  "$(debug_lines | grep -c 'Resize Error') failed, last: $(debug_lines | grep '^OnResize: Successfully' | tail -1)"
-[ "$(client_size "$m")" = 1024x576 ] || { echo "storm: client size $(client_size "$m")"; exit 1; }
-debug_lines | grep -q '^OnResize: Successfully resized to 1024x576' || { echo "storm: no resize to the last size"; exit 1; }
+echo "storm: $(debug_lines | grep -c '^OnResize: Successfully resized') successful resizes, $(debug_lines | grep -c 'Resize Error') failed"
+[ "$(client_size "$m")" = 1024x576 ] && debug_lines | grep -q '^OnResize: Successfully resized to 1024x576' ||
+  { echo "storm: client size $(client_size "$m"), last resize: $(debug_lines | grep '^OnResize: Successfully' | tail -1)"; exit 1; }
 frames_go_on "$m" && shows_content "$m" resize-storm-end.png || { echo "storm: no frames at the last size"; exit 1; }
 close_window "$m"
 exits_cleanly 60
