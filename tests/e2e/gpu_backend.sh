@@ -8,8 +8,7 @@ set -u
 # Under Vulkan's validation layers: any error the program's own commands cause fails the checks.
 test_rendering_debris_and_resize() {
   local out errors; out=$(mktemp); errors=$(mktemp)
-  (cd /tmp && VK_INSTANCE_LAYERS=$VALIDATION timeout 600 wine "$RUN_DIR/OrvalisGpuTests.exe" 2>"$errors" |
-    tr -d '\r' >"$out")
+  (cd /tmp && VK_INSTANCE_LAYERS=$VALIDATION timeout 600 wine "$RUN_DIR/OrvalisGpuTests.exe" 2>"$errors") | tr -d '\r' >"$out"
   sed 's/^/  /' "$out"
   grep -q '^gpu: [0-9]* passed, 0 failed$' "$out" && no_validation_errors "$out" "$errors"
 }

@@ -26,11 +26,10 @@ namespace {
 std::string Text(HWND window, bool className = false)
 {
     wchar_t text[256] = {};
-    DWORD_PTR copied = 0;
     if (className) {
         GetClassNameW(window, text, 256);
     } else if (Text(window, true) == "Edit") {
-        SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+        SendMessageTimeoutW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
     } else {
         GetWindowTextW(window, text, 256);
     }

@@ -43,8 +43,7 @@ test_choices_reach_the_configuration_and_resizing_follows() {
 # report's title ends with $2.
 keep_benchmark_files() {
   local report; report=$(ls "${3:-$work}"/benchmark_*.html 2>/dev/null | head -1)
-  [ -n "$report" ] || fail "no report" || return 1
-  grep -qF "$2</h1>" "$report" || fail "the report is not titled ...$2" || return 1
+  grep -qF "$2</h1>" "$report" 2>/dev/null || fail "no report titled ...$2" || return 1
   cp "$report" "$ARTIFACTS/$1.html" && cp "${report%.html}.json" "$ARTIFACTS/$1.json" ||
     fail "no results file beside the report"
 }
@@ -85,7 +84,6 @@ test_command_line_deterministic_benchmark() {
   WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --output "$(windows_path "$out")"
   wait_for_exit 300
   [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
-  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || return 1
   keep_benchmark_files deterministic-command-line '(Deterministic - Single Run)' "$out" || return 1
   local want
   for want in '"renderedSizeNote": "rendered [0-9]+ x [0-9]+; 854 x 480 does not fit this screen"' '"physicsMs": \{' \
@@ -156,7 +154,6 @@ test_mission_control() {
   [ "$(probe_field "Orvalis Benchmark" window: foreground)" = 1 ] || fail "the main window lost the focus" || return 1
   xdotool mousemove --window "$m" 400 240 key 1
   debug_line_within '^SpawnBall: ADD mode created 1 ball' 10 || fail "the key 1 spawned no ball" || return 1
-  find_window "$FPS_TITLE" 20 >/dev/null || fail "no frame rate in the title" || return 1
   wait_until 2 panel_shows 'FPS: [0-9]+\.[0-9]' && ! panel_shows 'FPS: 0\.0$' || fail "no frame rate in the panel" || return 1
   wait_until 4 panel_shows 'GPU: physics [0-9]+\.[0-9]{2} ms, render [0-9]+\.[0-9]{2} ms$' || fail "no GPU time per pass" || return 1
   screenshot mission-control.png

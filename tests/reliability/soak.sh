@@ -17,7 +17,6 @@ xdotool key --delay 20 --repeat 230 n    # 8000 - 230 x 32 = 640 debris
 press b                                  # autoplay
 press 2 2 2                              # eight balls
 
-# The Windows program's process (its name ends in OrvalisBench.exe).
 pid=$(pgrep -f 'OrvalisBench.exe' | head -1)
 [ -n "$pid" ] || { echo "soak: no program process"; exit 1; }
 samples=()
