@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/platform.h"
@@ -18,11 +19,13 @@ public:
     std::vector<std::wstring> summaries;
     std::vector<std::string> openedReports;
     std::vector<std::pair<uint32_t, uint32_t>> windowSizes;
-    std::tm now{};
+    std::tm now = [] {  // 2026-12-06 14:05:09
+        std::tm t{};
+        std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) = std::tuple(126, 11, 6, 14, 5, 9);
+        return t;
+    }();
     int screenWidth = 2560;
     int screenHeight = 1440;
-
-    RecordingPlatform();
 
     void DebugOutput(const char* text) override { log.emplace_back(text); }
     void ClearGpuDebris() override { ++debrisClears; }

@@ -70,12 +70,7 @@ ResultsFileContent Content(const std::string& document, const std::string& name)
 
 void Write(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
-// 2026-12-06 14:05:09, the time the command names its page by.
-const std::tm kNow = [] {
-    std::tm t{};
-    std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) = std::tuple(126, 11, 6, 14, 5, 9);
-    return t;
-}();
+const std::tm kNow = RecordingPlatform().now;  // the time the command names its page by
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench_files.h"
@@ -121,9 +122,8 @@ TEST(Resize, WhatEachNewSizeDoes)
     };
     for (const auto& c : cases) {
         const ResizeDecision d = DecideResize(c.gpuReady, c.buffersMissing, 1920, 1080, c.width, c.height);
-        EXPECT_EQ(d.kind, c.expected.kind) << c.width << " x " << c.height;
-        EXPECT_EQ(d.width, c.expected.width) << c.width << " x " << c.height;
-        EXPECT_EQ(d.height, c.expected.height) << c.width << " x " << c.height;
+        EXPECT_EQ(std::make_tuple(d.kind, d.width, d.height), std::make_tuple(c.expected.kind, c.expected.width, c.expected.height))
+            << c.width << " x " << c.height;
     }
 }
 
@@ -141,8 +141,8 @@ TEST(Present, SyncIntervalAndTearingPerMode)
     };
     for (const auto& c : cases) {
         const PresentParameters p = PresentParametersFor(c.mode, c.tearingSupported);
-        EXPECT_EQ(p.syncInterval, c.syncInterval) << static_cast<int>(c.mode);
-        EXPECT_EQ(p.allowTearing, c.allowTearing) << static_cast<int>(c.mode);
+        EXPECT_EQ(std::make_pair(p.syncInterval, p.allowTearing), std::make_pair(c.syncInterval, c.allowTearing))
+            << static_cast<int>(c.mode);
     }
 }
 

@@ -70,16 +70,29 @@ const Level kLevels[] = {
 // Each level button builds its level: the bricks stand where its picture shows
 // them, in its colours, the outermost ones at its edges, and the rest of the
 // brick table is empty. Outside a benchmark the debris count follows the
-// level, 8 per brick.
-TEST(Levels, EachButtonBuildsTheLevelOfItsPicture)
+// level, 8 per brick. The game starts afresh, a ball waiting on the paddle,
+// but the score stays.
+TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
 {
     for (int level = 0; level < kLevelCount; ++level) {
         const Level& expected = kLevels[level];
         const std::string name = Narrow(expected.button);
         TestApp t;
-        BuildLevel(t.app, level == 0 ? 1 : 0);
+        World& world = t.world;
+        BuildLevel(t.app, level == 0 ? 5 : 0);  // the first level after the small bricks of the last
+        std::tie(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor, world.paddleX) =
+            std::tuple(1200, 1, 4.0f, 64, 7, 5.0f);
+        world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
+        world.balls.push_back(MakeBall(1, 1, 0.1f, 0.1f));
+        world.ballLaunched = true;
+        world.bricksDirty = false;
         Click(t, expected.button);
-        const World& world = t.world;
+        const Ball& ball = world.balls.at(0);
+        EXPECT_EQ(std::make_tuple(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor,
+                                  world.explosionQueue.size(), world.bricksDirty, t.platform.debrisClears),
+                  std::make_tuple(1200, 3, 2.0f, 0, 0, size_t{0}, true, 2)) << name;
+        EXPECT_EQ(std::make_tuple(world.balls.size(), world.ballLaunched, ball.x, ball.y, ball.vy, ball.active, ball.r),
+                  std::make_tuple(size_t{1}, false, 5.0f, -11.0f, 0.0f, true, 1.5f)) << name;
         EXPECT_EQ(std::make_tuple(world.levelIndex, world.bricksTotal, world.bricksLeft, world.debrisCap, world.debrisCount),
                   std::make_tuple(level, expected.bricks, expected.bricks, expected.debrisCap, expected.debrisCap)) << name;
         EXPECT_EQ(std::make_pair(world.brickHalfWidth, world.brickHalfHeight),
@@ -99,42 +112,4 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPicture)
         std::snprintf(edges, sizeof(edges), "%.2f..%.2f x %.2f..%.2f", left, right, bottom, top);
         EXPECT_EQ(std::string(edges), expected.edges) << name;
     }
-}
-
-// The next level after the last is the first; a new level starts with a ball
-// waiting on the paddle, three lives, the normal glow and no debris, but the
-// score stays. A benchmark keeps the debris count it was started with, and a
-// deterministic run serves from the centre.
-TEST(Levels, ANewLevelStartsAfreshButKeepsTheScore)
-{
-    TestApp t;
-    World& world = t.world;
-    BuildLevel(t.app, 5);
-    world.score = 1200;
-    world.lives = 1;
-    world.ballGlow = 4.0f;
-    world.activeDebris = 64;
-    world.debrisCursor = 7;
-    world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
-    world.paddleX = 5.0f;
-    world.balls.push_back(MakeBall(1, 1, 0.1f, 0.1f));
-    world.ballLaunched = true;
-    world.bricksDirty = false;
-    BuildLevel(t.app, 6);
-    // back from the small bricks of the last level
-    EXPECT_EQ(std::make_tuple(world.levelIndex, world.brickHalfWidth, world.score, world.lives, world.ballGlow),
-              std::make_tuple(0, 1.5f, 1200, 3, 2.0f));
-    EXPECT_EQ(std::make_tuple(world.activeDebris, world.debrisCursor, world.explosionQueue.size(), world.bricksDirty,
-                              t.platform.debrisClears, t.platform.panelRefreshes),
-              std::make_tuple(0, 0, size_t{0}, true, 2, 2));
-    ASSERT_EQ(world.balls.size(), 1u);
-    const Ball& ball = world.balls[0];
-    EXPECT_EQ(std::make_tuple(world.ballLaunched, ball.x, ball.y, ball.vy, ball.active, ball.r),
-              std::make_tuple(false, 5.0f, -11.0f, 0.0f, true, 1.5f));
-
-    world.benchmarkRunning = world.deterministicRun = true;
-    world.debrisCount = 160;
-    BuildLevel(t.app, 3);
-    EXPECT_EQ(std::make_tuple(world.debrisCap, world.debrisCount, world.paddleX, world.balls[0].x),
-              std::make_tuple(312, 160, 0.0f, 0.0f));
 }
