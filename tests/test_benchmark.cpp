@@ -17,6 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::json;
 
 // 1/64 s is exact in binary, so sums of frame times land exactly on 1, 2, 40 and 60 s.
 constexpr float kFrame = 1.0f / 64.0f;
@@ -96,31 +97,24 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
             t.app.width = c.resized && t.app.bench.current.totalFrames > 0 ? 700 : t.app.width;
         }
         ASSERT_EQ(t.app.bench.runs.size(), 1u);
-        EXPECT_EQ(pausedFrames, 128);  // 2 s, the frame that ends the pause included
         const RunResult& run = t.app.bench.runs[0];
-        EXPECT_EQ(run.seconds.size(), 401u);
-        EXPECT_EQ(std::tie(run.seconds.back().time, run.seconds.back().frameCount), std::tuple(400.0f, 1));  // the frame that reached 40 s
-        EXPECT_EQ(run.totalFrames, 2560);
-        EXPECT_FLOAT_EQ(run.min, 64.0f);
+        // 2 s of pause, the frame that ends it included; the last record holds the frame that reached 40 s.
+        EXPECT_EQ(std::make_tuple(pausedFrames, run.seconds.size(), run.seconds.back().time, run.seconds.back().frameCount,
+                                  run.totalFrames, run.min), std::make_tuple(128, size_t{401}, 400.0f, 1, 2560, 64.0f));
         wholeScore = wholeScore == 0.0f ? run.score : wholeScore;
         EXPECT_NEAR(run.score, wholeScore * std::sqrt(c.width * c.height / (854.0 * 480.0)), 1.0) << c.note;
-        EXPECT_FALSE(t.world.autoplay);
-        EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false}));
-        EXPECT_EQ(t.platform.autoplayChecks, (std::vector<bool>{true, false}));
-        EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: Completed run 0 at T=1.00\n").size(), 1u);
+        EXPECT_EQ(std::make_tuple(t.world.autoplay, t.platform.benchmarkRunningShown, t.platform.autoplayChecks, t.platform.programEnds,
+                                  t.platform.LinesStartingWith("Benchmark: Completed run 0 at T=1.00\n").size()),
+                  std::make_tuple(false, std::vector<bool>{true, false}, std::vector<bool>{true, false}, 1, size_t{1}));
         const nlohmann::json results = nlohmann::json::parse(ReadText(kResults));
-        EXPECT_EQ(results["configuration"]["runs"], "single");
-        EXPECT_EQ(results["configuration"]["width"], 854);
-        EXPECT_EQ(results["configuration"]["debrisCount"], 160);
-        EXPECT_EQ(results["runs"][0]["totalFrames"], 2560);
-        EXPECT_EQ(results["runs"][0]["renderedWidth"], c.width);
-        EXPECT_EQ(results["runs"][0]["renderedSizeNote"], c.note);
-        EXPECT_EQ(t.platform.programEnds, 1);
+        EXPECT_EQ(std::make_tuple(results["configuration"]["runs"], results["configuration"]["debrisCount"],
+                                  results["runs"][0]["renderedWidth"], results["runs"][0]["renderedSizeNote"]),
+                  std::make_tuple(Json("single"), Json(160), Json(c.width), Json(c.note)));
         EXPECT_EQ(fs::is_directory(kReport), c.obstacle == "a folder") << c.obstacle;  // a folder is kept, a cut-off report not
         EXPECT_EQ(t.platform.LinesStartingWith(std::string("ERROR: Could not ") + (c.obstacle == "a folder" ? "create" : "write") +
                                                " report file").size(), notWritten ? 1u : 0u) << c.obstacle;
-        EXPECT_EQ(t.platform.openedReports.size(), notWritten ? 0u : 1u);
-        EXPECT_EQ(t.app.start.exitCode, notWritten ? exit_code::kFilesNotWritten : exit_code::kSuccess);
+        EXPECT_EQ(std::make_pair(t.platform.openedReports.size(), t.app.start.exitCode),
+                  std::make_pair(size_t{notWritten ? 0u : 1u}, notWritten ? exit_code::kFilesNotWritten : exit_code::kSuccess));
         if (!notWritten) {
             EXPECT_EQ(ReadText(kReport).find(">Run 1: " + c.note + "</div>") != std::string::npos, !c.note.empty()) << c.note;
         }
@@ -304,8 +298,9 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
             EXPECT_NEAR(static_cast<double>(t.app.bench.runs.back().seconds.size()),
                         c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
         }
-        EXPECT_EQ(scratch.Files(), c.writable && c.runs > 0 ? 2 : 0) << c.what;  // the report and its results file
-        EXPECT_EQ(t.platform.openedReports.size(), c.writable && c.runs > 0 ? 1u : 0u) << c.what;
+        const bool reported = c.writable && c.runs > 0;  // the report and its results file, the report opened
+        EXPECT_EQ(std::make_pair(scratch.Files(), t.platform.openedReports.size()),
+                  std::make_pair(reported ? 2L : 0L, size_t{reported ? 1u : 0u})) << c.what;
         if (c.summary.empty()) {
             EXPECT_TRUE(t.platform.summaries.empty()) << c.what;
         } else {
@@ -318,12 +313,12 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         if (!c.note.empty()) {
             EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note + "\n").size(), 1u) << c.what;
         }
-        if (!c.note.empty() && c.writable && c.runs > 0) {
+        if (!c.note.empty() && reported) {
             EXPECT_NE(ReadText(kReport).find(">" + c.note + "</div>"), std::string::npos) << c.what;
             EXPECT_EQ(nlohmann::json::parse(ReadText(kResults))["endedByDeviceLoss"], c.note) << c.what;
         }
-        EXPECT_FALSE(t.world.autoplay || t.world.benchmarkRunning || t.world.deterministicRun) << c.what;
-        EXPECT_EQ(t.platform.benchmarkRunningShown, (std::vector<bool>{true, false})) << c.what;
+        EXPECT_EQ(std::make_pair(t.world.autoplay || t.world.benchmarkRunning || t.world.deterministicRun,
+                                 t.platform.benchmarkRunningShown), std::make_pair(false, std::vector<bool>{true, false})) << c.what;
 
         // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
         BuildLevel(t.app, 4);
@@ -331,8 +326,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         for (int frame = 0; frame < 200; ++frame) {
             UpdateFrame(t.app, kFrame, kFrame);
         }
-        EXPECT_EQ(t.world.levelIndex, 4) << c.what;
-        EXPECT_EQ(t.platform.benchmarkRunningShown.size(), 2u) << c.what;
-        EXPECT_EQ(t.platform.summaries.size(), c.summary.empty() ? 0u : 1u) << c.what;
+        EXPECT_EQ(std::make_tuple(t.world.levelIndex, t.platform.benchmarkRunningShown.size(), t.platform.summaries.size()),
+                  std::make_tuple(4, size_t{2}, size_t{c.summary.empty() ? 0u : 1u})) << c.what;
     }
 }
