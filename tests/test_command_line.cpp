@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "app/command_line.h"
 #include "app/output_folder.h"
@@ -8,9 +9,9 @@
 
 TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
 {
-    EXPECT_EQ(ParseCommandLine({}).action, CommandLine::Action::Interactive);
-    EXPECT_EQ(ParseCommandLine({L"--debris", L"80", L"--help"}).action, CommandLine::Action::Help);
-    EXPECT_EQ(ParseCommandLine({L"/?"}).action, CommandLine::Action::Help);
+    EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"80", L"--help"}).action,
+                              ParseCommandLine({L"/?"}).action),
+              std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help));
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -23,9 +24,9 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
         ASSERT_EQ(parsed.action, CommandLine::Action::Benchmark) << parsed.error;
-        EXPECT_EQ(Describe(parsed.config), c.config);
-        EXPECT_EQ(Describe(ConfigurationFor(parsed.choice)), c.config);  // as the startup window records it
-        EXPECT_EQ(parsed.outputDirectory, c.output);
+        // The configuration, also as the startup window records it, and the output folder.
+        EXPECT_EQ(std::make_tuple(Describe(parsed.config), Describe(ConfigurationFor(parsed.choice)), parsed.outputDirectory),
+                  std::make_tuple(std::string(c.config), std::string(c.config), std::wstring(c.output)));
     }
 }
 

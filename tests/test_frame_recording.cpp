@@ -91,8 +91,7 @@ TEST(FrameRecording, BarriersOnlyWhereATrackedStateDiffersAndDispatchesThatCover
                                                      "barrier bricks copy-dest>srv",
                                                      "barrier debris copy-dest>uav, output copy-source>uav", draw[0],
                                                      draw[1], draw[2], "render 1x1x1", copy[0], copy[1], copy[2]}));
-    EXPECT_EQ(gpu.debrisBufferState, kStateUnorderedAccess);
-    EXPECT_EQ(gpu.outputTextureState, kStateUnorderedAccess);
+    EXPECT_EQ(std::make_pair(gpu.debrisBufferState, gpu.outputTextureState), std::make_pair(kStateUnorderedAccess, kStateUnorderedAccess));
 
     // The debris clear copies into the buffer and leaves it as the frame wants it.
     EXPECT_EQ(DebrisClearTransitionsBefore(gpu),
@@ -178,7 +177,6 @@ TEST(ShaderSource, CompileFailureKeepsItsFirstLineAndTheCompilersFirstTen)
     }
     const std::string text = CompileFailureText("updatePhysics", messages);
     EXPECT_EQ(text.substr(0, text.find('\n')), "Failed to compile updatePhysics");
-    EXPECT_NE(text.find("\nfile.hlsl(10): error\n(2 more lines in the debugger output)"), std::string::npos) << text;
-    EXPECT_EQ(text.find("(11)"), std::string::npos);
-    EXPECT_EQ(text.find('\r'), std::string::npos);
+    EXPECT_EQ(std::make_tuple(text.find("\nfile.hlsl(10): error\n(2 more lines in the debugger output)") != std::string::npos,
+                              text.find("(11)"), text.find('\r')), std::make_tuple(true, std::string::npos, std::string::npos)) << text;
 }

@@ -74,8 +74,8 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
         BenchmarkRecorder r = recorder;
         RecordingPlatform platform;
         ASSERT_TRUE(GenerateHTMLReport(r, platform)) << golden;
-        EXPECT_TRUE(r.reportWritten);
-        EXPECT_EQ(platform.openedReports, std::vector<std::string>{"benchmark_2026-12-06_140509.html"});
+        EXPECT_EQ(std::make_pair(r.reportWritten, platform.openedReports),
+                  std::make_pair(true, std::vector<std::string>{"benchmark_2026-12-06_140509.html"}));
         ExpectGolden(ReadText(r.reportPath), golden);
     }
 }
@@ -88,14 +88,13 @@ TEST(Report, TheResultsFileSitsBesideTheReportWithEveryFigure)
     RecordingPlatform platform;
     ASSERT_TRUE(GenerateHTMLReport(r, platform));
     ASSERT_TRUE(WriteResultsFile(r, platform));
-    EXPECT_EQ(r.resultsPath, "benchmark_2026-12-06_140509.json");
-    EXPECT_TRUE(r.resultsWritten);
-    EXPECT_EQ(scratch.Files(), 2);  // no partial file left beside them
+    EXPECT_EQ(std::make_tuple(r.resultsPath, r.resultsWritten, scratch.Files()),  // no partial file left beside them
+              std::make_tuple("benchmark_2026-12-06_140509.json", true, 2L));
     ExpectGolden(ReadText(r.resultsPath), "results_multi.json");
 
     // A folder where nothing can be written: no file, not even a partial one.
     fs::current_path("/proc");
     EXPECT_FALSE(WriteResultsFile(r, platform));
-    EXPECT_FALSE(r.resultsWritten);
-    EXPECT_EQ(platform.LinesStartingWith("ERROR: Could not write the results file").size(), 1u);
+    EXPECT_EQ(std::make_pair(r.resultsWritten, platform.LinesStartingWith("ERROR: Could not write the results file").size()),
+              std::make_pair(false, size_t{1}));
 }
