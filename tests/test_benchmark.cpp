@@ -29,8 +29,7 @@ const char* const kResults = "benchmark_2026-12-06_140509.json";
 // window drawn at the 854 x 480 asked for).
 void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80)
 {
-    t.app.width = 854;
-    t.app.height = 480;
+    std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
     BuildLevel(t.app, deterministic ? 3 : 0);
     if (deterministic) {
         t.world.random.Seed(42);

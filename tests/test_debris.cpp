@@ -31,12 +31,9 @@ TEST(Debris, EachBrickQueuesABurstAtTheNextRingPositionUpToTheDebrisCount)
     for (const auto& c : cases) {
         TestApp t;
         World& world = t.world;
-        world.debrisCount = c.count;
-        world.debrisEnabled = c.enabled;
-        world.debrisCursor = c.cursor;
-        world.activeDebris = c.active;
+        std::tie(world.debrisCount, world.debrisEnabled, world.debrisCursor, world.activeDebris, world.ballLaunched) =
+            std::tuple(c.count, c.enabled, c.cursor, c.active, true);
         world.bricksLeft = 1000;  // the level never counts as cleared
-        world.ballLaunched = true;
         world.balls = {MakeBall(0.0f, -15.0f, 0.0f, 0.0f)};  // keeps the game going
         for (int i = 0; i < c.bricks; ++i) {
             world.bricks[0] = Brick{0.0f, 5.0f, static_cast<float>(c.colour), 1.0f};

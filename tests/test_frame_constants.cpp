@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "gpu/frame_constants.h"
@@ -14,16 +15,11 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     World& w = t.world;
     w.paddleX = 2.5f;  // moved by the pointer since the last frame; the ball waits there
     BuildLevel(t.app, 4);  // CODE WALL: 148 bricks of 2.4 x 1.6
-    w.gameTime = 12.25f;
-    w.brightness = 0.35f;
-    w.raySteps = 72;
-    w.ballGlow = 3.0f;
-    w.autoplay = true;
-    w.activeDebris = 24;
-    w.debrisCursor = 9;  // the burst at ring position 10 draws up to debris 80
+    // The burst at ring position 10 (the cursor at 9) draws up to debris 80.
+    std::tie(w.gameTime, w.brightness, w.raySteps, w.ballGlow, w.autoplay, w.activeDebris, w.debrisCursor) =
+        std::tuple(12.25f, 0.35f, 72, 3.0f, true, 24, 9);
     w.explosionQueue.push_back(ExplosionEvent{210.0f, -4.0f, 9.0f});
-    t.app.width = 1280;
-    t.app.height = 720;
+    std::tie(t.app.width, t.app.height) = std::tuple(1280u, 720u);
     UpdateFrame(t.app, 0.0f, 0.0f);
     const FrameConstants& c = t.app.frameConstants;
     const float expected[24] = {2.5f,  12.25f, 1280.0f, 720.0f, 0.35f, 0.0f, 2.5f, 210.0f, -4.0f, 9.0f, 72.0f,  80.0f,
@@ -65,11 +61,10 @@ TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColours)
             const bool drawn = i < c.drawnX.size();
             const float x = drawn ? c.drawnX[i] : 0.0f;
             const BallColour colour = colours[static_cast<int>(x) % 3];
-            const std::vector<float> pos(k.ballPos[i], k.ballPos[i] + 4);
-            const std::vector<float> rgb(k.ballColor[i], k.ballColor[i] + 4);
-            const std::vector<float> none(4, 0.0f);
-            EXPECT_EQ(pos, drawn ? std::vector<float>({x, -x, 1, 0}) : none) << i;
-            EXPECT_EQ(rgb, drawn ? std::vector<float>({colour.r, colour.g, colour.b, 1}) : none) << i;
+            const std::vector<float> posAndColour = {k.ballPos[i][0],   k.ballPos[i][1],   k.ballPos[i][2],   k.ballPos[i][3],
+                                                     k.ballColor[i][0], k.ballColor[i][1], k.ballColor[i][2], k.ballColor[i][3]};
+            EXPECT_EQ(posAndColour, drawn ? std::vector<float>({x, -x, 1, 0, colour.r, colour.g, colour.b, 1})
+                                          : std::vector<float>(8, 0.0f)) << i;
         }
     }
 }

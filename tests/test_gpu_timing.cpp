@@ -19,8 +19,7 @@ template <typename Gpu>
 nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
 {
     BenchmarkRecorder r;
-    r.running = true;
-    r.currentRun = 1;
+    std::tie(r.running, r.currentRun) = std::tuple(true, 1);
     r.config = BenchmarkConfig{854, 480, 72, 80, true, false, false};
     RecordingPlatform host;
     RecordGpuPassTimes(r, GpuPassTimes{50.0, 50.0});  // before the run's first sample: dropped

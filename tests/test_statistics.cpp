@@ -44,8 +44,7 @@ TEST(Sampling, RecordsHoldATenthOfASecondOfFramesWithTheirMeanMedianAndExtremes)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
-    r.running = true;
-    r.currentRun = 1;
+    std::tie(r.running, r.currentRun) = std::tuple(true, 1);
     const struct {
         float dt, fps;
         uint32_t debris, bricks;

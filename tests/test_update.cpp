@@ -96,11 +96,8 @@ TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
         for (size_t i = 1; i < world.bricks.size(); ++i) {
             world.bricks[i].alive = 0.0f;
         }
-        world.bricksLeft = 1;  // the brick at (-20, 20)
-        world.score = 700;
-        world.lives = c.lives;
+        std::tie(world.bricksLeft, world.score, world.lives, world.ballLaunched) = std::tuple(1, 700, c.lives, true);  // the brick at (-20, 20)
         world.autoplay = t.app.bench.running = c.autoplay;
-        world.ballLaunched = true;
         world.balls = {c.lastBrick ? MakeBall(-20.0f, 18.8f, 0.0f, 0.4f) : MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
         const int refreshes = t.platform.panelRefreshes;
         UpdateFrame(t.app, kFrame, kFrame);
@@ -148,10 +145,7 @@ TEST(UpdateFrame, TheTelemetryFollowsEachSecondAndThePauseIsNeitherCountedNorTim
 {
     TestApp t;
     BuildLevel(t.app, 2);
-    t.world.score = -100;
-    t.world.activeDebris = 48;
-    t.app.width = 1280;
-    t.app.height = 720;
+    std::tie(t.world.score, t.world.activeDebris, t.app.width, t.app.height) = std::tuple(-100, 48, 1280u, 720u);
     for (int i = 0; i < 15; ++i) {
         UpdateFrame(t.app, 0.05f, 0.0625f);
         // The GPU's pass times of earlier frames arrive in between; the window averages them.
