@@ -111,5 +111,11 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
         char edges[64];
         std::snprintf(edges, sizeof(edges), "%.2f..%.2f x %.2f..%.2f", left, right, bottom, top);
         EXPECT_EQ(std::string(edges), expected.edges) << name;
-    }
+    }    // A benchmark keeps the debris count it was started with, and a deterministic run serves from the centre.
+    TestApp t;
+    t.world.benchmarkRunning = t.world.deterministicRun = true;
+    std::tie(t.world.debrisCount, t.world.paddleX) = std::tuple(160, 5.0f);
+    BuildLevel(t.app, 3);
+    EXPECT_EQ(std::make_tuple(t.world.debrisCap, t.world.debrisCount, t.world.paddleX, t.world.balls[0].x),
+              std::make_tuple(312, 160, 0.0f, 0.0f));
 }

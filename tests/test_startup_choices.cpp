@@ -28,9 +28,8 @@ TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
             EXPECT_EQ(ApplyDialogCommand(choice, id, id == dialog_id::kDeterministic),
                       id >= 317 ? DialogAction::SyncRadios : DialogAction::None) << id;
         }
-        EXPECT_EQ(ApplyDialogCommand(choice, dialog_id::kStart, false), DialogAction::Close);
-        EXPECT_FALSE(choice.cancelled);
-        EXPECT_EQ(Describe(ConfigurationFor(choice)), c.config);
+        EXPECT_EQ(std::make_tuple(ApplyDialogCommand(choice, dialog_id::kStart, false), choice.cancelled,
+                                  Describe(ConfigurationFor(choice))), std::make_tuple(DialogAction::Close, false, std::string(c.config)));
     }
     const struct { DialogChoice choice; const char* line; } lines[] = {
         {DialogChoice{}, "854x480, debris=80, vsync=off, mode=single"},
@@ -41,15 +40,14 @@ TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
     }
 
     DialogChoice choice = DefaultDialogChoice();
-    EXPECT_EQ(ApplyDialogCommand(choice, dialog_id::kExit, false), DialogAction::Cancel);
-    EXPECT_TRUE(choice.cancelled);
+    EXPECT_EQ(std::make_pair(ApplyDialogCommand(choice, dialog_id::kExit, false), choice.cancelled),
+              std::make_pair(DialogAction::Cancel, true));
     for (int id : {0, 3, 299, 319, 999}) {
         EXPECT_EQ(ApplyDialogCommand(choice, id, false), DialogAction::NotHandled) << id;
     }
     // The launch window opens with its defaults; the present mode stays as started.
     const DialogChoice launch = LaunchDialogChoice(DialogChoice{4, 0, 2, true, true, true, true});
-    EXPECT_EQ(Describe(ConfigurationFor(launch)), "854x480 debris 80 present 2 play single");
-    EXPECT_FALSE(launch.cancelled);
+    EXPECT_EQ(Describe(ConfigurationFor(launch)) + (launch.cancelled ? " cancelled" : ""), "854x480 debris 80 present 2 play single");
 }
 
 // Both windows at 96 dpi: their captions in order with their ids (a label
