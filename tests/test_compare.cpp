@@ -94,9 +94,8 @@ TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
         const Comparison comparison =
             CompareResults({Content(Results(c.runs), "a.json"), Content(Results(c.runs, c.scale), "b.json")});
         for (const VerdictFigures& v : {comparison.score[1], comparison.averageFps[1]}) {
-            EXPECT_EQ(VerdictText(v.verdict), std::string(c.verdict)) << c.what;
-            EXPECT_EQ(v.welch, c.runs.size() > 1) << c.what;
-            EXPECT_EQ(v.welch ? v.p < 0.05 : v.fpsDifference.Excludes(0.0), c.significant) << c.what;
+            EXPECT_EQ(std::make_tuple(VerdictText(v.verdict), v.welch, v.welch ? v.p < 0.05 : v.fpsDifference.Excludes(0.0)),
+                      std::make_tuple(std::string(c.verdict), c.runs.size() > 1, c.significant)) << c.what;
             ASSERT_TRUE(v.changePercent);
             EXPECT_NEAR(*v.changePercent, (c.scale - 1.0f) * 100.0f, 0.1) << c.what;
         }

@@ -73,9 +73,8 @@ TEST(Sampling, RecordsHoldATenthOfASecondOfFramesWithTheirMeanMedianAndExtremes)
         std::tie(other.currentRun, other.pausing, other.running) = std::tie(currentRun, pausing, running);
         RecordFrame(other, platform, 0.5f, 2, 0, 0, 1);
         CloseBucket(other);
-        EXPECT_EQ(other.runElapsed, elapsed);
-        EXPECT_EQ(other.current.totalFrames, 0);
-        EXPECT_TRUE(other.current.seconds.empty());
+        EXPECT_EQ(std::make_tuple(other.runElapsed, other.current.totalFrames, other.current.seconds.size()),
+                  std::make_tuple(elapsed, 0, size_t{0}));
     }
 }
 
