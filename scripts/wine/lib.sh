@@ -81,10 +81,15 @@ use_screen() {
   start_screen "$1"
 }
 
+# Starts openbox on the screen; it has started once it names itself on the
+# root window, which takes seconds when the machine is busy.
 start_window_manager() {
-  openbox >/dev/null 2>&1 &
+  local log=/tmp/openbox-$lane.log
+  openbox >"$log" 2>&1 &
   wm_pid=$!
-  wait_until 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+  wait_until 60 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' && return 0
+  echo "  openbox did not start within 60 s: $(tr '\n' '|' <"$log" | cut -c1-300)"
+  return 1
 }
 
 # Starts the program with arguments $@ in the test's working directory (made
