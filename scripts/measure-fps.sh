@@ -45,7 +45,7 @@ bash scripts/wine-env.sh run bash -c '
   for config in "${configs[@]}"; do
     set -- $config
     out=$(mktemp)
-    (cd /tmp && exec wine "$RUN_DIR/OrvalisGpuTests.exe" --measure "$1" "$2" "$3" "$5" "$4" "$6" >"$out" 2>/dev/null) &
+    (cd /tmp && exec wine "$RUN_DIR/OrvalisFrameTimer.exe" --measure "$1" "$2" "$3" "$5" "$4" "$6" >"$out" 2>/dev/null) &
     pid=$!
     if [ -n "${7:-}" ]; then
       # The still scene is up once the timing starts.

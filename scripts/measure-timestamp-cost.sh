@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Measures what the GPU timestamps cost, in one run of the GPU test program:
+# Measures what the GPU timestamps cost, in one run of the frame timer (tools/measure):
 # the same still scene (level 5, eight balls, debris 80, 72 ray steps,
 # 854 x 480) drawn in blocks with and without timestamps, pair after pair,
 # the order alternating so that the machine's other work falls on both alike.
@@ -14,7 +14,7 @@ bash scripts/prepare-windows.sh
 bash scripts/wine-env.sh run bash -c '
   . scripts/wine/lib.sh
   start_screen >/dev/null || exit 1
-  (cd /tmp && wine "$RUN_DIR/OrvalisGpuTests.exe" --timestamp-cost 5 80 72 '"$seconds"' '"$pairs"' 2>/dev/null) | tr -d "\r" |
+  (cd /tmp && wine "$RUN_DIR/OrvalisFrameTimer.exe" --timestamp-cost 5 80 72 '"$seconds"' '"$pairs"' 2>/dev/null) | tr -d "\r" |
     grep "^cost: \|^timestamps: "
   stop_screen
 '

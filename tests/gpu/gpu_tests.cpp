@@ -3,11 +3,6 @@
 // run the program's frame loop around the same objects.
 //   OrvalisGpuTests.exe               the checks, then "gpu: N passed, M failed"
 //   OrvalisGpuTests.exe --pipelines   builds the pipelines: "pipelines: ok" or the error
-//   OrvalisGpuTests.exe --measure LEVEL DEBRIS RAYSTEPS SECONDS [program|reference|fill [MINFRAMES]]
-//     one still scene of LEVEL (eight balls, debris bursts) at 854 x 480 drawn for SECONDS and at least
-//     MINFRAMES (2) frames by that renderer: the frame rate and the median GPU time per pass
-//   OrvalisGpuTests.exe --timestamp-cost LEVEL DEBRIS RAYSTEPS SECONDS PAIRS
-//     the same scene in PAIRS pairs of SECONDS with and without GPU timestamps, and the ratios
 #include <windows.h>
 
 #include <algorithm>
@@ -15,14 +10,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <stdexcept>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "app/app.h"
 #include "app/commands.h"
@@ -31,18 +20,8 @@
 #include "app/gpu_commands.h"
 #include "app/main_window.h"
 #include "app/win32_platform.h"
-#include "game/debris.h"
+#include "backend_scene.h"
 #include "game/levels.h"
-#include "game/spawning.h"
-#include "game/update.h"
-#include "gpu/d3d_backend.h"
-#include "gpu/d3d_objects.h"
-#include "gpu/d3d_support.h"
-#include "gpu/frame_constants.h"
-#include "gpu/gpu_objects.h"
-#include "gpu/gpu_timing.h"
-
-#include <d3dcompiler.h>
 
 namespace {
 
@@ -70,15 +49,6 @@ public:
     }
 };
 
-// The backend on its own, and the pass times Render handed back, oldest first.
-struct Backend {
-    GpuObjects gpu;
-    GpuSurface surface;
-    World world;
-    FrameConstants constants{};
-    std::vector<GpuPassTimes> passTimes;
-};
-
 int passed = 0, failed = 0;
 
 // "ok - NAME (DETAIL)" or "FAIL - NAME (DETAIL)", DETAIL formatted as printf does.
@@ -102,14 +72,6 @@ std::string FailureOf(const std::function<void()>& run)
         return e.what();
     }
     return {};
-}
-
-double Seconds()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // The bytes of a buffer or a 2D texture (its rows packed) in the unordered-access state.
@@ -231,29 +193,6 @@ Difference Compare(const Image& a, const Image& b)
     return d;
 }
 
-void Apply(Backend& b, const WorldEffects& effects)
-{
-    if (effects.clearGpuDebris) {
-        ClearDebrisBuffer(b.gpu);
-    }
-}
-
-void Advance(Backend& b, float step)
-{
-    const WorldFrame frame = AdvanceWorld(b.world, step, step);
-    Apply(b, frame.effects);
-    b.constants = AssembleFrameConstants(b.world, b.surface.width, b.surface.height, frame.paddleDelta);
-}
-
-void Draw(Backend& b)
-{
-    GpuPassTimesList finished;
-    if (Render(b.gpu, b.surface, FrameInputs{b.constants, b.world.bricksDirty ? &b.world.bricks : nullptr}, finished)) {
-        b.world.bricksDirty = false;
-    }
-    b.passTimes.insert(b.passTimes.end(), finished.begin(), finished.end());
-}
-
 void RenderFrames(Backend& b, int frames)
 {
     for (int i = 0; i < frames; ++i) {
@@ -267,35 +206,6 @@ Image RenderStill(Backend& b)
     Advance(b, 0.0f);
     Draw(b);
     return ReadOutputTexture(b.gpu);
-}
-
-// A renderer compiled from a test shader beside the executable, with the program's root signature.
-ComPtr<ID3D12PipelineState> TestPipeline(GpuObjects& gpu, const wchar_t* file)
-{
-    wchar_t path[MAX_PATH];
-    std::wstring shader(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    shader = shader.substr(0, shader.find_last_of(L"\\/") + 1) + file;
-    ComPtr<ID3DBlob> code, errors;
-    if (FAILED(D3DCompileFromFile(shader.c_str(), nullptr, D3D_COMPILE_STANDARD_FILE_INCLUDE, "renderCS", "cs_5_1",
-                                  D3DCOMPILE_ENABLE_STRICTNESS, 0, &code, &errors))) {
-        throw std::runtime_error(std::string("Failed to compile the test renderer: ") +
-                                 (errors ? static_cast<const char*>(errors->GetBufferPointer()) : ""));
-    }
-    D3D12_COMPUTE_PIPELINE_STATE_DESC desc{};
-    desc.pRootSignature = gpu.d3d->rootSignature.Get();
-    desc.CS = {code->GetBufferPointer(), code->GetBufferSize()};
-    ComPtr<ID3D12PipelineState> pipeline;
-    ThrowIfFailed(gpu.d3d->device->CreateComputePipelineState(&desc, IID_PPV_ARGS(&pipeline)), "Create test PSO");
-    return pipeline;
-}
-
-void WithRenderer(GpuObjects& gpu, ComPtr<ID3D12PipelineState> renderer, const std::function<void()>& draw)
-{
-    WaitForGpu(gpu);
-    std::swap(gpu.d3d->renderPipeline, renderer);
-    draw();
-    WaitForGpu(gpu);
-    std::swap(gpu.d3d->renderPipeline, renderer);
 }
 
 // LEVEL with its first ball in play near the bottom and a second among the bricks' rows, nothing moving.
@@ -316,40 +226,6 @@ void StillScene(Backend& b, int level)
     world.raySteps = 72;
     world.brightness = 0.15f;
     world.ballGlow = 2.0f;
-}
-
-// `count` bursts under the debris limit `debris`, handed over one a frame of `step` seconds as the game
-// does, from `bricks` bricks `brickStride` apart from `firstBrick` on, destroyed or left standing.
-// The fill-only renderer draws those frames: only the particles matter here.
-struct Bursts {
-    int debris = 0, count = 0, firstBrick = 0, bricks = 1, brickStride = 1;
-    bool destroyBricks = true;
-};
-
-void HandOverBursts(Backend& b, const Bursts& bursts, float step)
-{
-    if (bursts.count == 0) {
-        return;
-    }
-    World& world = b.world;
-    world.debrisCount = bursts.debris;
-    world.debrisEnabled = true;
-    for (int i = 0; i < bursts.count; ++i) {
-        Brick& brick = world.bricks[static_cast<size_t>((bursts.firstBrick + i % bursts.bricks * bursts.brickStride) % world.bricksTotal)];
-        world.explosionQueue.push_back(ExplosionEvent{static_cast<float>(i + 1) + 100.0f * brick.colorIndex, brick.x, brick.y});
-        world.activeDebris = std::min(world.activeDebris + kDebrisBurst, world.debrisCount);
-        world.debrisCursor = i;
-        if (bursts.destroyBricks) {
-            brick.alive = 0.0f;
-            world.bricksDirty = true;
-        }
-    }
-    WithRenderer(b.gpu, TestPipeline(b.gpu, L"fill_only.hlsl"), [&] {
-        while (!world.explosionQueue.empty()) {
-            Advance(b, step);
-            Draw(b);
-        }
-    });
 }
 
 // Level 0 through the camera: slot 0 is a colour-0 brick at (-12.25, 14), slot 79 a colour-4 brick at
@@ -698,92 +574,6 @@ void RunFatalBoxCheck()
     Check(fatalBoxSeen, "the Fatal error box shows even with a quit message waiting");
 }
 
-// LEVEL with eight balls and DEBRIS / 8 bursts alive, handed over brick after brick (several to a
-// brick when the level has fewer) within half a second of game time so that all of them still shine,
-// drawn still by `renderer` and timed. The bricks stay: the rows of one level differ only in debris.
-void Measure(Backend& b, int level, int debris, int raySteps, double seconds, const std::string& renderer, long minFrames)
-{
-    Apply(b, BuildLevel(b.world, level));
-    World& world = b.world;
-    world.autoplay = true;
-    LaunchBall(world);
-    for (int i = 0; i < 3; ++i) {
-        Apply(b, SpawnBall(world, kSpawnDouble));  // 1 -> 2 -> 4 -> 8 balls
-    }
-    world.raySteps = raySteps;
-    const int bursts = debris / kDebrisBurst;
-    HandOverBursts(b, Bursts{debris, bursts, 0, world.bricksTotal, 1, false},
-                   std::min(1.0f / 120.0f, 0.5f / static_cast<float>(std::max(bursts, 1))));
-    Advance(b, 0.0f);  // the still frame: no burst starts, nothing moves
-    const ComPtr<ID3D12PipelineState> pipeline = renderer == "program"     ? b.gpu.d3d->renderPipeline
-                                                 : renderer == "reference" ? TestPipeline(b.gpu, L"reference_renderer.hlsl")
-                                                                           : TestPipeline(b.gpu, L"fill_only.hlsl");
-    WithRenderer(b.gpu, pipeline, [&] {
-        Draw(b);  // the first frame pays for the pipeline in the driver
-        WaitForGpu(b.gpu);
-        std::printf("measure: timing\n");
-        std::fflush(stdout);
-        const double start = Seconds();
-        long frames = 0;
-        while (Seconds() - start < seconds || frames < minFrames) {
-            Draw(b);
-            if (frames++ == 0) {
-                b.passTimes.clear();  // the frames before the timing, which this one collected
-            }
-        }
-        WaitForGpu(b.gpu);
-        const double elapsed = Seconds() - start;
-        std::printf("measure: %s renderer, level %d, debris %d, ray steps %d, %ux%u: %ld frames in %.1f s = %.2f FPS"
-                    " (live debris %d, balls %d)\n",
-                    renderer.c_str(), level, debris, raySteps, b.surface.width, b.surface.height, frames, elapsed,
-                    static_cast<double>(frames) / elapsed, DebrisDrawCount(world), CountActiveBalls(world));
-    });
-}
-
-void PrintPassTimes(std::vector<GpuPassTimes> times)
-{
-    const auto median = [&times](double GpuPassTimes::*pass) {
-        std::sort(times.begin(), times.end(), [pass](const GpuPassTimes& x, const GpuPassTimes& y) { return x.*pass < y.*pass; });
-        return times.empty() ? 0.0 : times[times.size() / 2].*pass;
-    };
-    std::printf("timestamps: median physics %.3f ms, render %.3f ms over %zu frames\n", median(&GpuPassTimes::physicsMs),
-                median(&GpuPassTimes::renderMs), times.size());
-}
-
-// Blocks with and without timestamps in alternating order, so the machine's other work falls on both.
-void MeasureTimestampCost(Backend& b, int level, int debris, int raySteps, double seconds, int pairs)
-{
-    Measure(b, level, debris, raySteps, 1.0, "program", 2);  // sets the still scene up
-    const uint64_t frequency = b.gpu.timestamps.frequency;
-    const auto frameMs = [&b, frequency, seconds](bool timestamps) {
-        StartGpuTimestamps(b.gpu.timestamps, timestamps ? frequency : 0);
-        WaitForGpu(b.gpu);
-        const double start = Seconds();
-        long frames = 0;
-        while (Seconds() - start < seconds || frames < 2) {
-            Draw(b);
-            ++frames;
-        }
-        return 1000.0 * (Seconds() - start) / static_cast<double>(frames);
-    };
-    std::vector<double> ratios;
-    for (int pair = 1; pair <= pairs; ++pair) {
-        const bool withFirst = pair % 2 == 1;
-        const double first = frameMs(withFirst), second = frameMs(!withFirst);
-        const double with = withFirst ? first : second, without = withFirst ? second : first;
-        ratios.push_back(with / without);
-        std::printf("cost: pair %d (%s first): with timestamps %.3f ms, without %.3f ms a frame, ratio %.4f\n", pair,
-                    withFirst ? "with" : "without", with, without, ratios.back());
-    }
-    std::sort(ratios.begin(), ratios.end());
-    const size_t n = ratios.size();
-    const double median = n == 0 ? 0.0 : n % 2 == 1 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2.0;
-    std::printf("cost: median frame time with / without timestamps %.4f (%+.2f %%) over %zu pairs\n", median,
-                (median - 1.0) * 100.0, n);
-    PrintPassTimes(b.passTimes);
-    std::fflush(stdout);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
@@ -812,22 +602,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             return 0;
         }
         CreatePipelines(b.gpu);
-        int level = 0, debris = 0, raySteps = 72, pairs = 0;
-        double seconds = 0.0;
-        wchar_t renderer[32] = L"program";
-        long minFrames = 2;
-        if (std::swscanf(arguments.c_str(), L"--timestamp-cost %d %d %d %lf %d", &level, &debris, &raySteps, &seconds, &pairs) == 5) {
-            MeasureTimestampCost(b, level, debris, raySteps, seconds, pairs);
-            WaitForGpu(b.gpu);
-            return 0;
-        }
-        if (std::swscanf(arguments.c_str(), L"--measure %d %d %d %lf %31ls %ld", &level, &debris, &raySteps, &seconds, renderer,
-                         &minFrames) >= 4) {
-            Measure(b, level, debris, raySteps, seconds, std::string(renderer, renderer + std::wcslen(renderer)), minFrames);
-            PrintPassTimes(b.passTimes);
-            WaitForGpu(b.gpu);
-            return 0;
-        }
         RunRenderingChecks(b);
         RunSettingChecks(b);
         RunReferenceChecks(b);
