@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/app.h"
+#include "app/gpu_commands.h"
+#include "app/main_window.h"
 #include "game/debris.h"
 #include "game/update.h"
 #include "gpu/d3d_backend.h"
@@ -124,4 +127,16 @@ inline void HandOverBursts(Backend& b, const Bursts& bursts, float step)
             Draw(b);
         }
     });
+}
+
+// The program's main window for `app`, at 854 x 480, with the backend's objects drawing into it.
+inline void OpenBackend(App& app, HINSTANCE instance, Backend& b)
+{
+    app.width = 854;
+    app.height = 480;
+    if (CreateMainWindow(app, instance) == nullptr) {
+        throw std::runtime_error("no window");
+    }
+    b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
+    CreateGpuObjects(b.gpu, b.surface);
 }

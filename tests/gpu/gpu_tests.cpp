@@ -582,16 +582,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
     FaultyPlatform platform;
     App app(platform);
     platform.Attach(&app);
-    app.width = 854;
-    app.height = 480;
     try {
-        if (CreateMainWindow(app, instance) == nullptr) {
-            throw std::runtime_error("no window");
-        }
-        platform.mainWindow = static_cast<HWND>(app.mainWindow);
         Backend b;
-        b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
-        CreateGpuObjects(b.gpu, b.surface);
+        OpenBackend(app, instance, b);
+        platform.mainWindow = static_cast<HWND>(app.mainWindow);
         if (arguments.find(L"--pipelines") != std::wstring::npos) {
             try {
                 CreatePipelines(b.gpu);

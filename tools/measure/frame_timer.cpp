@@ -118,15 +118,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
     Win32Platform platform;
     App app(platform);
     platform.Attach(&app);
-    app.width = 854;
-    app.height = 480;
     try {
-        if (CreateMainWindow(app, instance) == nullptr) {
-            throw std::runtime_error("no window");
-        }
         Backend b;
-        b.surface = GpuSurface{app.mainWindow, app.width, app.height, PresentMode::VsyncOff, false};
-        CreateGpuObjects(b.gpu, b.surface);
+        OpenBackend(app, instance, b);
         CreatePipelines(b.gpu);
         int level = 0, debris = 0, raySteps = 72, pairs = 0;
         double seconds = 0.0;
