@@ -1,12 +1,12 @@
 #include "fake_platform.h"
 
+#include <algorithm>
+#include <iterator>
+
 std::vector<std::string> RecordingPlatform::LinesStartingWith(const std::string& prefix) const
 {
     std::vector<std::string> result;
-    for (const std::string& line : log) {
-        if (line.rfind(prefix, 0) == 0) {
-            result.push_back(line);
-        }
-    }
+    std::copy_if(log.begin(), log.end(), std::back_inserter(result),
+                 [&prefix](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     return result;
 }

@@ -43,7 +43,7 @@ public:
         w = screenWidth;
         h = screenHeight;
     }
-    int64_t ClockNanoseconds() override { return clock; }
+    int64_t ClockNanoseconds() override { return 0; }
     RunEnvironment DescribeEnvironment() override { return environment; }
     void EndProgram() override { ++programEnds; }
     int programEnds = 0;
@@ -53,7 +53,6 @@ public:
         ++launchWindows;
         return launchChoice;
     }
-    int64_t clock = 0;
     int launchWindows = 0;
     std::optional<DialogChoice> launchChoice;  // what the launch window gives back
 

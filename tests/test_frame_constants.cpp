@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -16,22 +17,19 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     w.paddleX = 2.5f;  // moved by the pointer since the last frame; the ball waits there
     BuildLevel(t.app, 4);  // CODE WALL: 148 bricks of 2.4 x 1.6
     // The burst at ring position 10 (the cursor at 9) draws up to debris 80.
-    std::tie(w.gameTime, w.brightness, w.raySteps, w.ballGlow, w.autoplay, w.activeDebris, w.debrisCursor) =
-        std::tuple(12.25f, 0.35f, 72, 3.0f, true, 24, 9);
+    std::tie(w.gameTime, w.brightness, w.raySteps, w.ballGlow, w.autoplay, w.activeDebris, w.debrisCursor, t.app.width,
+             t.app.height) = std::tuple(12.25f, 0.35f, 72, 3.0f, true, 24, 9, 1280u, 720u);
     w.explosionQueue.push_back(ExplosionEvent{210.0f, -4.0f, 9.0f});
-    std::tie(t.app.width, t.app.height) = std::tuple(1280u, 720u);
     UpdateFrame(t.app, 0.0f, 0.0f);
     const FrameConstants& c = t.app.frameConstants;
-    const float expected[24] = {2.5f,  12.25f, 1280.0f, 720.0f, 0.35f, 0.0f, 2.5f, 210.0f, -4.0f, 9.0f, 72.0f,  80.0f,
-                                148.0f, 3.0f,  1.0f,    1.2f,   0.8f,  0.0f, 0.0f, 0.0f,   2.5f,  -11.0f, 1.0f, 0.0f};
-    for (size_t i = 0; i < 24; ++i) {
-        EXPECT_EQ(FloatAt(&c, 4 * i), expected[i]) << "offset " << 4 * i;
-    }
-    for (size_t offset = 464; offset < 512; offset += 4) {
-        EXPECT_EQ(FloatAt(&c, offset), 0.0f) << "offset " << offset;
-    }
+    float block[128];  // as the shaders read it: a float every 4 bytes
+    std::memcpy(block, &c, sizeof(block));
+    EXPECT_EQ(std::vector<float>(block, block + 24),
+              std::vector<float>({2.5f, 12.25f, 1280.0f, 720.0f, 0.35f, 0.0f, 2.5f, 210.0f, -4.0f, 9.0f, 72.0f, 80.0f,
+                                  148.0f, 3.0f, 1.0f, 1.2f, 0.8f, 0.0f, 0.0f, 0.0f, 2.5f, -11.0f, 1.0f, 0.0f}));
+    EXPECT_EQ(std::vector<float>(block + 116, block + 128), std::vector<float>(12, 0.0f));  // offsets 464 to 511
     const FrameConstants rendered = ConstantsForRender(c, 854, 480);
-    EXPECT_EQ(std::make_pair(FloatAt(&rendered, 8), FloatAt(&rendered, 12)), std::make_pair(854.0f, 480.0f));
+    EXPECT_EQ(std::make_pair(rendered.width, rendered.height), std::make_pair(854.0f, 480.0f));
     EXPECT_EQ(std::memcmp(&rendered.ballPos, &c.ballPos, sizeof(c.ballPos) + sizeof(c.ballColor)), 0);
 
     t.app.bench.pausing = t.app.bench.running = true;

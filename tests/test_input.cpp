@@ -41,8 +41,7 @@ TEST(Paddle, FollowsAHeldMoveKeyThirtyUnitsASecondAndThePointer)
         for (int i = 0; i < s.frames; ++i) {
             UpdateFrame(t.app, 0.05f, 0.05f);
         }
-        EXPECT_NEAR(t.world.paddleX, s.paddleX, 1e-6);
-        EXPECT_EQ(t.world.balls[0].x, t.world.paddleX);  // the waiting ball rides along
+        EXPECT_EQ(std::make_pair(t.world.paddleX, t.world.balls[0].x), std::make_pair(s.paddleX, s.paddleX));  // the ball rides along
     }
     HandleGameKeyUp(t.app, key::kRight);
     // Beyond the client area the next update clamps; without one the paddle stays.
@@ -102,8 +101,8 @@ TEST(Keys, CommandKeysActOnTheGameOnce)
     for (const auto& p : presses) {
         const int refreshes = t.platform.panelRefreshes;
         HandleGameKey(t.app, p.virtualKey, p.data);
-        EXPECT_EQ(State(t), p.state) << "key " << p.virtualKey;
-        EXPECT_EQ(t.platform.panelRefreshes, refreshes + 1) << "key " << p.virtualKey;
+        EXPECT_EQ(std::make_pair(State(t), t.platform.panelRefreshes), std::make_pair(std::string(p.state), refreshes + 1))
+            << "key " << p.virtualKey;
     }
     EXPECT_EQ(t.platform.windowSizes.back(), std::make_pair(2560u, 1440u));  // P: the screen's size
 }
@@ -112,8 +111,7 @@ TEST(Keys, ADeterministicRunTakesNoInputButAKeyReleaseStillCounts)
 {
     TestApp t;
     BuildLevel(t.app, 3);
-    t.world.deterministicRun = true;
-    t.world.moveLeft = true;
+    t.world.deterministicRun = t.world.moveLeft = true;
     const std::string before = State(t);
     const int refreshes = t.platform.panelRefreshes;
     for (uint64_t virtualKey : {key::kSpace, key::kL, key::kRight, key::kP, key::kC}) {

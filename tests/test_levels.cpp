@@ -80,12 +80,10 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
         TestApp t;
         World& world = t.world;
         BuildLevel(t.app, level == 0 ? 5 : 0);  // the first level after the small bricks of the last
-        std::tie(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor, world.paddleX) =
-            std::tuple(1200, 1, 4.0f, 64, 7, 5.0f);
+        std::tie(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor, world.paddleX,
+                 world.ballLaunched, world.bricksDirty) = std::tuple(1200, 1, 4.0f, 64, 7, 5.0f, true, false);
         world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
         world.balls.push_back(MakeBall(1, 1, 0.1f, 0.1f));
-        world.ballLaunched = true;
-        world.bricksDirty = false;
         Click(t, expected.button);
         const Ball& ball = world.balls.at(0);
         EXPECT_EQ(std::make_tuple(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor,
@@ -113,8 +111,8 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
         EXPECT_EQ(std::string(edges), expected.edges) << name;
     }    // A benchmark keeps the debris count it was started with, and a deterministic run serves from the centre.
     TestApp t;
-    t.world.benchmarkRunning = t.world.deterministicRun = true;
-    std::tie(t.world.debrisCount, t.world.paddleX) = std::tuple(160, 5.0f);
+    std::tie(t.world.benchmarkRunning, t.world.deterministicRun, t.world.debrisCount, t.world.paddleX) =
+        std::tuple(true, true, 160, 5.0f);
     BuildLevel(t.app, 3);
     EXPECT_EQ(std::make_tuple(t.world.debrisCap, t.world.debrisCount, t.world.paddleX, t.world.balls[0].x),
               std::make_tuple(312, 160, 0.0f, 0.0f));

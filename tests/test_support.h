@@ -1,7 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "app/app.h"
@@ -21,30 +20,12 @@ struct TestApp {
 
 inline Ball MakeBall(float x, float y, float vx, float vy, bool active = true)
 {
-    Ball ball;
-    ball.x = x;
-    ball.y = y;
-    ball.vx = vx;
-    ball.vy = vy;
-    ball.active = active;
-    Paint(ball, kOrange);
-    return ball;
-}
-
-// Clears the brick table so that balls fly freely.
-inline void ClearBricks(World& world)
-{
-    world.bricks.fill(Brick{});
-    world.bricksLeft = 1000;  // keeps the level from counting as cleared
+    return Ball{x, y, vx, vy, active, kOrange.r, kOrange.g, kOrange.b};
 }
 
 inline std::string Narrow(const std::wstring& text)
 {
-    std::string narrow;
-    for (wchar_t c : text) {
-        narrow += static_cast<char>(c);
-    }
-    return narrow;
+    return std::string(text.begin(), text.end());  // the captions are ASCII
 }
 
 // A run configuration as "854x480 debris 80 present 0 benchmark single".
@@ -65,11 +46,4 @@ inline void Click(TestApp& t, const std::wstring& caption, bool checked = false)
         }
     }
     ADD_FAILURE() << "the panel has no control \"" << Narrow(caption) << "\"";
-}
-
-inline float FloatAt(const void* block, size_t offset)
-{
-    float value;
-    std::memcpy(&value, static_cast<const unsigned char*>(block) + offset, sizeof(value));
-    return value;
 }
