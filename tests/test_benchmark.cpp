@@ -38,15 +38,6 @@ void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris
     StartConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
 }
 
-// Frames of dt until the benchmark stops running or `until` holds.
-template <typename Until>
-void RunFrames(TestApp& t, float dt, Until until)
-{
-    for (int frames = 0; t.app.bench.running && !until() && frames < 30000; ++frames) {
-        UpdateFrame(t.app, std::min(dt, 0.05f), dt);
-    }
-}
-
 }  // namespace
 
 // What the startup window's "single run" starts and ends with. A long first
@@ -268,8 +259,10 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         int32_t fewestBricks = t.world.bricksLeft;
         size_t balls = t.world.balls.size();
         bool paused = false;
-        RunFrames(t, kFrame, [&] {
-            const BenchmarkRecorder& b = t.app.bench;
+        const BenchmarkRecorder& b = t.app.bench;
+        for (int frames = 0; b.running && !(b.currentRun == c.run && b.pausing == c.pausing && b.runElapsed >= c.seconds) &&
+                             frames < 30000; ++frames) {
+            UpdateFrame(t.app, kFrame, kFrame);
             fewestBricks = std::min(fewestBricks, t.world.bricksLeft);
             if (t.world.balls.size() == balls + 3) {  // the trio
                 ++trios;
@@ -283,19 +276,17 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                 t.world.autoplay = false;  // the player's "B"
             }
             paused = b.pausing;
-            return b.currentRun == c.run && b.pausing == c.pausing && b.runElapsed >= c.seconds;
-        });
+        }
         EXPECT_EQ(std::make_tuple(restarts, trios, unservedFrames, fewestBricks < 80),
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
         const auto stop = [&] { c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app); };
         stop();
         fs::current_path(scratch.dir);
-        ASSERT_EQ(t.app.bench.runs.size(), c.runs) << c.what;
+        ASSERT_EQ(b.runs.size(), c.runs) << c.what;
         if (c.runs > 0) {  // run 1 whole, the run under way up to where it stopped
-            EXPECT_EQ(t.app.bench.runs[0].seconds.size(), 401u) << c.what;
-            EXPECT_NEAR(static_cast<double>(t.app.bench.runs.back().seconds.size()),
-                        c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
+            EXPECT_EQ(b.runs[0].seconds.size(), 401u) << c.what;
+            EXPECT_NEAR(static_cast<double>(b.runs.back().seconds.size()), c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
         }
         const bool reported = c.writable && c.runs > 0;  // the report and its results file, the report opened
         EXPECT_EQ(std::make_pair(scratch.Files(), t.platform.openedReports.size()),
@@ -307,7 +298,9 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
             EXPECT_EQ(t.platform.summaries[0].rfind(c.summary, 0), 0u) << c.what;
             EXPECT_NE(t.platform.summaries[0].find(L"\nResults (not saved):\n  Run 1: score "), std::wstring::npos);
             EXPECT_EQ(t.platform.summaries[0].find(L"\n  Mean score: ") != std::wstring::npos, c.runs > 1) << c.what;
-            EXPECT_EQ(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(), 1u);
+            EXPECT_EQ(std::make_pair(t.platform.LinesStartingWith("ERROR: Could not create report file benchmark_").size(),
+                                     t.platform.LinesStartingWith("ERROR: Could not write the results file").size()),
+                      std::make_pair(size_t{1}, size_t{1})) << c.what;
         }
         if (!c.note.empty()) {
             EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note + "\n").size(), 1u) << c.what;
@@ -316,8 +309,6 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
             EXPECT_NE(ReadText(kReport).find(">" + c.note + "</div>"), std::string::npos) << c.what;
             EXPECT_EQ(nlohmann::json::parse(ReadText(kResults))["endedByDeviceLoss"], c.note) << c.what;
         }
-        EXPECT_EQ(std::make_pair(t.world.autoplay || t.world.benchmarkRunning || t.world.deterministicRun,
-                                 t.platform.benchmarkRunningShown), std::make_pair(false, std::vector<bool>{true, false})) << c.what;
 
         // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
         BuildLevel(t.app, 4);
@@ -325,7 +316,8 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         for (int frame = 0; frame < 200; ++frame) {
             UpdateFrame(t.app, kFrame, kFrame);
         }
-        EXPECT_EQ(std::make_tuple(t.world.levelIndex, t.platform.benchmarkRunningShown.size(), t.platform.summaries.size()),
-                  std::make_tuple(4, size_t{2}, size_t{c.summary.empty() ? 0u : 1u})) << c.what;
+        EXPECT_EQ(std::make_tuple(t.world.autoplay || t.world.benchmarkRunning || t.world.deterministicRun, t.world.levelIndex,
+                                  t.platform.benchmarkRunningShown, t.platform.summaries.size()),
+                  std::make_tuple(false, 4, std::vector<bool>{true, false}, size_t{c.summary.empty() ? 0u : 1u})) << c.what;
     }
 }
