@@ -66,14 +66,13 @@ ResultsFileContent Content(const std::string& document, const std::string& name)
 void Write(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
 
 const std::tm kNow = RecordingPlatform().now;  // the time the command names its page by
+const std::vector<float> kTightRuns = {100.0f, 100.4f, 99.6f, 100.2f};
 
 }  // namespace
 
 TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
 {
-    const std::vector<float> tight = {100.0f, 100.4f, 99.6f, 100.2f};
     const std::vector<float> veryTight = {100.0f, 100.02f, 99.98f, 100.0f};
-    const std::vector<float> wide = {80.0f, 100.0f, 120.0f, 100.0f};
     const struct {
         const char* what;
         std::vector<float> runs;
@@ -82,9 +81,9 @@ TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
         const char* verdict;
         const char* evidence;  // on the page, where it is known by hand
     } cases[] = {
-        {"identical four-run files", tight, 1.0f, false, "within noise", "Welch p = 1.0000</td>"},
-        {"10 % faster with tight runs", tight, 1.10f, true, "faster", "Welch p &lt; 0.0001</td>"},
-        {"3 % faster inside a wide run-to-run spread", wide, 1.03f, false, "within noise", "Welch p = 0."},
+        {"identical four-run files", kTightRuns, 1.0f, false, "within noise", "Welch p = 1.0000</td>"},
+        {"10 % faster with tight runs", kTightRuns, 1.10f, true, "faster", "Welch p &lt; 0.0001</td>"},
+        {"3 % faster inside a wide run-to-run spread", {80, 100, 120, 100}, 1.03f, false, "within noise", "Welch p = 0."},
         {"0.5 % faster, significant but under 1 %", veryTight, 1.005f, true, "within noise", "Welch p &lt; 0.0001</td>"},
         {"identical single runs", {100.0f}, 1.0f, false, "within noise", "bootstrap 95 % CI of the FPS difference: -"},
         {"single run 10 % faster", {100.0f}, 1.10f, true, "faster", "bootstrap 95 % CI of the FPS difference: "},
@@ -98,8 +97,7 @@ TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
                       std::make_tuple(std::string(c.verdict), c.runs.size() > 1, c.significant)) << c.what;
             EXPECT_NEAR(v.changePercent.value_or(-1000.0), (c.scale - 1.0f) * 100.0f, 0.1) << c.what;
         }
-        const std::string page = BuildComparisonPage(comparison, std::tm{});
-        EXPECT_NE(page.find("\">" + std::string(c.verdict) + "</td><td class=\"change\">" + c.evidence), std::string::npos)
+        EXPECT_NE(BuildComparisonPage(comparison, std::tm{}).find("\">" + std::string(c.verdict) + "</td><td class=\"change\">" + c.evidence), std::string::npos)
             << c.what;
     }
 }
@@ -188,9 +186,8 @@ TEST(CompareCommand, BadInputIsNamedWithItsFileAndEndsWithExitCodeTwo)
     for (const auto& c : cases) {
         Write("bad.json", c.content);
         const CompareCommandResult result = RunCompareCommand(c.arguments, kNow);
-        EXPECT_EQ(result.exitCode, 2) << c.what;
-        EXPECT_EQ(std::make_pair(result.errors, result.output), std::make_pair("OrvalisBench: --compare: " + std::string(c.error) + "\n", std::string()))
-            << c.what;
+        EXPECT_EQ(std::make_tuple(result.exitCode, result.errors, result.output),
+                  std::make_tuple(2, "OrvalisBench: --compare: " + std::string(c.error) + "\n", std::string())) << c.what;
     }
     EXPECT_FALSE(fs::exists("comparison_2026-12-06_140509.html"));
 }
@@ -201,11 +198,10 @@ TEST(CompareCommand, WritesThePageAndPrintsTheTable)
     // A baseline and a 10 % faster file of four runs each with GPU figures, and
     // an older single run at another resolution (score 960 x 50 x 2.5 / 64 =
     // 1875) from a machine whose adapter name holds a script.
-    const std::vector<float> runs = {100.0f, 100.4f, 99.6f, 100.2f};
-    const BenchmarkConfig hd{1280, 720, 72, 80, true, false, false};
-    Write("base.json", Results(runs, 1.0f, kConfig, true));
-    Write("faster.json", Results(runs, 1.1f, kConfig, true));
-    Write("older & other.json", Results({50.0f}, 1.0f, hd, false, "<script>alert(1)</script>"));
+    Write("base.json", Results(kTightRuns, 1.0f, kConfig, true));
+    Write("faster.json", Results(kTightRuns, 1.1f, kConfig, true));
+    Write("older & other.json",
+          Results({50.0f}, 1.0f, {1280, 720, 72, 80, true, false, false}, false, "<script>alert(1)</script>"));
 
     const CompareCommandResult result = RunCompareCommand(
         {L"--compare", L"base.json", L"faster.json", L"older & other.json", L"--output", L"pages"}, kNow);
