@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/output_folder.h"
+#include "bench_files.h"
 #include "test_support.h"
 
 TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
@@ -58,12 +59,10 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
 
 TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
 {
-    namespace fs = std::filesystem;
-    const fs::path scratch = fs::temp_directory_path() / "orvalis_output_folder";
-    fs::remove_all(scratch);
-    const struct { fs::path folder; int exitCode; const char* message; } cases[] = {
-        {scratch / "new" / "a" / "b", exit_code::kSuccess, ""},
-        {scratch / "new", exit_code::kSuccess, ""},  // already there
+    ScratchDirectory scratch;
+    const struct { std::filesystem::path folder; int exitCode; const char* message; } cases[] = {
+        {"new/a/b", exit_code::kSuccess, ""},
+        {"new", exit_code::kSuccess, ""},  // already there
         {"/proc", exit_code::kFilesNotWritten, "OrvalisBench: --output: the folder \"/proc\" cannot be written\n"},
         {"/proc/orvalis/a", exit_code::kBadArguments, "OrvalisBench: --output: the folder \"/proc/orvalis/a\" cannot be created ("},
     };
@@ -72,6 +71,5 @@ TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
         EXPECT_EQ(check.exitCode, c.exitCode) << c.folder;
         EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
     }
-    EXPECT_TRUE(fs::is_empty(scratch / "new" / "a" / "b"));  // the probe file is gone
-    fs::remove_all(scratch);
+    EXPECT_TRUE(std::filesystem::is_empty("new/a/b"));  // the probe file is gone
 }

@@ -20,7 +20,6 @@ nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
 {
     BenchmarkRecorder r;
     std::tie(r.running, r.currentRun) = std::tuple(true, 1);
-    r.config = BenchmarkConfig{854, 480, 72, 80, true, false, false};
     RecordingPlatform host;
     RecordGpuPassTimes(r, GpuPassTimes{50.0, 50.0});  // before the run's first sample: dropped
     for (int i = 0; i < frames; ++i) {
