@@ -15,8 +15,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/gpu_commands.h"
-#include "app/main_window.h"
 #include "app/win32_platform.h"
 #include "game/levels.h"
 #include "game/spawning.h"
@@ -118,24 +116,27 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
     Win32Platform platform;
     App app(platform);
     platform.Attach(&app);
+    int level = 0, debris = 0, raySteps = 72, pairs = 0;
+    double seconds = 0.0;
+    wchar_t renderer[32] = L"program";
+    long minFrames = 2;
+    const bool cost = std::swscanf(arguments.c_str(), L"--timestamp-cost %d %d %d %lf %d", &level, &debris, &raySteps,
+                                   &seconds, &pairs) == 5;
+    if (!cost && std::swscanf(arguments.c_str(), L"--measure %d %d %d %lf %31ls %ld", &level, &debris, &raySteps, &seconds,
+                              renderer, &minFrames) < 4) {
+        std::fprintf(stderr, "usage: OrvalisFrameTimer.exe --measure LEVEL DEBRIS RAYSTEPS SECONDS [RENDERER [MINFRAMES]]\n"
+                             "       OrvalisFrameTimer.exe --timestamp-cost LEVEL DEBRIS RAYSTEPS SECONDS PAIRS\n");
+        return 2;
+    }
     try {
         Backend b;
         OpenBackend(app, instance, b);
         CreatePipelines(b.gpu);
-        int level = 0, debris = 0, raySteps = 72, pairs = 0;
-        double seconds = 0.0;
-        wchar_t renderer[32] = L"program";
-        long minFrames = 2;
-        if (std::swscanf(arguments.c_str(), L"--timestamp-cost %d %d %d %lf %d", &level, &debris, &raySteps, &seconds, &pairs) == 5) {
+        if (cost) {
             MeasureTimestampCost(b, level, debris, raySteps, seconds, pairs);
-        } else if (std::swscanf(arguments.c_str(), L"--measure %d %d %d %lf %31ls %ld", &level, &debris, &raySteps, &seconds,
-                                renderer, &minFrames) >= 4) {
+        } else {
             Measure(b, level, debris, raySteps, seconds, std::string(renderer, renderer + std::wcslen(renderer)), minFrames);
             PrintPassTimes(b.passTimes);
-        } else {
-            std::fprintf(stderr, "usage: OrvalisFrameTimer.exe --measure LEVEL DEBRIS RAYSTEPS SECONDS [RENDERER [MINFRAMES]]\n"
-                                 "       OrvalisFrameTimer.exe --timestamp-cost LEVEL DEBRIS RAYSTEPS SECONDS PAIRS\n");
-            return 2;
         }
         WaitForGpu(b.gpu);
     } catch (const std::exception& e) {
