@@ -154,9 +154,9 @@ test_mission_control() {
   [ "$(probe_field "Orvalis Benchmark" window: foreground)" = 1 ] || fail "the main window lost the focus" || return 1
   xdotool mousemove --window "$m" 400 240 key 1
   debug_line_within '^SpawnBall: ADD mode created 1 ball' 10 || fail "the key 1 spawned no ball" || return 1
-  # The label starts at "FPS: 0.0" and follows after about a second of frames.
+  # The labels follow once a second of frames has passed ("FPS: 0.0" until then), later on a loaded machine.
   wait_until 10 panel_shows 'FPS: ([0-9]*[1-9][0-9]*\.[0-9]|[0-9]+\.[1-9])$' || fail "no frame rate in the panel" || return 1
-  wait_until 4 panel_shows 'GPU: physics [0-9]+\.[0-9]{2} ms, render [0-9]+\.[0-9]{2} ms$' || fail "no GPU time per pass" || return 1
+  wait_until 10 panel_shows 'GPU: physics [0-9]+\.[0-9]{2} ms, render [0-9]+\.[0-9]{2} ms$' || fail "no GPU time per pass" || return 1
   screenshot mission-control.png
 
   # A level button: the 1000 bricks of "6. SPECTRUM" appear on screen and in the telemetry.
@@ -165,7 +165,7 @@ test_mission_control() {
   local at= last  # the button where two probes in a row find it: the panel has scrolled
   wait_until 20 eval 'last=$at; at=$(probe_field "Mission Control" "child: 217 " centre); [ "$at" = "$last" ]' &&
     click_control "Mission Control" 217 || fail "no level button" || return 1
-  wait_until 4 panel_shows 'Current Bricks: 1000' || fail "the level did not change" || return 1
+  wait_until 10 panel_shows 'Current Bricks: 1000' || fail "the level did not change" || return 1
   import -window "$m" "$ARTIFACTS/level-after.png"
   local changed; changed=$(compare -metric AE "$ARTIFACTS/level-before.png" "$ARTIFACTS/level-after.png" null: 2>&1 | cut -d' ' -f1)
   [ "${changed%.*}" -gt 10000 ] || fail "the screen did not change ($changed pixels)" || return 1
