@@ -12,10 +12,6 @@
 
 namespace {
 
-const char* const kChartJs = "https://cdn.jsdelivr.net/npm/chart.js@3.9.1/dist/chart.min.js";
-const char* const kHammer = "https://cdn.jsdelivr.net/npm/hammerjs@2.0.8/hammer.min.js";
-const char* const kZoomPlugin = "https://cdn.jsdelivr.net/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js";
-
 std::string Fixed(double value, int decimals)
 {
     char buffer[64];
@@ -54,11 +50,9 @@ void WriteHead(ReportStream& out)
     // The report's look: its scripts and the rules this page shares with it.
     out << "<!DOCTYPE html>\n<html>\n<head>\n"
         << "<meta charset=\"UTF-8\">\n"
-        << "<title>Benchmark Comparison</title>\n"
-        << "<script src=\"" << kChartJs << "\"></script>\n"
-        << "<script src=\"" << kHammer << "\"></script>\n"
-        << "<script src=\"" << kZoomPlugin << "\"></script>\n"
-        << "<style>\n"
+        << "<title>Benchmark Comparison</title>\n";
+    WriteChartLibraries(out);
+    out << "<style>\n"
         << "body { font-family: Arial, sans-serif; background: #1a1a1a; color: #fff; padding: 20px; }\n"
         << ".stats { background: #2a2a2a; padding: 15px; margin: 20px 0; border-radius: 8px; }\n"
         << ".chart-container { background: #2a2a2a; padding: 20px; margin: 20px 0; border-radius: 8px; position: relative; }\n"

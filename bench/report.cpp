@@ -11,11 +11,6 @@
 
 namespace {
 
-const char* const kChartJs = "https://cdn.jsdelivr.net/npm/chart.js@3.9.1/dist/chart.min.js";
-// The zoom plug-in pans (and pinches) only with Hammer.js loaded before it.
-const char* const kHammer = "https://cdn.jsdelivr.net/npm/hammerjs@2.0.8/hammer.min.js";
-const char* const kZoomPlugin = "https://cdn.jsdelivr.net/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js";
-
 // The multiplication sign, UTF-8 encoded.
 const char* const kTimes = "\xC3\x97";
 
@@ -23,11 +18,9 @@ void WriteHead(ReportStream& out)
 {
     out << "<!DOCTYPE html>\n<html>\n<head>\n"
         << "<meta charset=\"UTF-8\">\n"
-        << "<title>Benchmark Results</title>\n"
-        << "<script src=\"" << kChartJs << "\"></script>\n"
-        << "<script src=\"" << kHammer << "\"></script>\n"
-        << "<script src=\"" << kZoomPlugin << "\"></script>\n"
-        << "<style>\n"
+        << "<title>Benchmark Results</title>\n";
+    WriteChartLibraries(out);
+    out << "<style>\n"
         << "body { font-family: Arial, sans-serif; background: #1a1a1a; color: #fff; padding: 20px; }\n"
         << ".stats { background: #2a2a2a; padding: 15px; margin: 20px 0; border-radius: 8px; }\n"
         << ".score-box { background: #0a3a0a; padding: 20px; margin: 20px 0; border-radius: 8px; border: 2px solid #0f0; text-align: center; }\n"

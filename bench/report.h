@@ -28,5 +28,8 @@ class ReportStream;
 // The two chart scripts (timeline per run, scatter over all runs).
 void WriteTimelineCharts(ReportStream& out);
 void WriteScatterChart(ReportStream& out);
+// chart.js, Hammer.js and the zoom plug-in, each written whole in its own
+// script element, so that a page draws its charts with no network.
+void WriteChartLibraries(ReportStream& out);
 // A double-click on any chart resets its zoom and pan, as the charts' hint says.
 void WriteDoubleClickReset(ReportStream& out);

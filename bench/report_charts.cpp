@@ -2,6 +2,8 @@
 // browser reads everything from runsData and numRuns (chart.js 3.9.1 with
 // chartjs-plugin-zoom 1.2.1).
 #include "bench/report.h"
+
+#include "bench/chart_libraries.h"
 #include "bench/report_stream.h"
 
 namespace {
@@ -214,6 +216,16 @@ void WriteScatterChart(ReportStream& out)
            "    }\n"
            "  }\n"
            "});\n";
+}
+
+void WriteChartLibraries(ReportStream& out)
+{
+    // In the order they need each other: the zoom plug-in registers itself with
+    // chart.js and pans with Hammer.js. A library must not hold "</script",
+    // which would end its element early; these three do not.
+    for (const std::string_view library : {kChartJs, kHammerJs, kChartZoomPlugin}) {
+        out << "<script>\n" << library << (library.back() == '\n' ? "" : "\n") << "</script>\n";
+    }
 }
 
 void WriteDoubleClickReset(ReportStream& out)

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 // The one output stream of the report. Like an iostream, fixed notation and
@@ -21,6 +22,11 @@ public:
         return *this;
     }
     ReportStream& operator<<(const std::string& text)
+    {
+        text_ += text;
+        return *this;
+    }
+    ReportStream& operator<<(std::string_view text)
     {
         text_ += text;
         return *this;
