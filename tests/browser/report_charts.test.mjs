@@ -1,9 +1,11 @@
-// Opens reports written by the program's report writer in headless Chromium,
-// with chart.js 3.9.1, hammerjs 2.0.8 and chartjs-plugin-zoom 1.2.1 served from node_modules
-// in place of the CDN, and checks the charts they build.
+// Opens the pages the program writes in headless Chromium with the network cut
+// off: each golden with the chart libraries put back where it names them, as
+// the program writes them inline (chart.js 3.9.1, hammerjs 2.0.8 and
+// chartjs-plugin-zoom 1.2.1 from third_party/). Checks the charts they build.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
@@ -11,13 +13,17 @@ import { chromium } from 'playwright-core';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..', '..');
 const artifacts = process.env.ORVALIS_ARTIFACTS || path.join(repo, 'artifacts');
-const scripts = {
-  '/npm/chart.js@3.9.1/dist/chart.min.js': 'chart.js/dist/chart.min.js',
-  '/npm/hammerjs@2.0.8/hammer.min.js': 'hammerjs/hammer.min.js',
-  '/npm/chartjs-plugin-zoom@1.2.1/dist/chartjs-plugin-zoom.min.js': 'chartjs-plugin-zoom/dist/chartjs-plugin-zoom.min.js',
-};
-const golden = (name) => path.join(repo, 'tests', 'data', name);
+const pages = fs.mkdtempSync(path.join(os.tmpdir(), 'orvalis-pages-'));
 let browser;
+
+// The page whose golden is tests/data/`name`: each "{{third_party/...}}" of the
+// golden becomes that file's bytes, with CR LF line ends like the rest.
+function written(name) {
+  const text = fs.readFileSync(path.join(repo, 'tests', 'data', name), 'latin1')
+    .replace(/\{\{(third_party\/[^}]+)\}\}/g, (_, file) => fs.readFileSync(path.join(repo, file), 'latin1').replaceAll('\n', '\r\n'));
+  fs.writeFileSync(path.join(pages, name), text, 'latin1');
+  return path.join(pages, name);
+}
 
 before(async () => {
   browser = await chromium.launch({
@@ -26,37 +32,37 @@ before(async () => {
       '--disable-sync', '--no-first-run', '--disable-quic'],
   });
 });
-after(() => browser?.close());
+after(() => { fs.rmSync(pages, { recursive: true, force: true }); return browser?.close(); });
 
-// Opens a page of the program, which must build the charts `charts` (and no
-// other), and runs `check` on it; then nothing may have been logged as an error
-// or shown as a dialog, and the page may be saved as artifacts/`screenshot`.
+// Opens a page of the program offline, which must build and draw the charts
+// `charts` (and no other), and runs `check` on it; then the page may have made
+// no request but for its own file, logged no error and shown no dialog, and it
+// may be saved as artifacts/`screenshot`.
 async function withReport(file, charts, check, screenshot) {
-  const page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
+  const page = await browser.newPage({ viewport: { width: 1280, height: 900 }, offline: true });
+  const url = pathToFileURL(file).href;
   const errors = [];
-  const cdnRequests = [];
+  const requests = [];
   page.on('console', (msg) => { if (msg.type() === 'error') errors.push(msg.text()); });
   page.on('pageerror', (err) => errors.push(String(err)));
   page.on('dialog', (dialog) => { errors.push('dialog: ' + dialog.message()); dialog.dismiss(); });
-  await page.route('**/*', async (route) => {
-    const url = new URL(route.request().url());
-    if (url.protocol === 'file:') return route.continue();
-    if (!scripts[url.pathname]) return route.abort();
-    cdnRequests.push(url.pathname);
-    return route.fulfill({ contentType: 'application/javascript', path: path.join(here, 'node_modules', scripts[url.pathname]) });
-  });
-  await page.goto(pathToFileURL(file).href);
+  page.on('request', (request) => { if (request.url() !== url) requests.push(request.url()); });
+  await page.route('**/*', (route) => (route.request().url() === url ? route.continue() : route.abort()));
+  await page.goto(url);
   await page.waitForFunction((ids) => typeof chartInstances !== 'undefined' && ids.every((id) => chartInstances[id]), charts);
   assert.deepEqual(await page.evaluate(() => Object.keys(chartInstances).sort()), charts);
-  assert.deepEqual(cdnRequests.sort(), Object.keys(scripts).sort());
+  // The lines rise into place; a chart is drawn once they have.
+  await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
+  for (const id of charts) {
+    const { painted } = await shown(page, id);
+    assert.ok(painted > 1000, `${id} painted ${painted} pixels`);
+  }
   await check(page);
   if (screenshot) {
-    // The lines rise into place; the screenshot waits until they have.
-    await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
     fs.mkdirSync(artifacts, { recursive: true });
     await page.screenshot({ path: path.join(artifacts, screenshot), fullPage: true });
   }
-  assert.deepEqual(errors, []);
+  assert.deepEqual([errors, requests], [[], []]);
   await page.close();
 }
 
@@ -74,8 +80,43 @@ const shown = (page, id) => page.evaluate((id) => {
   };
 }, id);
 
+// A chart's x and y ranges (a timeline has no y scale) and whether it is zoomed or panned.
+const range = (page, id) => page.evaluate((id) => {
+  const { x, y } = chartInstances[id].scales;
+  return [x.min, x.max, y?.min, y?.max, chartInstances[id].isZoomedOrPanned()];
+}, id);
+
+// Turns the mouse wheel over chart `id`, which zooms in: its x range narrows.
+// Returns the range before.
+async function wheelZoom(page, id) {
+  const canvas = page.locator('#' + id);
+  await canvas.scrollIntoViewIfNeeded();
+  const initial = await range(page, id);
+  const box = await canvas.boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.wheel(0, -300);
+  await page.waitForFunction((id) => chartInstances[id].isZoomedOrPanned(), id);
+  const zoomed = await range(page, id);
+  assert.ok(zoomed[1] - zoomed[0] < initial[1] - initial[0], `the wheel zooms ${id} in: ${initial} to ${zoomed}`);
+  return initial;
+}
+
+// Drags chart `id` to the left (the zoom plug-in pans with Hammer.js): its x
+// range moves with the drag and keeps its width.
+async function dragPan(page, id) {
+  const before = await range(page, id);
+  const box = await page.locator('#' + id).boundingBox();
+  await page.mouse.move(box.x + box.width * 0.6, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(box.x + box.width * 0.3, box.y + box.height / 2, { steps: 12 });
+  await page.mouse.up();
+  const panned = await range(page, id);
+  assert.notEqual(panned[0], before[0], `the x range of ${id} moves with the drag`);
+  assert.ok(Math.abs((panned[1] - panned[0]) - (before[1] - before[0])) < 1e-9, `a drag keeps the zoom of ${id}`);
+}
+
 test('a two-run report draws one timeline per run and the scatter chart', () =>
-  withReport(golden('report_multi.html'), ['chart1', 'chart2', 'scatterChart'], async (page) => {
+  withReport(written('report_multi.html'), ['chart1', 'chart2', 'scatterChart'], async (page) => {
     const timeline = await shown(page, 'chart2');
     assert.deepEqual(timeline.labels, [0, 0.1, 0.2, 0.4]);  // records' tenths, shown in seconds
     assert.deepEqual(timeline.datasets, [
@@ -93,42 +134,25 @@ test('a two-run report draws one timeline per run and the scatter chart', () =>
     assert.deepEqual(scatter.datasets[4][2], [[80, 240]]);
   }, 'report.png'));
 
-test('Reset Zoom and a double-click restore a zoomed or dragged chart of a deterministic report', () =>
-  withReport(golden('report_deterministic_multi.html'), ['chart1', 'chart2', 'scatterChart'], async (page) => {
-    const range = (id) => page.evaluate((id) => {
-      const { x, y } = chartInstances[id].scales;  // a timeline has no y scale
-      return [x.min, x.max, y?.min, y?.max, chartInstances[id].isZoomedOrPanned()];
-    }, id);
-    const timeline = await range('chart1');
-    await page.evaluate(() => chartInstances.chart1.zoom(2));
-    assert.equal((await range('chart1'))[4], true);
+test('wheel zoom and drag pan; Reset Zoom and a double-click restore the chart of a deterministic report', () =>
+  withReport(written('report_deterministic_multi.html'), ['chart1', 'chart2', 'scatterChart'], async (page) => {
+    const timeline = await wheelZoom(page, 'chart1');
     await page.click("button[onclick=\"resetZoom('chart1')\"]");
-    assert.deepEqual(await range('chart1'), timeline);
-
-    const scatter = await range('scatterChart');
-    const canvas = page.locator('#scatterChart');
-    await canvas.scrollIntoViewIfNeeded();
-    await page.evaluate(() => chartInstances.scatterChart.zoom({ x: 1.5 }));
-    const zoomed = await range('scatterChart');
-    const box = await canvas.boundingBox();
-    await page.mouse.move(box.x + box.width * 0.6, box.y + box.height / 2);
-    await page.mouse.down();
-    await page.mouse.move(box.x + box.width * 0.3, box.y + box.height / 2, { steps: 12 });
-    await page.mouse.up();
-    const panned = await range('scatterChart');
-    assert.notEqual(panned[0], zoomed[0], 'the x range moves with the drag');
-    assert.ok(Math.abs((panned[1] - panned[0]) - (zoomed[1] - zoomed[0])) < 1e-9, 'a drag keeps the zoom');
-    await canvas.dblclick();
-    assert.deepEqual(await range('scatterChart'), scatter);
+    assert.deepEqual(await range(page, 'chart1'), timeline);
+    const scatter = await wheelZoom(page, 'scatterChart');
+    await dragPan(page, 'scatterChart');
+    await page.locator('#scatterChart').dblclick();
+    assert.deepEqual(await range(page, 'scatterChart'), scatter);
   }));
 
-test('a comparison page overlays its files in both charts', () =>
-  withReport(golden('comparison.html'), ['percentileChart', 'timelineChart'], async (page) => {
+test('a comparison page overlays its files in both charts, which zoom and pan', () =>
+  withReport(written('comparison.html'), ['percentileChart', 'timelineChart'], async (page) => {
     const files = ['1: base.json', '2: faster.json', '3: older & other.json'];
     for (const [id, points, x] of [['percentileChart', 101, 'Share of frames (%)'], ['timelineChart', 20, 'Time (seconds)']]) {
       const chart = await shown(page, id);
       assert.deepEqual(chart.datasets.map(([label, , data]) => [label, data.length]), files.map((f) => [f, points]));
       assert.equal(chart.titles.x, x);
-      assert.ok(chart.painted > 1000, `${id} painted ${chart.painted} pixels`);
+      await wheelZoom(page, id);
+      await dragPan(page, id);
     }
   }, 'comparison.png'));

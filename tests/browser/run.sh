@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs chart.js, the zoom plug-in and playwright-core from npm (once) and
-# opens the report goldens in Debian's Chromium.
+# Installs playwright-core from npm (once) and opens the report and comparison
+# goldens, with the chart libraries they carry, in Debian's Chromium, offline.
 set -euo pipefail
 cd "$(dirname "$0")"
 if [ ! -f node_modules/.package-lock.json ] || [ package.json -nt node_modules/.package-lock.json ]; then
