@@ -38,12 +38,24 @@ test_choices_reach_the_configuration_and_resizing_follows() {
   exits_cleanly 60
 }
 
+# Page $1 carries the chart libraries whole (each minified file's long line
+# of code) and loads no script from elsewhere.
+carries_chart_libraries() {
+  local library
+  for library in "$ORVALIS_REPO"/third_party/*/*.min.js; do
+    grep -qF -f <(awk 'length > length(code) { code = $0 } END { print code }' "$library") "$1" ||
+      fail "$1 does not carry $library" || return 1
+  done
+  ! grep -qi '<script src=' "$1" || fail "$1 loads a script"
+}
+
 # Copies the report and the results file beside it from folder $3 (the
 # working directory unless given) to artifacts/$1.html and .json; the
-# report's title ends with $2.
+# report's title ends with $2, and it carries its chart libraries.
 keep_benchmark_files() {
   local report; report=$(ls "${3:-$work}"/benchmark_*.html 2>/dev/null | head -1)
   grep -qF "$2</h1>" "$report" 2>/dev/null || fail "no report titled ...$2" || return 1
+  carries_chart_libraries "$report" || return 1
   cp "$report" "$ARTIFACTS/$1.html" && cp "${report%.html}.json" "$ARTIFACTS/$1.json" ||
     fail "no results file beside the report"
 }
@@ -127,6 +139,7 @@ test_compare_results() {
   [ "$exit_status" = 0 ] || fail "exit code $exit_status: $(grep -v '^[0-9a-f]*:' "$work/stderr.txt" | head -3)" || return 1
   sed 's/^/  /' "$work/stdout.txt"
   cp "$out"/comparison_*.html "$ARTIFACTS/comparison-page.html" || fail "no comparison page" || return 1
+  carries_chart_libraries "$ARTIFACTS/comparison-page.html" || return 1
   program_stdout | grep -Eq 'deterministic-window.json  *[0-9]+  *[-+][0-9.]+ %  *(faster|slower|within noise)' &&
     ! program_stdout | grep -q '^Warning' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a warning, a box or no verdict" ||
     return 1
