@@ -38,14 +38,12 @@ endif()
 set(ORVALIS_EMBED_FILES_SCRIPT ${CMAKE_CURRENT_LIST_FILE})
 
 function(orvalis_embed_files target output header)
-  set(entries "")
   set(files "")
   foreach(entry IN LISTS ARGN)
     string(REGEX REPLACE "^[^=]*=" "" file "${entry}")
     list(APPEND files "${file}")
-    string(APPEND entries "${entries_separator}${entry}")
-    set(entries_separator "|")
   endforeach()
+  list(JOIN ARGN "|" entries)
   add_custom_command(OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} "-DOUTPUT=${output}" "-DHEADER=${header}" "-DENTRIES=${entries}"
             -P ${ORVALIS_EMBED_FILES_SCRIPT}
