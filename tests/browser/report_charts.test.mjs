@@ -27,9 +27,9 @@ after(() => { fs.rmSync(pages, { recursive: true, force: true }); return browser
 
 // Opens offline the page whose golden is tests/data/`name` (each "{{third_party/...}}"
 // in it replaced by that file's bytes, with CR LF line ends like the rest), which
-// must build and draw the charts `charts` (and no other), and runs `check` on it;
-// then the page may have made no request but for its own file, logged no error
-// and shown no dialog, and it may be saved as artifacts/`screenshot`.
+// must build and draw the charts `charts` (and no other); saves it as
+// artifacts/`screenshot` if given and runs `check` on it; then the page may have
+// made no request but for its own file, logged no error and shown no dialog.
 async function withReport(name, charts, check, screenshot) {
   const file = path.join(pages, name);
   fs.writeFileSync(file, fs.readFileSync(path.join(repo, 'tests', 'data', name), 'latin1').replace(/\{\{(third_party\/[^}]+)\}\}/g,
@@ -49,11 +49,11 @@ async function withReport(name, charts, check, screenshot) {
   // The lines rise into place; a chart is drawn once they have.
   await page.waitForFunction(() => Object.values(chartInstances).every((c) => !Chart.animator.running(c)));
   for (const id of charts) assert.ok((await shown(page, id)).painted > 1000, `${id} is drawn`);
-  await check(page);
   if (screenshot) {
     fs.mkdirSync(artifacts, { recursive: true });
     await page.screenshot({ path: path.join(artifacts, screenshot), fullPage: true });
   }
+  await check(page);
   assert.deepEqual([errors, requests], [[], []]);
   await page.close();
 }
