@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <set>
+#include <string>
 
 namespace {
 
@@ -65,8 +66,12 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             result.action = CommandLine::Action::Help;
             return result;
         }
+        if (option == L"--list-adapters") {
+            result.action = CommandLine::Action::ListAdapters;
+            return result;
+        }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
-                                option == L"--vsync" || option == L"--output";
+                                option == L"--vsync" || option == L"--output" || option == L"--adapter";
         if (!takesValue && option != L"--deterministic") {
             return Failure(option.rfind(L"-", 0) == 0 ? "unknown option \"" + Narrow(option) + "\""
                                                       : "unexpected argument \"" + Narrow(option) + "\"");
@@ -110,6 +115,12 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             } else {
                 return Failure(Quoted(option, value) + ": vertical sync is \"off\", \"on\" or \"triple\"");
             }
+        } else if (option == L"--adapter") {
+            // Whether adapter N exists is for the system to say, once it is asked.
+            if (value.empty() || value.size() > 4 || value.find_first_not_of(L"0123456789") != std::wstring::npos) {
+                return Failure(Quoted(option, value) + ": the adapter is a number that --list-adapters shows");
+            }
+            result.adapter = static_cast<uint32_t>(std::stoul(value));
         } else {
             if (value.empty()) {
                 return Failure("--output needs a folder");
@@ -132,6 +143,7 @@ std::string CommandLineHelp()
 {
     return "Usage: OrvalisBench.exe [--benchmark single|multi [options]]\n"
            "       OrvalisBench.exe --compare A.json B.json [C.json ...] [--output DIR]\n"
+           "       OrvalisBench.exe --list-adapters\n"
            "\n"
            "Without arguments the startup window opens. With --benchmark the program runs one\n"
            "benchmark with no window waiting for a person, writes its HTML report and a JSON\n"
@@ -144,6 +156,9 @@ std::string CommandLineHelp()
            "  --vsync off|on|triple     vertical sync off (default), on, or triple buffering\n"
            "  --output DIR              the folder for the report and the results (created if\n"
            "                            missing; default: the current folder)\n"
+           "  --adapter N               the graphics adapter to measure: its number in\n"
+           "                            --list-adapters (default: the high-performance one)\n"
+           "  --list-adapters           lists the graphics adapters and ends\n"
            "  --help                    this text\n"
            "\n"
            "With --compare the program reads results files (the first is the baseline), writes\n"

@@ -2,17 +2,20 @@
 // The program's command line: without arguments the startup window opens;
 // with --benchmark a benchmark runs and the program ends, with no window that
 // waits for a person.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ui/startup_choices.h"
 
 struct CommandLine {
-    enum class Action { Interactive, Benchmark, Help, Error };
+    enum class Action { Interactive, Benchmark, Help, ListAdapters, Error };
     Action action = Action::Interactive;
     StartupConfiguration config;   // Benchmark: what to run (the startup window's presets and defaults)
     DialogChoice choice;           // Benchmark: the same, as the startup window would have recorded it
     std::wstring outputDirectory;  // Benchmark: where the report and the results go; empty: the current folder
+    std::optional<uint32_t> adapter;  // Benchmark: --adapter N; nothing: the default adapter
     std::string error;             // Error: what was wrong, naming the argument
 };
 

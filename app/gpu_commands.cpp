@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/frame.h"
+#include "bench/benchmark.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_timing.h"
 
@@ -39,6 +40,12 @@ void Render(App& app)
     }
     for (const GpuPassTimes& times : finished) {
         ReportGpuPassTimes(app, times);
+    }
+    // A run keeps the most video memory the program used; asked only while a benchmark runs.
+    if (app.bench.running) {
+        if (const std::optional<LocalVideoMemory> memory = ReadLocalVideoMemory(app.gpu)) {
+            RecordVideoMemory(app.bench, memory->usageBytes, memory->budgetBytes);
+        }
     }
 }
 

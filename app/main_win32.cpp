@@ -21,6 +21,8 @@
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
 #include "game/levels.h"
+#include "gpu/adapter_choice.h"
+#include "gpu/d3d_backend.h"
 #include "ui/control_panel.h"
 #include "ui/startup_dialog.h"
 
@@ -133,12 +135,38 @@ int RunComparison(const std::vector<std::wstring>& arguments)
     return result.exitCode;
 }
 
-int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
+// --list-adapters: the system's adapters on standard output; no window, no device.
+int ListAdaptersCommand()
+{
+    try {
+        TellStarter(AdapterListText(ListAdapters()), false);
+        return exit_code::kSuccess;
+    } catch (const std::exception& e) {
+        TellStarter(std::string("Fatal error: ") + e.what() + "\n", true);
+        return exit_code::kFatalError;
+    }
+}
+
+// The adapter to measure: the one --adapter names, else the default. Known
+// before any window (the startup window names it). Without DXGI the system
+// lists none, and creating the device says why.
+AdapterSelection ChooseAdapter(const CommandLine& commandLine)
+{
+    try {
+        return SelectAdapter(ListAdapters(), commandLine.adapter);
+    } catch (const std::exception&) {
+        return SelectAdapter(AdapterList{}, commandLine.adapter);
+    }
+}
+
+int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const AdapterSelection& adapter)
 {
     Win32Platform platform;
     App app(platform);
     AppBinding binding;  // declared after the App: theApp is cleared before the App is destroyed
     platform.Attach(&app);
+    app.gpu.adapterIndex = adapter.index;
+    app.bench.adapter = MeasuredAdapter{adapter.name, adapter.index, adapter.asked};
 
     StartupConfiguration startup;
     if (commandLine.action == CommandLine::Action::Benchmark) {
@@ -150,7 +178,7 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine)
         const std::string line = ConfigLogLine(commandLine.choice);
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
-    } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(instance)) {
+    } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(instance, AdapterLine(adapter.name))) {
         startup = *chosen;
         ApplyStartupConfiguration(app, startup);
     } else {
@@ -178,6 +206,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     }
     const CommandLine commandLine = ParseCommandLine(ProgramArguments());
     const bool unattended = commandLine.action == CommandLine::Action::Benchmark;
+    AdapterSelection adapter;
     switch (commandLine.action) {
     case CommandLine::Action::Help:
         TellStarter(CommandLineHelp(), false);
@@ -185,7 +214,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     case CommandLine::Action::Error:
         TellStarter("OrvalisBench: " + commandLine.error + "\nSee OrvalisBench.exe --help.\n", true);
         return exit_code::kBadArguments;
+    case CommandLine::Action::ListAdapters: return ListAdaptersCommand();
     case CommandLine::Action::Benchmark:
+        adapter = ChooseAdapter(commandLine);  // an adapter that is not there ends it before anything is made
+        if (!adapter.error.empty()) {
+            TellStarter("OrvalisBench: " + adapter.error + "\nSee OrvalisBench.exe --list-adapters.\n", true);
+            return exit_code::kBadArguments;
+        }
         // The report and results go there: a folder that cannot take them
         // ends the program now, not after the whole benchmark.
         if (!commandLine.outputDirectory.empty()) {
@@ -202,10 +237,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
             }
         }
         break;
-    case CommandLine::Action::Interactive: break;
+    case CommandLine::Action::Interactive: adapter = ChooseAdapter(commandLine); break;
     }
     try {
-        return RunProgram(instance, commandLine);
+        return RunProgram(instance, commandLine, adapter);
     } catch (const std::exception& e) {
         // The App is gone by now; theApp was cleared before it went.
         if (unattended) {

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <iterator>
+
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/frame_clock.h"
@@ -160,12 +162,26 @@ std::string WindowsVersion()
            std::to_string(info.dwBuildNumber);
 }
 
+// The computer's name as its owner set it (the DNS host name), else the
+// NetBIOS name; empty when neither can be read.
+std::string MachineName()
+{
+    wchar_t name[256] = {};
+    DWORD size = static_cast<DWORD>(std::size(name));
+    if (GetComputerNameExW(ComputerNameDnsHostname, name, &size) && size > 0) {
+        return Narrow(name);
+    }
+    size = static_cast<DWORD>(std::size(name));
+    return GetComputerNameW(name, &size) ? Narrow(name) : std::string();
+}
+
 }  // namespace
 
 RunEnvironment Win32Platform::DescribeEnvironment()
 {
     RunEnvironment e;
     e.windowsVersion = WindowsVersion();
+    e.machineName = MachineName();
     if (app_ == nullptr) {
         return e;
     }

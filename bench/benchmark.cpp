@@ -262,6 +262,25 @@ std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config
     return note;
 }
 
+void RecordVideoMemory(BenchmarkRecorder& b, uint64_t usageBytes, uint64_t budgetBytes)
+{
+    if (!b.running || b.pausing || b.currentRun == 0) {
+        return;
+    }
+    std::optional<VideoMemoryPeak>& peak = b.current.videoMemory;
+    if (!peak || usageBytes > peak->peakUsageBytes) {
+        peak = VideoMemoryPeak{usageBytes, budgetBytes};
+    }
+}
+
+std::string AdapterNote(const MeasuredAdapter& adapter)
+{
+    if (adapter.name.empty()) {
+        return {};
+    }
+    return adapter.name + (adapter.asked ? " (asked for with --adapter " + std::to_string(adapter.index) + ")" : " (default)");
+}
+
 std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason)
 {
     char where[96];
@@ -295,6 +314,9 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         text += L"Single run (" + seconds + L" seconds)\n";
     } else {
         text += L"Runs: " + std::to_wstring(b.runs.size()) + L" (" + seconds + L" seconds each)\n";
+    }
+    if (const std::string adapter = AdapterNote(b.adapter); !adapter.empty()) {
+        text += L"Adapter: " + std::wstring(adapter.begin(), adapter.end()) + L"\n";
     }
     for (size_t i = 0; i < b.runs.size(); ++i) {
         const std::string note = RenderedSizeNote(b.runs[i], b.config);

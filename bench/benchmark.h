@@ -52,6 +52,16 @@ std::string DeviceLossNote(const BenchmarkRecorder& recorder, const std::string&
 // aborted benchmark whose report could not be written.
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder, bool aborted = false);
 
+// The local video memory the program uses now and its budget (bytes): a
+// recorded run in progress keeps the highest use and the budget then; at any
+// other time (warm-up, pause, no benchmark) nothing is kept.
+void RecordVideoMemory(BenchmarkRecorder& recorder, uint64_t usageBytes, uint64_t budgetBytes);
+
+// What the summary box and the report say of the adapter measured, for
+// example "NVIDIA GeForce RTX 4090 (default)" or "Intel(R) Arc(TM) A770
+// Graphics (asked for with --adapter 1)"; empty when it is not known.
+std::string AdapterNote(const MeasuredAdapter& adapter);
+
 // What the summary box, the report and the results file say of a run that did
 // not render the size asked for throughout, for example "rendered 2564 x 1418;
 // 3840 x 2160 does not fit this screen"; empty when it did.

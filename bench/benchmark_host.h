@@ -16,6 +16,7 @@ struct RunEnvironment {
     uint64_t dedicatedVideoMemory = 0;  // bytes
     std::string driverVersion;          // the user-mode driver version the adapter reports, "a.b.c.d"
     std::string windowsVersion;         // "major.minor.build"
+    std::string machineName;            // the computer's name
 };
 
 // What the benchmark asks of the world outside it: the debugger output, the
@@ -37,7 +38,7 @@ public:
     // Open a written report with the shell's default action.
     virtual void OpenReport(const std::string& path) = 0;
 
-    // The adapter, driver, Windows version and present mode of this run.
+    // The adapter, driver, Windows version, computer name and present mode of this run.
     virtual RunEnvironment DescribeEnvironment() = 0;
 };
 

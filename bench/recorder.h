@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,13 @@ struct SecondRecord {
     int32_t gpuFrames = 0;
 };
 
+// The most local video memory (the adapter's own) the program used during a
+// run, and the budget the system gave it at that moment, in bytes.
+struct VideoMemoryPeak {
+    uint64_t peakUsageBytes = 0;
+    uint64_t budgetBytes = 0;
+};
+
 struct RunResult {
     std::vector<SecondRecord> seconds;
     float avg = 0.0f;
@@ -69,6 +77,17 @@ struct RunResult {
     // most kMaxFrameTimes each); empty when the device gives no timestamps.
     std::vector<float> gpuPhysicsMs;
     std::vector<float> gpuRenderMs;
+    // Nothing where the adapter does not give its video memory figures.
+    std::optional<VideoMemoryPeak> videoMemory;
+};
+
+// The adapter a benchmark measures: its name, its index in the system's list
+// (as --list-adapters numbers it; -1 when unknown) and whether the user named
+// it (--adapter) or the program took its default.
+struct MeasuredAdapter {
+    std::string name;
+    int32_t index = -1;
+    bool asked = false;
 };
 
 // About 70 minutes at 250 frames a second: far beyond a run, and 4 MB at most.
@@ -109,4 +128,6 @@ struct BenchmarkRecorder {
     // the program before each frame's step; 0 x 0 when unknown.
     uint32_t renderWidth = 0;
     uint32_t renderHeight = 0;
+    // The adapter the device runs on, set once the device exists.
+    MeasuredAdapter adapter;
 };

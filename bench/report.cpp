@@ -5,6 +5,7 @@
 
 #include "bench/benchmark.h"
 #include "bench/benchmark_host.h"
+#include "bench/compare.h"
 #include "bench/recorder.h"
 #include "bench/report_stream.h"
 #include "bench/statistics.h"
@@ -103,7 +104,11 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     } else {
         out << " | Debris: OFF";
     }
-    out << (r.config.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds") << "</div>\n";
+    out << (r.config.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds");
+    if (const std::string adapter = AdapterNote(r.adapter); !adapter.empty()) {
+        out << " | Adapter: " << HtmlEscape(adapter);
+    }
+    out << "</div>\n";
     // The size each run scored with, where it is not the one configured.
     for (size_t i = 0; i < r.runs.size(); ++i) {
         const std::string note = RenderedSizeNote(r.runs[i], c);

@@ -31,14 +31,20 @@ Json Configuration(const BenchmarkRecorder& r, const RunEnvironment& environment
                 {"deterministic", c.deterministic}};
 }
 
-Json System(const RunEnvironment& e)
+Json System(const RunEnvironment& e, const MeasuredAdapter& adapter)
 {
-    return Json{{"adapter", e.adapter},
-                {"vendorId", e.vendorId},
-                {"deviceId", e.deviceId},
-                {"dedicatedVideoMemory", e.dedicatedVideoMemory},
-                {"driverVersion", e.driverVersion},
-                {"windowsVersion", e.windowsVersion}};
+    Json system{{"machineName", e.machineName}, {"adapter", e.adapter}};
+    if (adapter.index >= 0) {
+        // Where the adapter stands in --list-adapters, and whether the user named it.
+        system["adapterIndex"] = adapter.index;
+        system["adapterChoice"] = adapter.asked ? "asked" : "default";
+    }
+    system["vendorId"] = e.vendorId;
+    system["deviceId"] = e.deviceId;
+    system["dedicatedVideoMemory"] = e.dedicatedVideoMemory;
+    system["driverVersion"] = e.driverVersion;
+    system["windowsVersion"] = e.windowsVersion;
+    return system;
 }
 
 Json Records(const RunResult& run)
@@ -111,6 +117,10 @@ Json Run(const RunResult& run, size_t number, const BenchmarkConfig& config)
                       {"p95Ms", f.p95Ms},
                       {"p99Ms", f.p99Ms}}}};
     AddGpuFigures(result, run);
+    if (run.videoMemory) {
+        result["videoMemory"] = Json{{"peakUsageBytes", run.videoMemory->peakUsageBytes},
+                                     {"budgetBytes", run.videoMemory->budgetBytes}};
+    }
     result["records"] = Records(run);
     return result;
 }
@@ -153,7 +163,7 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
         document["endedByDeviceLoss"] = r.endedByDeviceLoss;  // the runs stop where the device was lost
     }
     document["configuration"] = Configuration(r, environment);
-    document["system"] = System(environment);
+    document["system"] = System(environment, r.adapter);
     document["runs"] = runs;
     document["acrossRuns"] = AcrossRuns(r);
     return document.dump(2) + "\n";

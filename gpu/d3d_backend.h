@@ -4,12 +4,14 @@
 // what a frame shows (FrameInputs); it knows nothing of the program around it.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "game/world.h"
 #include "gpu/frame_constants.h"
 #include "gpu/present_mode.h"
 
+struct AdapterList;
 struct GpuObjects;
 struct GpuPassTimesList;
 
@@ -29,9 +31,21 @@ struct FrameInputs {
     const std::array<Brick, kBrickSlots>* changedBricks;
 };
 
-// Factory, adapter, device, queue, two allocators, the command list and the
-// fence. Returns whether the system allows tearing presents.
+// The system's graphics adapters in its order, and its ranking of them by
+// performance where it has one (gpu/adapter_choice.h). Throws when DXGI
+// cannot be reached.
+AdapterList ListAdapters();
+// Factory, device (on adapter gpu.adapterIndex, or on the default adapter,
+// whose index is then stored), queue, two allocators, the command list and
+// the fence. Returns whether the system allows tearing presents.
 bool CreateDeviceObjects(GpuObjects& gpu);
+// The local (the adapter's own) video memory the program uses now and the
+// budget the system gives it, in bytes; nothing where the adapter cannot say.
+struct LocalVideoMemory {
+    uint64_t usageBytes = 0;
+    uint64_t budgetBytes = 0;
+};
+std::optional<LocalVideoMemory> ReadLocalVideoMemory(const GpuObjects& gpu);
 // Blocks until the GPU has finished everything submitted so far.
 void WaitForGpu(GpuObjects& gpu);
 // "Device removed: <reason>" (DeviceRemovedText) once the device has been

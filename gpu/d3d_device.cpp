@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "gpu/adapter_choice.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
 #include "gpu/d3d_support.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr UINT kPreferredVendor = 0x10DE;
 constexpr DWORD kDrainTimeoutMs = 10000;
 constexpr DWORD kRemovalCheckMs = 1000;
 
@@ -38,7 +38,8 @@ void WaitForFence(D3DObjects& d, UINT64 value)
 }
 
 // The description and driver version of the device's adapter (nothing is
-// fatal here: the figures only describe the machine).
+// fatal here: the figures only describe the machine), and its video memory
+// figures where the adapter gives them.
 void RememberAdapter(D3DObjects& d, IDXGIAdapter1* adapter)
 {
     if (FAILED(adapter->GetDesc1(&d.adapterDesc))) {
@@ -47,6 +48,63 @@ void RememberAdapter(D3DObjects& d, IDXGIAdapter1* adapter)
     if (FAILED(adapter->CheckInterfaceSupport(__uuidof(IDXGIDevice), &d.driverVersion))) {
         d.driverVersion.QuadPart = 0;
     }
+    if (FAILED(adapter->QueryInterface(IID_PPV_ARGS(&d.adapter)))) {
+        d.adapter.Reset();
+    }
+}
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string result;
+    for (; *text != L'\0'; ++text) {
+        result += (*text >= 32 && *text < 127) ? static_cast<char>(*text) : '?';
+    }
+    return result;
+}
+
+uint64_t LuidValue(const LUID& luid)
+{
+    return (static_cast<uint64_t>(static_cast<uint32_t>(luid.HighPart)) << 32) | luid.LowPart;
+}
+
+// Both of the system's lists: every adapter in its order, and the ranking by
+// performance where the factory can give it. A failure to enumerate ends a
+// list (the end of it, or an adapter that cannot be had).
+AdapterList ListAdapters(IDXGIFactory1* factory)
+{
+    AdapterList list;
+    for (UINT i = 0;; ++i) {
+        ComPtr<IDXGIAdapter1> adapter;
+        if (FAILED(factory->EnumAdapters1(i, &adapter))) {
+            break;
+        }
+        DXGI_ADAPTER_DESC1 desc{};
+        AdapterDescription a;
+        if (SUCCEEDED(adapter->GetDesc1(&desc))) {
+            a.name = Narrow(desc.Description);
+            a.vendorId = desc.VendorId;
+            a.deviceId = desc.DeviceId;
+            a.dedicatedVideoMemory = desc.DedicatedVideoMemory;
+            a.software = (desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) != 0;
+            a.luid = LuidValue(desc.AdapterLuid);
+        }
+        list.adapters.push_back(a);
+    }
+    ComPtr<IDXGIFactory6> factory6;
+    if (SUCCEEDED(factory->QueryInterface(IID_PPV_ARGS(&factory6)))) {
+        list.highPerformanceFirst.emplace();
+        for (UINT i = 0;; ++i) {
+            ComPtr<IDXGIAdapter1> adapter;
+            DXGI_ADAPTER_DESC1 desc{};
+            if (FAILED(factory6->EnumAdapterByGpuPreference(i, DXGI_GPU_PREFERENCE_HIGH_PERFORMANCE,
+                                                             IID_PPV_ARGS(&adapter))) ||
+                FAILED(adapter->GetDesc1(&desc))) {
+                break;
+            }
+            list.highPerformanceFirst->push_back(LuidValue(desc.AdapterLuid));
+        }
+    }
+    return list;
 }
 
 }  // namespace
@@ -91,28 +149,14 @@ bool CreateDeviceObjects(GpuObjects& gpu)
     std::printf("[DX12] Tearing support: %s\n", tearingSupported ? "yes" : "no");
     std::fflush(stdout);
 
-    // The first hardware adapter of the preferred vendor; otherwise adapter 0.
-    for (UINT i = 0;; ++i) {
-        ComPtr<IDXGIAdapter1> adapter;
-        if (FAILED(d.factory->EnumAdapters1(i, &adapter))) {
-            break;  // the end of the list, or an adapter that cannot be had: the search ends
-        }
-        DXGI_ADAPTER_DESC1 desc{};
-        if (FAILED(adapter->GetDesc1(&desc))) {
-            continue;
-        }
-        if ((desc.Flags & DXGI_ADAPTER_FLAG_SOFTWARE) == 0 && desc.VendorId == kPreferredVendor) {
-            ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
-                          "CreateDevice");
-            RememberAdapter(d, adapter.Get());
-            break;
-        }
+    if (gpu.adapterIndex < 0) {
+        const std::optional<uint32_t> chosen = DefaultAdapter(ListAdapters(d.factory.Get()));
+        gpu.adapterIndex = chosen ? static_cast<int32_t>(*chosen) : 0;  // none: EnumAdapters1 says so below
     }
-    if (!d.device) {
+    {
         ComPtr<IDXGIAdapter1> adapter;
-        ThrowIfFailed(d.factory->EnumAdapters1(0, &adapter), "EnumAdapters1");
-        ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)),
-                      "CreateDevice fallback");
+        ThrowIfFailed(d.factory->EnumAdapters1(static_cast<UINT>(gpu.adapterIndex), &adapter), "EnumAdapters1");
+        ThrowIfFailed(D3D12CreateDevice(adapter.Get(), D3D_FEATURE_LEVEL_12_0, IID_PPV_ARGS(&d.device)), "CreateDevice");
         RememberAdapter(d, adapter.Get());
     }
 
@@ -165,4 +209,21 @@ void MoveToNextFrame(GpuObjects& gpu)
     gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
     WaitForFence(d, gpu.fenceValues[gpu.frameIndex]);
     gpu.fenceValues[gpu.frameIndex] = value + 1;
+}
+
+AdapterList ListAdapters()
+{
+    ComPtr<IDXGIFactory1> factory;
+    ThrowIfFailed(CreateDXGIFactory2(0, IID_PPV_ARGS(&factory)), "CreateDXGIFactory2");
+    return ListAdapters(factory.Get());
+}
+
+std::optional<LocalVideoMemory> ReadLocalVideoMemory(const GpuObjects& gpu)
+{
+    DXGI_QUERY_VIDEO_MEMORY_INFO info{};
+    if (!gpu.d3d || !gpu.d3d->adapter ||
+        FAILED(gpu.d3d->adapter->QueryVideoMemoryInfo(0, DXGI_MEMORY_SEGMENT_GROUP_LOCAL, &info))) {
+        return std::nullopt;
+    }
+    return LocalVideoMemory{info.CurrentUsage, info.Budget};
 }

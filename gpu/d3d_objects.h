@@ -18,6 +18,8 @@ struct D3DObjects {
     ~D3DObjects();
 
     ComPtr<IDXGIFactory4> factory;
+    // The device's adapter, for its video memory figures; null where it cannot give them.
+    ComPtr<IDXGIAdapter3> adapter;
     ComPtr<ID3D12Device> device;
     ComPtr<ID3D12CommandQueue> commandQueue;
     ComPtr<IDXGISwapChain3> swapChain;

@@ -23,6 +23,9 @@ inline constexpr uint32_t kStatePresent = 0x0;
 // backend keeps beside them (fence values, frame index, tracked states).
 struct GpuObjects {
     std::unique_ptr<D3DObjects, D3DObjectsRelease> d3d;
+    // The adapter the device is created on, as --list-adapters numbers it;
+    // -1 until then: the default (DefaultAdapter).
+    int32_t adapterIndex = -1;
     uint64_t fenceValues[2] = {0, 0};
     uint32_t frameIndex = 0;
     uint32_t rtvDescriptorSize = 0;

@@ -49,6 +49,7 @@ void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris
 // ends with the exit code that says whether the files were written; a report
 // that cannot be created or written (a folder has its name, the disk is full)
 // leaves the results in the box and the results file, and no cut-off report.
+// The box names the adapter; the results file keeps the run's video memory peak.
 TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReportsThem)
 {
     const struct {
@@ -76,12 +77,16 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
         t.app.start.exitCode = exit_code::kNotCompleted;
         StartFromStartup(t, true, false, 160);
         std::tie(t.app.width, t.app.height) = std::tie(c.width, c.height);
+        t.app.bench.adapter = MeasuredAdapter{"Test Adapter", 0, false};
         int pausedFrames = 0;
         bool resumed = false;
         for (int frames = 0; t.app.bench.running && frames < 10000; ++frames) {
             const bool paused = t.app.bench.pausing;
             const float dt = frames == 0 || resumed ? 0.51f : kFrame;
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
+            // The video memory each frame: more in the warm-up (frame 10) and the pause (100) than in the run.
+            RecordVideoMemory(t.app.bench, frames == 10 || frames == 100 ? 1ull << 40 : (frames == 1000 ? 1500 : 1000),
+                              8000u + static_cast<uint64_t>(frames));
             resumed = paused && !t.app.bench.pausing;
             pausedFrames += paused ? 1 : 0;
             t.app.width = c.resized && t.app.bench.current.totalFrames > 0 ? 700 : t.app.width;
@@ -98,8 +103,10 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
                   std::make_tuple(false, std::vector<bool>{true, false}, std::vector<bool>{true, false}, 1, size_t{1}));
         const nlohmann::json results = nlohmann::json::parse(ReadText(kResults));
         EXPECT_EQ(std::make_tuple(results["configuration"]["runs"], results["configuration"]["debrisCount"],
-                                  results["runs"][0]["renderedWidth"], results["runs"][0]["renderedSizeNote"]),
-                  std::make_tuple(Json("single"), Json(160), Json(c.width), Json(c.note)));
+                                  results["runs"][0]["renderedWidth"], results["runs"][0]["renderedSizeNote"],
+                                  results["runs"][0]["videoMemory"]),
+                  std::make_tuple(Json("single"), Json(160), Json(c.width), Json(c.note),
+                                  Json{{"peakUsageBytes", 1500}, {"budgetBytes", 9000}}));
         EXPECT_EQ(fs::is_directory(kReport), c.obstacle == "a folder") << c.obstacle;  // a folder is kept, a cut-off report not
         EXPECT_EQ(t.platform.LinesStartingWith(std::string("ERROR: Could not ") + (c.obstacle == "a folder" ? "create" : "write") +
                                                " report file").size(), notWritten ? 1u : 0u) << c.obstacle;
@@ -110,7 +117,7 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
         EXPECT_EQ(t.platform.summaries.at(0),
                   (notWritten ? L"Benchmark Complete!\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
                               : L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n") +
-                      std::wstring(L"Single run (40 seconds)\n") +
+                      std::wstring(L"Single run (40 seconds)\nAdapter: Test Adapter (default)\n") +
                       (c.note.empty() ? L"" : L"Run 1: " + std::wstring(c.note.begin(), c.note.end()) + L"\n") +
                       L"\nIncludes:\n- Timeline charts per run\n- Scatter plot (complexity analysis)\n- Spike outlier removal\n"
                       L"- Benchmark score\n" +

@@ -11,8 +11,13 @@
 TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
 {
     EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"80", L"--help"}).action,
-                              ParseCommandLine({L"/?"}).action),
-              std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help));
+                              ParseCommandLine({L"/?"}).action, ParseCommandLine({L"--debris", L"80", L"--list-adapters"}).action),
+              std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help,
+                              CommandLine::Action::ListAdapters));
+    // An adapter by its number; whether the system has it is checked once the system is asked.
+    EXPECT_EQ(std::make_pair(ParseCommandLine({L"--adapter", L"12", L"--benchmark", L"multi"}).adapter,
+                             ParseCommandLine({L"--benchmark", L"multi"}).adapter),
+              std::make_pair(std::optional<uint32_t>(12), std::optional<uint32_t>()));
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -50,6 +55,8 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--debris", L"160"}, "--debris needs --benchmark single|multi"},
         {{L"--deterministic"}, "--deterministic needs --benchmark single|multi"},
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
+        {{L"--benchmark", L"single", L"--adapter", L"-1"}, "\"--adapter -1\": the adapter is a number that --list-adapters shows"},
+        {{L"--adapter", L"1"}, "--adapter needs --benchmark single|multi"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);

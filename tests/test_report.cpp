@@ -38,7 +38,8 @@ BenchmarkRecorder Recorder(const BenchmarkConfig& config, const std::vector<std:
 
 // Each variant's bytes: CR LF line ends, no line end after "</html>", the
 // numbers with the precision the stream carries over from the value before;
-// the results file beside the report, with every figure.
+// the results file beside the report, with every figure; the adapter, named
+// as text, and how it was chosen.
 TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
 {
     const std::tuple<BenchmarkRecorder, const char*, const char*> cases[] = {
@@ -64,6 +65,8 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
         ScratchDirectory scratch;
         BenchmarkRecorder r = recorder;
         r.runs[0].frameTimes = {0.010f, 0.0125f, 0.009f, 0.011f, 0.020f};
+        r.runs[0].videoMemory = VideoMemoryPeak{1610612736, 7516192768};  // the second run's adapter did not say
+        r.adapter = MeasuredAdapter{"Test <Adapter> & Co", 1, resultsGolden != nullptr};
         RecordingPlatform platform;
         GenerateHTMLReport(r, platform);
         WriteResultsFile(r, platform);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -58,7 +59,7 @@ TEST(StartupWindow, ControlsKeepTheirOrderAndNeverOverlap)
     const std::string check = "Deterministic (60s, ZIVO, no input) 316|";
     const struct { StartupLayout (*build)(int); std::string captions; } windows[] = {
         {BuildStartupLayout, shared + "VSync: 0|Off 310^|On 311|Triple Buffer 312|" + run + "Just Play (No Benchmark) 315|" +
-                                 check + "Start 1|Exit 2|"},
+                                 check + "Start 1|Exit 2| 319|"},
         {BuildLaunchLayout, shared + run + check + "Start Benchmark 1|Cancel 2|"}};
     for (const auto& window : windows) {
         const StartupLayout layout = window.build(96);
@@ -88,13 +89,17 @@ TEST(StartupWindow, LayoutScalesTermByTermAndFitsTheScreen)
     const struct {
         int dpi, clientWidth, fontHeight, height, commandRow, launchHeight, launchCommandRow, screen;
         const char* area;
-    } cases[] = {{96, 390, 16, 440, 391, 364, 311, 400, "407x300 scrolls"}, {96, 390, 16, 440, 391, 364, 311, 1080, "390x440"},
-                 {120, 488, 20, 563, 501, 465, 399, 1080, "488x563"}, {144, 585, 24, 661, 587, 547, 467, 600, "602x450 scrolls"}};
+    } cases[] = {{96, 390, 16, 470, 391, 364, 311, 400, "407x300 scrolls"}, {96, 390, 16, 470, 391, 364, 311, 1080, "390x470"},
+                 {120, 488, 20, 601, 501, 465, 399, 1080, "488x601"}, {144, 585, 24, 706, 587, 547, 467, 600, "602x450 scrolls"}};
+    const auto startRow = [](const StartupLayout& layout) {
+        return std::find_if(layout.controls.begin(), layout.controls.end(),
+                            [](const ControlSpec& c) { return c.id == dialog_id::kStart; })->y;
+    };
     for (const auto& c : cases) {
         const StartupLayout startup = BuildStartupLayout(c.dpi);
         const StartupLayout launch = BuildLaunchLayout(c.dpi);
-        EXPECT_EQ(std::make_tuple(startup.clientWidth, startup.fontHeight, startup.contentHeight, startup.controls.back().y,
-                                  launch.contentHeight, launch.controls.back().y),
+        EXPECT_EQ(std::make_tuple(startup.clientWidth, startup.fontHeight, startup.contentHeight, startRow(startup),
+                                  launch.contentHeight, startRow(launch)),
                   std::make_tuple(c.clientWidth, c.fontHeight, c.height, c.commandRow, c.launchHeight, c.launchCommandRow))
             << c.dpi;
         const DialogClientArea area = DialogClientAreaFor(startup, c.screen, c.dpi, 17);

@@ -158,7 +158,8 @@ StartupLayout BuildStartupLayout(int dpi)
     const int justPlayRow = runRow + s(D::R) + s(4);
     const int checkRow = justPlayRow + s(D::R) + s(10);
     const int commandRow = checkRow + s(D::R) + s(10);
-    layout.contentHeight = commandRow + s(D::B) + s(D::M);
+    const int adapterRow = commandRow + s(D::B) + s(10);
+    layout.contentHeight = adapterRow + s(D::L) + s(D::M);
 
     auto& c = layout.controls;
     c.push_back({L"VSync:", 0, K::Label, s(D::M), vsyncLabel, s(150), s(D::L), true});
@@ -176,7 +177,13 @@ StartupLayout BuildStartupLayout(int dpi)
     c.push_back({L"Start", dialog_id::kStart, K::CommandButton, s(D::M), commandRow, s(140), s(D::B), true});
     c.push_back({L"Exit", dialog_id::kExit, K::CommandButton, s(D::W) - s(D::M) - s(140), commandRow, s(140), s(D::B),
                  false});
+    c.push_back({L"", dialog_id::kAdapter, K::Note, s(D::M), adapterRow, s(D::W) - s(D::M) - s(D::M), s(D::L), false});
     return layout;
+}
+
+std::wstring AdapterLine(const std::string& adapterName)
+{
+    return adapterName.empty() ? L"Adapter: none found" : L"Adapter: " + std::wstring(adapterName.begin(), adapterName.end());
 }
 
 StartupLayout BuildLaunchLayout(int dpi)

@@ -38,6 +38,7 @@ inline constexpr int kJustPlay = 315;
 inline constexpr int kDeterministic = 316;
 inline constexpr int kPresetRtx = 317;
 inline constexpr int kPresetExtreme = 318;
+inline constexpr int kAdapter = 319;  // the startup window's line that names the adapter
 }  // namespace dialog_id
 
 // What the window must do after a command has updated the choice.
@@ -74,7 +75,9 @@ std::string ConfigLogLine(const DialogChoice& choice);
 // MulDiv(value, dpi, 96): scaled and rounded to the nearest, halves away from zero.
 int ScaleForDpi(int value, int dpi);
 
-enum class ControlKind { Label, FirstRadio, Radio, PresetButton, CheckBox, CommandButton };
+// A Note is a line whose text the program sets (the adapter's name): shown
+// as it is (no & prefixes) and cut with an ellipsis where it is too long.
+enum class ControlKind { Label, FirstRadio, Radio, PresetButton, CheckBox, CommandButton, Note };
 
 struct ControlSpec {
     const wchar_t* caption;
@@ -92,8 +95,13 @@ struct StartupLayout {
 };
 
 // Every control of the startup window at the given dots per inch; each length
-// is scaled on its own and positions are sums of scaled lengths.
+// is scaled on its own and positions are sums of scaled lengths. Under the
+// command row a note names the adapter the program will use.
 StartupLayout BuildStartupLayout(int dpi);
+
+// The startup window's note: "Adapter: " and the adapter's name, or that
+// the system lists none.
+std::wstring AdapterLine(const std::string& adapterName);
 
 // The benchmark launch window ("Benchmark Configuration"): the startup
 // window's resolution, debris and preset rows, then the run mode, the

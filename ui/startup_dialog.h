@@ -4,17 +4,19 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 
 #include "ui/startup_choices.h"
 
 // The choices of the open (or last) configuration window.
 extern DialogChoice dialogChoice;
 
-// Shows the window and runs its message loop until it is gone. When the user
+// Shows the window, with `adapterLine` naming the adapter the program will
+// use (AdapterLine), and runs its message loop until it is gone. When the user
 // pressed "Start" the run configuration is logged on standard output and
 // returned (with the chosen debris count), for the program to apply; nothing
 // when the window was closed or could not be created.
-std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance);
+std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance, const std::wstring& adapterLine);
 
 // The launch window, centred on the main window, with its own message loop.
 // The main window and the panel (null when there is none) are disabled while

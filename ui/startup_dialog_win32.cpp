@@ -59,6 +59,7 @@ DWORD StyleFor(ControlKind kind)
     case ControlKind::PresetButton: return 0;
     case ControlKind::CheckBox: return BS_AUTOCHECKBOX;
     case ControlKind::CommandButton: return WS_TABSTOP;
+    case ControlKind::Note: return SS_NOPREFIX | SS_ENDELLIPSIS;
     }
     return 0;
 }
@@ -248,7 +249,7 @@ HWND CreateConfigurationWindow(DialogClass& cls, HINSTANCE instance, const Start
     DwmSetWindowAttribute(window, kDarkModeAttribute, &darkTitle, sizeof(darkTitle));
 
     for (const ControlSpec& c : layout.controls) {
-        const wchar_t* controlClass = c.kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+        const wchar_t* controlClass = c.kind == ControlKind::Label || c.kind == ControlKind::Note ? L"STATIC" : L"BUTTON";
         HWND control = CreateWindowExW(0, controlClass, c.caption, WS_CHILD | WS_VISIBLE | StyleFor(c.kind), c.x, c.y,
                                        c.w, c.h, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
                                        nullptr);
@@ -294,7 +295,7 @@ private:
 
 }  // namespace
 
-std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance)
+std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance, const std::wstring& adapterLine)
 {
     PrepareTheme();
     RegisterDialogClass(startupClass, instance);
@@ -314,6 +315,7 @@ std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance)
         return std::nullopt;
     }
 
+    SetDlgItemTextW(window, dialog_id::kAdapter, adapterLine.c_str());
     dialogChoice = DefaultDialogChoice();
     SyncDialogRadios(window);  // 480p, 80 Debris, Off
     CheckRadioButton(window, dialog_id::kSingleRun, dialog_id::kJustPlay, dialog_id::kSingleRun);

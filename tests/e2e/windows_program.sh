@@ -77,6 +77,7 @@ test_deterministic_benchmark_from_the_startup_window() {
   local box; box=$(find_window '^Benchmark Finished$' 400) || fail "no summary box within 400 s" || return 1
   screenshot benchmark-finished.png
   keep_benchmark_files deterministic-window '(Deterministic - Single Run)' || return 1
+  grep -q '"adapterChoice": "default"' "$ARTIFACTS/deterministic-window.json" || fail "not the default adapter" || return 1
   xdotool mousemove --window "$box" 10 10 key Return
   window_gone '^Benchmark Finished$' 30 || fail "the summary box stayed" || return 1
   m=$(find_window "$MAIN_TITLE" 10) || fail "no main window after the summary" || return 1
@@ -84,24 +85,29 @@ test_deterministic_benchmark_from_the_startup_window() {
   exits_cleanly 60 && no_validation_errors "$work/stdout.txt" "$work/stderr.txt"
 }
 
-# From the command line a deterministic benchmark runs with no box waiting for
-# anyone (its summary goes to the debugger output), makes its output folder
-# with every missing level, writes the report and the results file there, with
-# the GPU time per pass, and ends with 0. 854 x 480 does not fit the 800 x 600
+# From the command line a deterministic benchmark runs on the adapter asked
+# for, with no box waiting for anyone (its summary goes to the debugger
+# output), makes its output folder with every missing level, writes the report
+# and the results file there, with the adapter, the GPU time per pass and the
+# video memory, and ends with 0. 854 x 480 does not fit the 800 x 600
 # screen: the results say the smaller size it rendered.
 test_command_line_deterministic_benchmark() {
   rm -f "$ARTIFACTS"/deterministic-command-line.*
   use_screen 800x600
   local out; out=$(mktemp -d /tmp/orvalis-cli.XXXXXX)/new/a/b
-  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --output "$(windows_path "$out")"
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --adapter 0 \
+    --output "$(windows_path "$out")"
   wait_for_exit 300
   [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
   keep_benchmark_files deterministic-command-line '(Deterministic - Single Run)' "$out" || return 1
   local want
   for want in '"renderedSizeNote": "rendered [0-9]+ x [0-9]+; 854 x 480 does not fit this screen"' '"physicsMs": \{' \
-      '"renderMs": \{' '"busyPercent": [0-9]' '"limitedBy": "(gpu|cpu-or-presentation)"' '"gpuRenderMs": [0-9]'; do
+      '"renderMs": \{' '"busyPercent": [0-9]' '"limitedBy": "(gpu|cpu-or-presentation)"' '"gpuRenderMs": [0-9]' \
+      '"machineName": "[^"]' '"adapterIndex": 0,' '"adapterChoice": "asked"' '"peakUsageBytes": [1-9]' '"budgetBytes": [1-9]'; do
     grep -Eq "$want" "$ARTIFACTS/deterministic-command-line.json" || fail "the results have no $want" || return 1
   done
+  grep -q ' | Adapter: NVIDIA GeForce GTX 470 (asked for with --adapter 0)</div>' "$ARTIFACTS/deterministic-command-line.html" ||
+    fail "the report does not name the adapter" || return 1
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
@@ -154,13 +160,16 @@ ray_steps() { probe_field "Mission Control" "child: 0 msctls_trackbar32" pos 4; 
 # True when one of the panel's labels reads what $1 matches.
 panel_shows() { probe "Mission Control" | grep -qE "^child: 0 Static .* text=$1"; }
 
-# Mission Control and the main window in free play: placement and focus, a
-# ball key, telemetry, a level button, the ray steps field, the launch window
+# The startup window names the adapter. Mission Control and the main window
+# in free play: placement and focus, a ball key, telemetry, a level button, the ray steps field, the launch window
 # and its benchmark, "Abort", and the panel's close box.
 test_mission_control() {
   start_program
   start_probe
   local m panel
+  find_window "$STARTUP_TITLE" 60 >/dev/null &&
+    [ "$(probe_field "Orvalis Benchmark - Configuration" "child: 319 " text)" = "Adapter: NVIDIA GeForce GTX 470" ] ||
+    fail "the startup window does not name the adapter" || return 1
   m=$(choose_and_start "$RES_720P" "$JUST_PLAY") || return 1
   panel=$(find_window '^Mission Control$' 30) || fail "no panel" || return 1
   [ "$(probe_field "Mission Control" window: at)" = 40,40 ] || fail "the panel is not at (40, 40)" || return 1
@@ -227,9 +236,9 @@ test_mission_control() {
 }
 
 # Started from the command line, the program ends before any window opens
-# with its exit code and says why: 2 for a bad argument (naming it), 4 for an
-# output folder that cannot take the files (before the benchmark starts), 0
-# after --help. Started with no standard streams at all, as a scheduler or a
+# with its exit code and says why: 2 for a bad argument (naming it, or the
+# adapters there are), 4 for an output folder that cannot take the files
+# (before the benchmark starts), 0 after --help and the list of adapters. Started with no standard streams at all, as a scheduler or a
 # service starts it, none of them waits for anyone: no box, only the exit code.
 # (Closing the descriptors of `wine` itself is not that: Wine then hands the
 # program its own server pipes as standard handles, and a write to them stops
@@ -247,6 +256,8 @@ test_command_line_ends_with_its_exit_code() {
 2|--benchmark single --debris 81|"--debris 81": the debris count is one of 0, 80, 160, 320, 640
 4|--benchmark single --output Z:\proc|the folder "Z:\proc" cannot be written
 0|--help|Usage: OrvalisBench.exe
+0|--list-adapters|* 0  NVIDIA GeForce GTX 470: vendor 0x10DE,
+2|--benchmark single --adapter 5|"--adapter 5": there is no adapter 5; the adapters are 0 (NVIDIA GeForce GTX 470)
 EOF
 }
 
