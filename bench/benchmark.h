@@ -8,8 +8,8 @@
 class BenchmarkHost;
 struct World;
 
-inline constexpr float kWarmupSeconds = 1.0f;
-inline constexpr float kPauseSeconds = 2.0f;
+inline constexpr double kWarmupSeconds = 1.0;
+inline constexpr double kPauseSeconds = 2.0;
 inline constexpr int kRunSeconds = 40;
 inline constexpr int kDeterministicRunSeconds = 60;
 inline constexpr uint32_t kDeterministicSeed = 42;
@@ -28,7 +28,7 @@ struct BenchmarkStep {
 
 // The benchmark's part of every frame, before the game update: the pause,
 // sampling, the timed events of a run and the end of runs.
-BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, float rawDt);
+BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, double rawDt);
 
 // Before each simulation tick of a deterministic run: the run's launch and
 // trio events fire on the tick count (0.05 s = 3 ticks, 15 s = 900 ticks), so
