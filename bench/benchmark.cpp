@@ -69,11 +69,14 @@ double RunLength(const BenchmarkRecorder& b)
     return b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds;
 }
 
+// The run under way, complete or cut short where its sampled time stands.
 void StoreCurrentRun(BenchmarkRecorder& b)
 {
     if (b.currentBucket >= 0) {
         CloseBucket(b);
     }
+    b.current.measuredSeconds = b.runElapsed;
+    b.current.complete = b.runElapsed >= RunLength(b);
     ComputeRunStatistics(b.current);
     b.runs.push_back(b.current);
 }
@@ -263,6 +266,23 @@ std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config
     return note;
 }
 
+std::string CutShortNote(const RunResult& run)
+{
+    if (run.complete) {
+        return "";
+    }
+    char text[48];
+    std::snprintf(text, sizeof(text), "cut short at %.1f s", run.measuredSeconds);
+    return text;
+}
+
+std::string RunNote(const RunResult& run, const BenchmarkConfig& config)
+{
+    const std::string cut = CutShortNote(run);
+    const std::string size = RenderedSizeNote(run, config);
+    return cut.empty() || size.empty() ? cut + size : cut + "; " + size;
+}
+
 std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason)
 {
     char where[96];
@@ -298,7 +318,7 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         text += L"Runs: " + std::to_wstring(b.runs.size()) + L" (" + seconds + L" seconds each)\n";
     }
     for (size_t i = 0; i < b.runs.size(); ++i) {
-        const std::string note = RenderedSizeNote(b.runs[i], b.config);
+        const std::string note = RunNote(b.runs[i], b.config);
         if (!note.empty()) {
             text += L"Run " + std::to_wstring(i + 1) + L": " + std::wstring(note.begin(), note.end()) + L"\n";
         }

@@ -56,3 +56,11 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& recorder, bool abort
 // not render the size asked for throughout, for example "rendered 2564 x 1418;
 // 3840 x 2160 does not fit this screen"; empty when it did.
 std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config);
+
+// "cut short at 12.5 s" for a run that ended before its time (an abort, a
+// device loss, a failure); empty for a complete run.
+std::string CutShortNote(const RunResult& run);
+
+// Everything the summary box and the report's score box say of one run: the
+// cut-short note and the size note, joined by "; "; empty when neither applies.
+std::string RunNote(const RunResult& run, const BenchmarkConfig& config);

@@ -63,6 +63,10 @@ struct RunResult {
     uint32_t debrisCount = 0;
     bool debrisEnabled = false;
     bool deterministic = false;
+    // A run ends complete when its sampled time reaches the run's length; an
+    // abort, a device loss or a failure cuts it short at measuredSeconds.
+    bool complete = true;
+    double measuredSeconds = 0.0;  // the sum of its sampled frame times
     // Every sampled frame's time in seconds, for the frame-time figures of the
     // results file; at most kMaxFrameTimes are kept (the rest are only counted).
     std::vector<float> frameTimes;
