@@ -287,6 +287,9 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                       std::make_tuple(true, 40.0, cutShort)) << c.what;
         }
         if (c.runs > 0 && c.writable) {
+            const Json last = nlohmann::json::parse(ReadText(kResults))["runs"].back();
+            EXPECT_EQ(std::make_pair(last["complete"], last["measuredSeconds"]),
+                      std::make_pair(Json(c.pausing), Json(c.pausing ? 40.0 : c.seconds))) << c.what;
             EXPECT_EQ(ReadText(kReport).find("<tr><td>Run 2 (" + cutShort + ")</td>") != std::string::npos, !c.pausing) << c.what;
         }
         const bool reported = c.writable && c.runs > 0;  // the report and its results file, the report opened
