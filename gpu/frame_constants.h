@@ -44,8 +44,8 @@ static_assert(offsetof(FrameConstants, ballColor) == 272, "ballColor at 272");
 static_assert(sizeof(FrameConstants::ballPos) / sizeof(FrameConstants::ballPos[0]) == kBallsDrawn,
               "a ball entry for every ball drawn");
 
-// The shader's time wraps here, so that a float keeps it to a few
-// microseconds after any number of hours; nothing moves by it.
+// The shader's time wraps here, so that a float keeps it to a tenth of a
+// millisecond after any number of hours; nothing moves by it.
 inline constexpr double kConstantTimeWrap = 1024.0;
 
 // Assembles the whole block (zero-filled first) from the world after this
