@@ -63,9 +63,10 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
         uint32_t debris, bricks;
         int balls;
     } frames[] = {
-        {1.0 / 128, 0, 70, 1}, {1.0 / 64, 6, 70, 1}, {1.0 / 128, 12, 70, 2}, {1.0 / 32, 18, 70, 2},  // up to 0.0625 s: record 0
-        {0.25, 5, 60, 3},  // 0.3125 s: no record 1 or 2, record 3 holds this one frame
-        {0.125, 0, 0, 0},  // 0.4375 s: record 4 ...
+        {1.0 / 128, 0, 70, 1}, {1.0 / 64, 6, 70, 1}, {1.0 / 128, 12, 70, 2}, {1.0 / 32, 18, 70, 2},
+        {1.0 / 256, 24, 70, 4},  // up to 17/256 s: record 0
+        {0.25, 5, 60, 3},  // 0.31640625 s: no record 1 or 2, record 3 holds this one frame
+        {0.125, 0, 0, 0},  // 0.44140625 s: record 4 ...
         {0.0, 0, 0, 0},    // ... with a frame of zero
     };
     for (const auto& f : frames) {
@@ -73,14 +74,15 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
     }
     CloseBucket(r);
     ASSERT_EQ(r.current.seconds.size(), 3u);
-    EXPECT_EQ(Figures(r.current.seconds[0]), (std::vector<double>{0, 0, 0.0625, 64, 96, 32, 128, 9, 70, 1.5, 4}));
-    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<double>{3, 0.0625, 0.25, 4, 4, 4, 4, 5, 60, 3, 1}));
+    EXPECT_EQ(Figures(r.current.seconds[0]),
+              (std::vector<double>{0, 0, 17.0 / 256, static_cast<float>(1280.0 / 17), 128, 32, 256, 12, 70, 2, 5}));
+    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<double>{3, 17.0 / 256, 0.25, 4, 4, 4, 4, 5, 60, 3, 1}));
     const std::vector<double> last = Figures(r.current.seconds[2]);
-    const std::vector<double> expected{4, 0.3125, 0.125 + 1e-9, 16, 5e8 + 4, 8, 1e9, 0, 0, 0, 2};
+    const std::vector<double> expected{4, 81.0 / 256, 0.125 + 1e-9, 16, 5e8 + 4, 8, 1e9, 0, 0, 0, 2};
     for (size_t i = 0; i < last.size(); ++i) {
         EXPECT_NEAR(last[i], expected[i], expected[i] * 1e-6) << "figure " << i;
     }
-    EXPECT_EQ(r.current.totalFrames, 7);
+    EXPECT_EQ(r.current.totalFrames, 8);
     EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
     // The warm-up only counts its time; a pause or a stopped benchmark not even that.
