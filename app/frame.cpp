@@ -12,11 +12,11 @@ namespace {
 
 // Frames counted over about a second of real time; the telemetry follows
 // each time the window closes.
-void AdvanceFrameRateWindow(App& app, float rawStep)
+void AdvanceFrameRateWindow(App& app, double rawStep)
 {
     FrameTiming& timing = app.timing;
     timing.fpsFrames += 1;
-    timing.fpsSeconds += static_cast<double>(rawStep);
+    timing.fpsSeconds += rawStep;
     if (timing.fpsSeconds >= 1.0) {
         timing.fps = static_cast<double>(timing.fpsFrames) / timing.fpsSeconds;
         timing.fpsFrames = 0;
@@ -43,7 +43,7 @@ void FinishBenchmark(App& app)
 
 }  // namespace
 
-void UpdateFrame(App& app, float step, float rawStep)
+void UpdateFrame(App& app, double step, double rawStep)
 {
     // The size the frames are drawn at: a run scores what it rendered.
     app.bench.renderWidth = app.width;
@@ -57,13 +57,15 @@ void UpdateFrame(App& app, float step, float rawStep)
         // The pause between benchmark runs: the previous constants stay, but
         // the burst they handed over has started already. Sent again, it
         // would start again, into the debris the next run's level has cleared.
+        // No game time passes, so the debris stands still.
         app.frameConstants.explosionCode = 0.0f;
+        app.frameConstants.frameStep = 0.0f;
         return;
     }
     const WorldFrame frame =
         AdvanceWorld(app.world, step, rawStep, [&app](World& world) { BenchmarkTick(app.bench, world); });
     ApplyWorldEffects(app, frame.effects);
-    app.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame.paddleDelta);
+    app.frameConstants = AssembleFrameConstants(app.world, app.width, app.height, frame);
     AdvanceFrameRateWindow(app, rawStep);
 }
 

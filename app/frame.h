@@ -6,7 +6,7 @@ struct App;
 // the game update, the frame constants and the frame-rate window with its
 // telemetry. step is the frame time clamped to 0..0.05 s; rawStep is the
 // unclamped time.
-void UpdateFrame(App& app, float step, float rawStep);
+void UpdateFrame(App& app, double step, double rawStep);
 
 struct GpuPassTimes;
 

@@ -16,9 +16,9 @@
 void RunFrame(App& app)
 {
     const int64_t now = app.platform->ClockNanoseconds();
-    const float rawStep = static_cast<float>(now - app.timing.lastFrameTime) / 1e9f;
+    const double rawStep = static_cast<double>(now - app.timing.lastFrameTime) * 1e-9;
     app.timing.lastFrameTime = now;
-    const float step = std::clamp(rawStep, 0.0f, 0.05f);
+    const double step = std::clamp(rawStep, 0.0, 0.05);
     UpdateFrame(app, step, rawStep);
     RethrowWindowProcedureFailure();
     Render(app);

@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr float kLaunchAt = 0.05f;
-constexpr float kTrioAt = 15.0f;
+constexpr double kLaunchAt = 0.05;
+constexpr double kTrioAt = 15.0;
 constexpr int64_t kTicksPerSecond = 60;
 constexpr int64_t kLaunchAtTicks = 3;  // 0.05 s
 constexpr int64_t kTrioAtTicks = kTicksPerSecond * 15;
@@ -33,6 +33,8 @@ void BeginRun(BenchmarkRecorder& b)
     b.current.deterministic = b.config.deterministic;
     b.current.totalFrames = 0;
     b.currentBucket = -1;
+    b.bucketStart = 0.0;
+    b.bucketSeconds = 0.0;
     b.bucketFps.clear();
     b.bucketDebris.clear();
     b.bucketBricks.clear();
@@ -59,21 +61,24 @@ void FireRunEvents(BenchmarkRecorder& b, World& world, bool launchDue, bool trio
     }
 }
 
+double RunLength(const BenchmarkRecorder& b)
+{
+    if (b.currentRun == 0) {
+        return kWarmupSeconds;
+    }
+    return b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds;
+}
+
+// The run under way, complete or cut short where its sampled time stands.
 void StoreCurrentRun(BenchmarkRecorder& b)
 {
     if (b.currentBucket >= 0) {
         CloseBucket(b);
     }
+    b.current.measuredSeconds = b.runElapsed;
+    b.current.complete = b.runElapsed >= RunLength(b);
     ComputeRunStatistics(b.current);
     b.runs.push_back(b.current);
-}
-
-float RunLength(const BenchmarkRecorder& b)
-{
-    if (b.currentRun == 0) {
-        return kWarmupSeconds;
-    }
-    return static_cast<float>(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
 }
 
 // A recorded run takes the swap chain's size on its first sampled frame and
@@ -140,7 +145,7 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
 {
     b.running = true;
     b.currentRun = 0;
-    b.runElapsed = 0.0f;
+    b.runElapsed = 0.0;
     b.pausing = false;
     b.startLogged = false;
     b.runs.clear();
@@ -155,7 +160,7 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
     BeginRun(b);
 }
 
-BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHost& host, float rawDt)
+BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHost& host, double rawDt)
 {
     BenchmarkStep step;
     if (b.pausing) {
@@ -171,15 +176,14 @@ BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHo
         return step;
     }
 
-    const float fps = 1.0f / std::clamp(rawDt, 0.0025f, 1000.0f);
-    const int balls = CountActiveBalls(world);
+    const int balls = CountDrawnBalls(world);
     const uint32_t debris =
         world.debrisEnabled ? static_cast<uint32_t>(std::max(0, std::min(world.debrisCount, world.activeDebris))) : 0u;
     const uint32_t bricks = static_cast<uint32_t>(std::max(0, world.bricksLeft));
     if (b.skipNextSample) {
         b.skipNextSample = false;
     } else {
-        RecordFrame(b, host, rawDt, fps, debris, bricks, balls);
+        RecordFrame(b, host, rawDt, debris, bricks, balls);
         FollowRenderSize(b);
     }
 
@@ -204,7 +208,7 @@ void BenchmarkTick(BenchmarkRecorder& b, World& world)
 
 void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
 {
-    DebugLog(host, 256, "Benchmark: Completed run %d at T=%.2f\n", b.currentRun, static_cast<double>(b.runElapsed));
+    DebugLog(host, 256, "Benchmark: Completed run %d at T=%.2f\n", b.currentRun, b.runElapsed);
     if (b.currentRun > 0) {
         StoreCurrentRun(b);
         DebugLog(host, 256, "Benchmark: Recorded run %d with %d seconds of data\n", b.currentRun,
@@ -220,11 +224,11 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     }
     b.currentRun += 1;
     b.pausing = true;
-    b.pauseElapsed = 0.0f;
+    b.pauseElapsed = 0.0;
     if (b.config.deterministic) {
         world.random.Seed(kDeterministicSeed);
     }
-    b.runElapsed = 0.0f;
+    b.runElapsed = 0.0;
     b.startLogged = false;
     BeginRun(b);
 }
@@ -281,13 +285,30 @@ std::string AdapterNote(const MeasuredAdapter& adapter)
     return adapter.name + (adapter.asked ? " (asked for with --adapter " + std::to_string(adapter.index) + ")" : " (default)");
 }
 
+std::string CutShortNote(const RunResult& run)
+{
+    if (run.complete) {
+        return "";
+    }
+    char text[48];
+    std::snprintf(text, sizeof(text), "cut short at %.1f s", run.measuredSeconds);
+    return text;
+}
+
+std::string RunNote(const RunResult& run, const BenchmarkConfig& config)
+{
+    const std::string cut = CutShortNote(run);
+    const std::string size = RenderedSizeNote(run, config);
+    return cut.empty() || size.empty() ? cut + size : cut + "; " + size;
+}
+
 std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason)
 {
     char where[96];
     if (b.currentRun >= 1 && b.currentBucket >= 0) {
         // The run under way has recorded frames: it is kept, cut short.
         std::snprintf(where, sizeof(where), "in run %d of %d, cut short at %.1f s", b.currentRun, b.targetRuns,
-                      static_cast<double>(b.runElapsed));
+                      b.runElapsed);
     } else if (b.currentRun >= 2) {
         std::snprintf(where, sizeof(where), "after run %d of %d", b.currentRun - 1, b.targetRuns);
     } else {
@@ -319,7 +340,7 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         text += L"Adapter: " + std::wstring(adapter.begin(), adapter.end()) + L"\n";
     }
     for (size_t i = 0; i < b.runs.size(); ++i) {
-        const std::string note = RenderedSizeNote(b.runs[i], b.config);
+        const std::string note = RunNote(b.runs[i], b.config);
         if (!note.empty()) {
             text += L"Run " + std::to_wstring(i + 1) + L": " + std::wstring(note.begin(), note.end()) + L"\n";
         }

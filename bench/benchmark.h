@@ -8,8 +8,8 @@
 class BenchmarkHost;
 struct World;
 
-inline constexpr float kWarmupSeconds = 1.0f;
-inline constexpr float kPauseSeconds = 2.0f;
+inline constexpr double kWarmupSeconds = 1.0;
+inline constexpr double kPauseSeconds = 2.0;
 inline constexpr int kRunSeconds = 40;
 inline constexpr int kDeterministicRunSeconds = 60;
 inline constexpr uint32_t kDeterministicSeed = 42;
@@ -28,7 +28,7 @@ struct BenchmarkStep {
 
 // The benchmark's part of every frame, before the game update: the pause,
 // sampling, the timed events of a run and the end of runs.
-BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, float rawDt);
+BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& recorder, World& world, BenchmarkHost& host, double rawDt);
 
 // Before each simulation tick of a deterministic run: the run's launch and
 // trio events fire on the tick count (0.05 s = 3 ticks, 15 s = 900 ticks), so
@@ -66,3 +66,11 @@ std::string AdapterNote(const MeasuredAdapter& adapter);
 // not render the size asked for throughout, for example "rendered 2564 x 1418;
 // 3840 x 2160 does not fit this screen"; empty when it did.
 std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config);
+
+// "cut short at 12.5 s" for a run that ended before its time (an abort, a
+// device loss, a failure); empty for a complete run.
+std::string CutShortNote(const RunResult& run);
+
+// Everything the summary box and the report's score box say of one run: the
+// cut-short note and the size note, joined by "; "; empty when neither applies.
+std::string RunNote(const RunResult& run, const BenchmarkConfig& config);

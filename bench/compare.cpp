@@ -149,7 +149,7 @@ bool ReadGpu(DocumentReader& in, const Json& run, const std::string& where, Comp
     return true;
 }
 
-bool ReadRun(DocumentReader& in, const Json& run, const std::string& where, ComparedRun& out)
+bool ReadRun(DocumentReader& in, const Json& run, const std::string& where, int64_t formatVersion, ComparedRun& out)
 {
     if (!run.is_object()) {
         return in.Fail("\"" + where + "\" is not an object");
@@ -176,9 +176,16 @@ bool ReadRun(DocumentReader& in, const Json& run, const std::string& where, Comp
         }
         ComparedRecord r;
         uint32_t frameCount = 0;
-        if (!in.Number(record, "time", at, r.time) || !in.Number(record, "avgFps", at, r.avgFps) ||
-            !in.Count(record, "frameCount", at, frameCount)) {
+        // Version 1 numbers the tenths of a second; version 2 gives each
+        // record's start in seconds.
+        double start = 0.0;
+        const bool timed = formatVersion == 1 ? in.Number(record, "time", at, r.time)
+                                              : in.Number(record, "startSeconds", at, start);
+        if (!timed || !in.Number(record, "avgFps", at, r.avgFps) || !in.Count(record, "frameCount", at, frameCount)) {
             return false;
+        }
+        if (formatVersion != 1) {
+            r.time = std::round(start * 10.0);
         }
         r.frameCount = frameCount;
         out.records.push_back(r);
@@ -210,8 +217,8 @@ std::optional<ResultsFileContent> ParseResultsDocument(const std::string& text, 
         problem = "\"formatVersion\" is not a number";
         return std::nullopt;
     }
-    if (!version.is_number_integer() || version.get<int64_t>() != kResultsFormatVersion) {
-        problem = "unknown formatVersion " + version.dump() + " (this program reads version " +
+    if (!version.is_number_integer() || version.get<int64_t>() < 1 || version.get<int64_t>() > kResultsFormatVersion) {
+        problem = "unknown formatVersion " + version.dump() + " (this program reads versions 1 to " +
                   std::to_string(kResultsFormatVersion) + ")";
         return std::nullopt;
     }
@@ -237,7 +244,7 @@ std::optional<ResultsFileContent> ParseResultsDocument(const std::string& text, 
     if (read && in.problem.empty()) {
         for (size_t i = 0; i < runs->size(); ++i) {
             ComparedRun run;
-            if (!ReadRun(in, (*runs)[i], "runs[" + std::to_string(i) + "]", run)) {
+            if (!ReadRun(in, (*runs)[i], "runs[" + std::to_string(i) + "]", version.get<int64_t>(), run)) {
                 break;
             }
             file.runs.push_back(std::move(run));

@@ -109,9 +109,9 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
         out << " | Adapter: " << HtmlEscape(adapter);
     }
     out << "</div>\n";
-    // The size each run scored with, where it is not the one configured.
+    // Runs cut short, and the size each run scored with where it is not the one configured.
     for (size_t i = 0; i < r.runs.size(); ++i) {
-        const std::string note = RenderedSizeNote(r.runs[i], c);
+        const std::string note = RunNote(r.runs[i], c);
         if (!note.empty()) {
             out << "<div style=\"margin-top:5px;color:#f90;font-size:13px;\">Run " << (i + 1) << ": " << note
                 << "</div>\n";
@@ -123,6 +123,13 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     out << "</div>\n";
 }
 
+// "Run 2", or "Run 2 (cut short at 12.5 s)": the run's row says when it is not a whole run.
+std::string RunName(const RunResult& run, size_t index)
+{
+    const std::string cut = CutShortNote(run);
+    return "Run " + std::to_string(index + 1) + (cut.empty() ? "" : " (" + cut + ")");
+}
+
 void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
     out << "<div class=\"stats\">\n<h2>Run Statistics</h2>\n";
@@ -132,7 +139,7 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
                "<th>Avg Bricks</th><th>Outliers</th><th>Score</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
-            out << "<tr><td>Run " << (i + 1) << "</td>"
+            out << "<tr><td>" << RunName(run, i) << "</td>"
                 << "<td>" << fixedNotation << precision(1) << run.avg << "</td>"
                 << "<td class=\"cleaned\">" << run.cleaned << "</td>"
                 << "<td>" << run.median << "</td>"
@@ -151,7 +158,7 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
                "<th>Max FPS</th><th>Median FPS</th><th>Avg Debris</th><th>Avg Balls</th><th>Avg Bricks</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
-            out << "<tr><td>Run " << (i + 1) << "</td>"
+            out << "<tr><td>" << RunName(run, i) << "</td>"
                 << "<td class=\"cleaned\" style=\"font-size:1.1em;\">" << run.totalFrames << "</td>"
                 << "<td style=\"color:#0cf;\">" << fixedNotation << precision(0) << run.score << "</td>"
                 << "<td>" << precision(1) << run.avg << "</td>"
@@ -259,7 +266,8 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
 
     for (size_t i = 0; i < r.runs.size(); ++i) {
         const std::string number = std::to_string(i + 1);
-        WriteChartContainer(out, "chart" + number, "Run " + number + " - Timeline");
+        const std::string cut = CutShortNote(r.runs[i]);
+        WriteChartContainer(out, "chart" + number, "Run " + number + " - Timeline" + (cut.empty() ? "" : " (" + cut + ")"));
     }
     log("Checkpoint: Chart containers complete\n");
     WriteChartContainer(out, "scatterChart", "Performance vs Scene Complexity (All Runs)");

@@ -51,7 +51,8 @@ Json Records(const RunResult& run)
 {
     Json records = Json::array();
     for (const SecondRecord& s : run.seconds) {
-        records.push_back(Json{{"time", s.time},
+        records.push_back(Json{{"startSeconds", s.startSeconds},
+                               {"durationSeconds", s.durationSeconds},
                                {"avgFps", s.avgFps},
                                {"minFps", s.minFps},
                                {"maxFps", s.maxFps},
@@ -91,6 +92,8 @@ Json Run(const RunResult& run, size_t number, const BenchmarkConfig& config)
 {
     const FrameTimeFigures f = ComputeFrameTimeFigures(run.frameTimes);
     Json result{{"run", number},
+                {"complete", run.complete},
+                {"measuredSeconds", run.measuredSeconds},
                 {"score", run.score},
                 {"averageFps", run.avg},
                 {"cleanedFps", run.cleaned},
@@ -132,8 +135,8 @@ Json AcrossRuns(const BenchmarkRecorder& r)
                 {"meanBalls", f.meanBalls},       {"meanBricks", f.meanBricks},      {"totalOutliers", f.totalOutliers},
                 {"framesPerRun", f.framesPerRun}};
     if (r.config.deterministic && r.runs.size() > 1) {
-        across["frameVariancePercent"] = f.frameVariance;
-        across["scoreVariancePercent"] = f.scoreVariance;
+        across["frameCountRangePercent"] = f.frameVariance;
+        across["scoreRangePercent"] = f.scoreVariance;
     }
     // How far the runs' scores agree: their spread, and where the mean score
     // lies with 95 % confidence (Student's t).

@@ -9,7 +9,9 @@ struct BenchmarkRecorder;
 struct RunEnvironment;
 class BenchmarkHost;
 
-inline constexpr int kResultsFormatVersion = 1;
+// Version 2: each run says whether it is complete and how long it measured;
+// records give their start and length in seconds instead of a bucket number.
+inline constexpr int kResultsFormatVersion = 2;
 
 // The document, two-space indented, numbers written locale-independently so
 // that they read back to the same values.

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int32_t kBucketsPerSecond = 10;
+constexpr double kBucketsPerSecond = 10.0;
 
 }  // namespace
 
@@ -29,33 +29,37 @@ double RoundHalfAwayFromZero(double value)
     return std::round(value);  // std::round rounds halves away from zero
 }
 
-void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float rawDt, float fps, uint32_t debris,
-                 uint32_t bricks, int activeBalls)
+void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double frameSeconds, uint32_t debris,
+                 uint32_t bricks, int balls)
 {
     if (!recorder.running || recorder.pausing) {
         return;
     }
-    recorder.runElapsed += rawDt;
+    const double seconds = std::max(frameSeconds, kShortestFrameSeconds);
+    const double frameStart = recorder.runElapsed;
+    recorder.runElapsed += seconds;
     if (recorder.currentRun == 0) {
         return;
     }
     recorder.current.totalFrames += 1;
     if (recorder.current.frameTimes.size() < kMaxFrameTimes) {
-        recorder.current.frameTimes.push_back(rawDt);
+        recorder.current.frameTimes.push_back(static_cast<float>(seconds));
     } else {
         recorder.current.frameTimesDropped += 1;
     }
     if (!recorder.startLogged) {
         DebugLog(platform, 256, "Benchmark Run %d: Recording started at T=%.2f (%.0f Hz sampling)\n",
-                 recorder.currentRun, static_cast<double>(recorder.runElapsed), 10.0);
+                 recorder.currentRun, recorder.runElapsed, 10.0);
         recorder.startLogged = true;
     }
-    const int32_t bucket = static_cast<int32_t>(recorder.runElapsed * static_cast<float>(kBucketsPerSecond));
+    const auto bucket = static_cast<int32_t>(recorder.runElapsed * kBucketsPerSecond);
     if (bucket != recorder.currentBucket) {
         if (recorder.currentBucket >= 0) {
             CloseBucket(recorder);
         }
         recorder.currentBucket = bucket;
+        recorder.bucketStart = frameStart;
+        recorder.bucketSeconds = 0.0;
         recorder.bucketFps.clear();
         recorder.bucketDebris.clear();
         recorder.bucketBricks.clear();
@@ -64,10 +68,11 @@ void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float raw
         recorder.bucketGpuRenderMs = 0.0;
         recorder.bucketGpuFrames = 0;
     }
-    recorder.bucketFps.push_back(fps);
+    recorder.bucketSeconds += seconds;
+    recorder.bucketFps.push_back(static_cast<float>(1.0 / seconds));
     recorder.bucketDebris.push_back(debris);
     recorder.bucketBricks.push_back(bricks);
-    recorder.bucketBalls.push_back(static_cast<float>(activeBalls));
+    recorder.bucketBalls.push_back(static_cast<float>(balls));
 }
 
 void CloseBucket(BenchmarkRecorder& recorder)
@@ -78,14 +83,14 @@ void CloseBucket(BenchmarkRecorder& recorder)
     const size_t n = recorder.bucketFps.size();
     SecondRecord record;
     record.time = static_cast<float>(recorder.currentBucket);
-    double fpsSum = 0.0;
+    record.startSeconds = recorder.bucketStart;
+    record.durationSeconds = recorder.bucketSeconds;
     double debrisSum = 0.0;
     double bricksSum = 0.0;
     double ballsSum = 0.0;
     record.minFps = recorder.bucketFps[0];
     record.maxFps = recorder.bucketFps[0];
     for (size_t i = 0; i < n; ++i) {
-        fpsSum += recorder.bucketFps[i];
         debrisSum += recorder.bucketDebris[i];
         bricksSum += recorder.bucketBricks[i];
         ballsSum += recorder.bucketBalls[i];
@@ -93,7 +98,7 @@ void CloseBucket(BenchmarkRecorder& recorder)
         record.maxFps = std::max(record.maxFps, recorder.bucketFps[i]);
     }
     const double count = static_cast<double>(n);
-    record.avgFps = static_cast<float>(fpsSum / count);
+    record.avgFps = static_cast<float>(count / recorder.bucketSeconds);
     record.medianFps = Median(recorder.bucketFps);
     record.debris = static_cast<float>(debrisSum / count);
     record.bricks = static_cast<float>(bricksSum / count);
@@ -120,7 +125,7 @@ void ComputeRunStatistics(RunResult& run)
     }
     run.min = run.max = run.seconds[0].avgFps;
     double weight = 0.0;
-    double fps = 0.0;
+    double seconds = 0.0;
     double debris = 0.0;
     double balls = 0.0;
     double bricks = 0.0;
@@ -129,7 +134,7 @@ void ComputeRunStatistics(RunResult& run)
     for (const SecondRecord& s : run.seconds) {
         const double w = s.frameCount;
         weight += w;
-        fps += w * s.avgFps;
+        seconds += s.durationSeconds;
         debris += w * s.debris;
         balls += w * s.balls;
         bricks += w * s.bricks;
@@ -137,7 +142,7 @@ void ComputeRunStatistics(RunResult& run)
         run.max = std::max(run.max, s.avgFps);
         values.push_back(s.avgFps);
     }
-    run.avg = static_cast<float>(fps / weight);
+    run.avg = static_cast<float>(weight / seconds);
     run.avgDebris = static_cast<float>(debris / weight);
     run.avgBalls = static_cast<float>(balls / weight);
     run.avgBricks = static_cast<float>(bricks / weight);
@@ -170,10 +175,14 @@ void MarkSpikeOutliers(RunResult& run)
     const float lo = sorted[k];
     const float hi = sorted[n - k - 1];
     auto outsideBand = [&](float value) { return value <= lo || value >= hi; };
+    // A record that holds a frame longer than a record (a stall) is time the
+    // run spent, not a spike: a card that stalls is slower, and the score
+    // and the cleaned average must show it.
+    auto stall = [&](size_t i) { return rec[i].minFps < static_cast<float>(kBucketsPerSecond); };
 
     // Single-record spikes and dips.
     for (size_t i = 1; i + 1 < n; ++i) {
-        if (!outsideBand(v[i])) {
+        if (!outsideBand(v[i]) || stall(i)) {
             continue;
         }
         const float a = v[i - 1];
@@ -213,7 +222,7 @@ void MarkSpikeOutliers(RunResult& run)
     // The first and last records against their only neighbour.
     auto endSpike = [&](size_t i, size_t neighbour) {
         const float ratio = v[i] / v[neighbour];
-        if (outsideBand(v[i]) && (ratio > 1.5f || ratio < 0.67f)) {
+        if (outsideBand(v[i]) && !stall(i) && (ratio > 1.5f || ratio < 0.67f)) {
             rec[i].isOutlier = true;
         }
     };
@@ -223,14 +232,14 @@ void MarkSpikeOutliers(RunResult& run)
     run.outliers = 0;
     run.cleanedMin = 1e30f;
     run.cleanedMax = 0.0f;
-    double sum = 0.0;
+    double seconds = 0.0;
     double frames = 0.0;
     for (const SecondRecord& s : rec) {
         if (s.isOutlier) {
             run.outliers += 1;
             continue;
         }
-        sum += static_cast<double>(s.frameCount) * s.avgFps;
+        seconds += s.durationSeconds;
         frames += s.frameCount;
         run.cleanedMin = std::min(run.cleanedMin, s.avgFps);
         run.cleanedMax = std::max(run.cleanedMax, s.avgFps);
@@ -240,7 +249,7 @@ void MarkSpikeOutliers(RunResult& run)
         run.cleanedMax = run.max;
         run.cleaned = run.avg;
     } else {
-        run.cleaned = static_cast<float>(sum / frames);
+        run.cleaned = static_cast<float>(frames / seconds);
     }
 }
 
@@ -256,22 +265,52 @@ double ComplexityTerm(double resolution, double fps, double debris, double balls
 
 }  // namespace
 
+std::vector<double> RecordWeights(const std::vector<SecondRecord>& records)
+{
+    // Records joined by skipped indices form a stretch; a stretch of one
+    // record with no gap before it weighs exactly 1.
+    const size_t n = records.size();
+    std::vector<double> weights(n, 1.0);
+    size_t first = 0;
+    float firstTenth = 0.0f;  // the tenth of a second the stretch begins in
+    for (size_t i = 1; i <= n; ++i) {
+        if (i < n && records[i].time - records[i - 1].time > 1.0f) {
+            continue;
+        }
+        const double tenths = static_cast<double>(records[i - 1].time - firstTenth) + 1.0;
+        if (i - first > 1 || tenths != 1.0) {
+            double seconds = 0.0;
+            for (size_t j = first; j < i; ++j) {
+                seconds += records[j].durationSeconds;
+            }
+            for (size_t j = first; j < i; ++j) {
+                weights[j] = tenths * records[j].durationSeconds / seconds;
+            }
+        }
+        first = i;
+        firstTenth = records[i - 1].time + 1.0f;
+    }
+    return weights;
+}
+
 float ComputeRunScore(const RunResult& run)
 {
     const uint32_t pixels = run.width * run.height;
     const double resolution = std::sqrt(static_cast<double>(static_cast<float>(pixels)));
+    const std::vector<double> weights = RecordWeights(run.seconds);
     double total = 0.0;
-    int terms = 0;
-    for (const SecondRecord& s : run.seconds) {
+    double weight = 0.0;
+    for (size_t i = 0; i < run.seconds.size(); ++i) {
+        const SecondRecord& s = run.seconds[i];
         if (s.isOutlier) {
             continue;
         }
-        total += ComplexityTerm(resolution, s.avgFps, s.debris, s.balls, s.bricks, run.debrisEnabled);
-        ++terms;
+        total += weights[i] * ComplexityTerm(resolution, s.avgFps, s.debris, s.balls, s.bricks, run.debrisEnabled);
+        weight += weights[i];
     }
     double raw;
-    if (terms > 0) {
-        raw = total / terms;
+    if (weight > 0.0) {
+        raw = total / weight;
     } else {
         raw = ComplexityTerm(resolution, run.cleaned, run.avgDebris, run.avgBalls, run.avgBricks, run.debrisEnabled);
     }

@@ -6,22 +6,40 @@
 
 class BenchmarkHost;
 
-// Adds one sampled frame to the open 0.1 s bucket, closing the previous
-// bucket when the frame falls into a new one. Nothing happens in the
-// warm-up beyond the elapsed time, or while not running or pausing.
-void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, float rawDt, float fps, uint32_t debris,
-                 uint32_t bricks, int activeBalls);
+// The shortest frame time a sample counts: the frame clock's unit. Two clock
+// readings within one tick give a frame time of zero, which has no frame
+// rate; it counts as one nanosecond. No other bound applies to a frame.
+inline constexpr double kShortestFrameSeconds = 1e-9;
+
+// Adds one sampled frame of frameSeconds to the open 0.1 s bucket, closing
+// the previous bucket when the frame ends in a new one. Nothing happens in
+// the warm-up beyond the elapsed time, or while not running or pausing.
+void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double frameSeconds, uint32_t debris,
+                 uint32_t bricks, int balls);
 
 // Turns the open bucket into a record of the current run (if it holds samples).
 void CloseBucket(BenchmarkRecorder& recorder);
 
 // Fills every statistic of a finished run, spike filter and score included.
+// The run's average and cleaned FPS are frames over the time they took.
 void ComputeRunStatistics(RunResult& run);
 
 // Flags spike records and fills cleaned, cleanedMin, cleanedMax and outliers.
+// A record that holds a frame longer than 0.1 s (a stall) is never flagged.
 void MarkSpikeOutliers(RunResult& run);
 
-// The weighted score of a run whose averages and flags are already known.
+// How much each record weighs in the score: every tenth of a second of the
+// run the same. A record normally stands for its own tenth and weighs 1. A
+// frame longer than 0.1 s leaves tenths without a record; the records joined
+// by such gaps (with the tenths before a late first record) share the tenths
+// they span in proportion to their frame time, so a stall counts for as long
+// as it lasted.
+std::vector<double> RecordWeights(const std::vector<SecondRecord>& records);
+
+// The weighted score of a run whose averages and flags are already known: the
+// weighted mean over the records not flagged of sqrt(pixels) x FPS x
+// (1 + debris / 320, with debris on) x (1 + (balls - 1) / 4, at least one
+// ball) x (1 + bricks / 80) / 64, rounded half away from zero.
 float ComputeRunScore(const RunResult& run);
 
 // Median of a list of values: the middle one, or the mean of the two middle ones.

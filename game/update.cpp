@@ -184,16 +184,19 @@ WorldEffects VariableStep(World& world, float step)
 
 }  // namespace
 
-WorldFrame AdvanceWorld(World& world, float step, float rawStep, const TickHook& beforeTick)
+WorldFrame AdvanceWorld(World& world, double step, double rawStep, const TickHook& beforeTick)
 {
     WorldFrame frame;
     world.gameTime += step;
+    frame.step = static_cast<float>(step);
     world.currentExplosion.code = 0.0f;
     frame.paddleDelta = world.paddleX - world.prevPaddleX;
     world.prevPaddleX = world.paddleX;
 
     if (world.deterministicRun) {
-        world.stepAccumulator += std::clamp(rawStep, 0.0f, kDeterministicCatchUp);
+        // The accumulator holds less than a tick between frames, so a float
+        // keeps it exact enough, and ticks fall on the frames they always did.
+        world.stepAccumulator += static_cast<float>(std::clamp(rawStep, 0.0, static_cast<double>(kDeterministicCatchUp)));
         while (world.stepAccumulator >= field::kTick) {
             world.stepAccumulator -= field::kTick;
             if (beforeTick) {
@@ -202,7 +205,7 @@ WorldFrame AdvanceWorld(World& world, float step, float rawStep, const TickHook&
             frame.effects += FixedTick(world);
         }
     } else {
-        frame.effects += VariableStep(world, step);
+        frame.effects += VariableStep(world, frame.step);
     }
 
     HandOverExplosion(world);

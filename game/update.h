@@ -8,6 +8,7 @@ struct World;
 // What one frame of the game did.
 struct WorldFrame {
     float paddleDelta = 0.0f;  // the paddle's movement since the previous update
+    float step = 0.0f;         // the game time it advanced by: the debris moves as far
     WorldEffects effects;
 };
 
@@ -23,4 +24,4 @@ using TickHook = std::function<void(World&)>;
 // the unclamped time up to kDeterministicCatchUp per frame, so that its world
 // keeps pace with the benchmark's sampled time even below 20 frames a second.
 inline constexpr float kDeterministicCatchUp = 1.0f;
-WorldFrame AdvanceWorld(World& world, float step, float rawStep, const TickHook& beforeTick = {});
+WorldFrame AdvanceWorld(World& world, double step, double rawStep, const TickHook& beforeTick = {});

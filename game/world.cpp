@@ -1,5 +1,12 @@
 #include "game/world.h"
 
+#include <algorithm>
+
+int CountDrawnBalls(const World& world)
+{
+    return std::min(CountActiveBalls(world), kBallsDrawn);
+}
+
 int CountActiveBalls(const World& world)
 {
     int count = 0;

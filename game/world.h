@@ -61,6 +61,9 @@ inline constexpr float kTick = 0.016666668f;  // 1/60 s as a 32-bit float
 
 inline constexpr int kBrickSlots = 1024;
 inline constexpr int kMaxActiveBalls = 12;
+// Balls the renderer draws: the first twelve in play (the benchmark's trio can
+// bring the count to fifteen). The score counts no more than are drawn.
+inline constexpr int kBallsDrawn = 12;
 inline constexpr int kDebrisParticles = 8192;
 inline constexpr int kDebrisBurst = 8;
 
@@ -76,7 +79,7 @@ struct World {
     int32_t bricksTotal = 0;
     float paddleX = 0.0f;
     float prevPaddleX = 0.0f;
-    float gameTime = 0.0f;
+    double gameTime = 0.0;  // seconds of game played, the clamped frame steps added up
     float brickHalfWidth = 1.5f;
     float brickHalfHeight = 0.5f;
     float ballGlow = 2.0f;
@@ -105,3 +108,5 @@ struct World {
 };
 
 int CountActiveBalls(const World& world);
+// The balls in play that the renderer draws: at most kBallsDrawn.
+int CountDrawnBalls(const World& world);

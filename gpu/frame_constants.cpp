@@ -1,21 +1,24 @@
 #include "gpu/frame_constants.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "game/debris.h"
+#include "game/update.h"
 #include "game/world.h"
 
-FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, float paddleDelta)
+FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, const WorldFrame& frame)
 {
     FrameConstants c;
     std::memset(&c, 0, sizeof(c));
     c.paddleX = world.paddleX;
-    c.time = world.gameTime;
+    c.time = static_cast<float>(std::fmod(world.gameTime, kConstantTimeWrap));
+    c.frameStep = frame.step;
     c.width = static_cast<float>(width);
     c.height = static_cast<float>(height);
     c.brightness = world.brightness;
-    c.paddleDelta = paddleDelta;
+    c.paddleDelta = frame.paddleDelta;
     c.explosionCode = world.currentExplosion.code;
     c.explosionX = world.currentExplosion.x;
     c.explosionY = world.currentExplosion.y;
@@ -31,7 +34,7 @@ FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32
     // be drawn wherever its record stands.
     size_t onGpu = 0;
     for (const Ball& ball : world.balls) {
-        if (onGpu == static_cast<size_t>(kBallsOnGpu)) {
+        if (onGpu == static_cast<size_t>(kBallsDrawn)) {
             break;
         }
         if (!ball.active) {

@@ -2,18 +2,20 @@
 #include <cstddef>
 #include <cstdint>
 
-struct World;
+#include "game/world.h"
+
+struct WorldFrame;
 
 // The 512-byte constant block that both compute programs read (register b0).
 // Every field is a 32-bit little-endian float at the offset the shader's
 // cbuffer declaration gives it under HLSL packing.
 struct FrameConstants {
     float paddleX;
-    float time;
+    float time;  // game time modulo kConstantTimeWrap: only seeds the bursts' randomness
     float width;
     float height;
     float brightness;
-    float zero0;
+    float frameStep;  // the game time this frame advanced by: the debris step
     float paddleDelta;
     float explosionCode;
     float explosionX;
@@ -31,6 +33,7 @@ struct FrameConstants {
     float zero2[12];
 };
 static_assert(sizeof(FrameConstants) == 512, "the constant block is 512 bytes");
+static_assert(offsetof(FrameConstants, frameStep) == 20, "frame step at 20");
 static_assert(offsetof(FrameConstants, paddleDelta) == 24, "paddle delta at 24");
 static_assert(offsetof(FrameConstants, explosionCode) == 28, "explosion code at 28");
 static_assert(offsetof(FrameConstants, liveDebris) == 44, "live debris at 44");
@@ -38,13 +41,19 @@ static_assert(offsetof(FrameConstants, brickHalfHeight) == 64, "brick half heigh
 static_assert(offsetof(FrameConstants, ballPos) == 80, "ballPos at 80");
 static_assert(offsetof(FrameConstants, ballColor) == 272, "ballColor at 272");
 
-inline constexpr int kBallsOnGpu = 12;
+static_assert(sizeof(FrameConstants::ballPos) / sizeof(FrameConstants::ballPos[0]) == kBallsDrawn,
+              "a ball entry for every ball drawn");
+
+// The shader's time wraps here, so that a float keeps it to a tenth of a
+// millisecond after any number of hours; nothing moves by it.
+inline constexpr double kConstantTimeWrap = 1024.0;
 
 // Assembles the whole block (zero-filled first) from the world after this
-// frame's simulation step, for a width x height output. paddleDelta is the
-// paddle movement taken at the start of the update. The ball entries hold the
-// first twelve active balls (x, y, 1, 0 and r, g, b, 1); the rest are zero.
-FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, float paddleDelta);
+// frame's simulation step, for a width x height output: the frame's paddle
+// movement (taken at the start of the update) and step come from `frame`.
+// The ball entries hold the first kBallsDrawn active balls (x, y, 1, 0 and
+// r, g, b, 1); the rest are zero.
+FrameConstants AssembleFrameConstants(const World& world, uint32_t width, uint32_t height, const WorldFrame& frame);
 
 // The block a frame's dispatches read: the assembled one with the size of the
 // output texture they write now (a resize may have come after the update).

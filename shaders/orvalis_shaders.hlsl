@@ -25,11 +25,11 @@
 cbuffer FrameConstants : register(b0)
 {
     float paddleX;          // 0
-    float time;             // 4   game time in seconds
+    float time;             // 4   game time in seconds modulo 1024: seeds the bursts' randomness
     float width;            // 8
     float height;           // 12
     float brightness;       // 16  ambient light level
-    float zero0;            // 20
+    float frameStep;        // 20  game seconds since the last frame: the debris step
     float paddleDelta;      // 24
     float explosionCode;    // 28  0 = no burst; ring slot + 1 + 100 x brick colour
     float explosionX;       // 32
@@ -63,7 +63,7 @@ struct Particle
     float life;      // seconds left; 0 = dead (the cleared buffer is all dead)
     float maxLife;
     float size;
-    float lastTime;  // game time of the last update
+    float unused;    // keeps the record at 48 bytes
     float blockBound;  // see BrickBlockBound: kept for the renderer, not for the particle
 };
 
@@ -208,13 +208,14 @@ void updatePhysics(uint3 id : SV_DispatchThreadID, uint3 groupId : SV_GroupID, u
         p.life = kParticleLife * (0.7 + 0.3 * Hash(k + time));
         p.maxLife = p.life;
         p.size = 0.18 + 0.12 * Hash(k * 5.7 + time);
-        p.lastTime = time;
+        p.unused = 0.0;
         changed = true;
     }
     else if (p.life > 0.0)
     {
-        const float dt = clamp(time - p.lastTime, 0.0, 0.05);
-        p.lastTime = time;
+        // The step arrives as it is: the difference of two game times in
+        // float would shrink to nothing after hours of play.
+        const float dt = clamp(frameStep, 0.0, 0.05);
         p.vel.y -= kGravity * dt;
         p.vel *= 1.0 - 0.4 * dt;
         p.pos += p.vel * dt;

@@ -220,8 +220,9 @@ TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRat
 // ball, even when the player switched autoplay off in the run before; 15 s
 // into each the red, green and blue trio comes. An abort (the panel's button)
 // or a device loss keeps the runs recorded so far, the one under way cut
-// short, and reports them; where no report can be written the summary box
-// shows them. Afterwards nothing of the benchmark goes on.
+// short and marked so in the report, the results file and the box, and
+// reports them; where no report can be written the summary box shows them.
+// Afterwards nothing of the benchmark goes on.
 TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
 {
     const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
@@ -243,7 +244,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         {"abort 8 s into run 2", 2, false, 8.0f, false, true, 2, "", L""},
         {"abort 5 s into run 2, nothing writable", 2, false, 5.0f, false, false, 2, "",
          L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
-         L"Runs: 2 (40 seconds each)\n"},
+         L"Runs: 2 (40 seconds each)\nRun 2: cut short at 5.0 s\n"},
         {"device loss 5 s into run 2", 2, false, 5.0f, true, true, 2,
          "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + lost, L""},
         {"device loss in the pause after run 1, nothing writable", 2, true, 0.0f, true, false, 1,
@@ -285,9 +286,18 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         stop();
         fs::current_path(scratch.dir);
         ASSERT_EQ(b.runs.size(), c.runs) << c.what;
+        const std::string cutShort = c.pausing ? "" : "cut short at " + std::to_string(c.seconds).substr(0, 3) + " s";
         if (c.runs > 0) {  // run 1 whole, the run under way up to where it stopped
             EXPECT_EQ(b.runs[0].seconds.size(), 401u) << c.what;
             EXPECT_NEAR(static_cast<double>(b.runs.back().seconds.size()), c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
+            EXPECT_EQ(std::make_tuple(b.runs[0].complete, b.runs[0].measuredSeconds, CutShortNote(b.runs.back())),
+                      std::make_tuple(true, 40.0, cutShort)) << c.what;
+        }
+        if (c.runs > 0 && c.writable) {
+            const Json last = nlohmann::json::parse(ReadText(kResults))["runs"].back();
+            EXPECT_EQ(std::make_pair(last["complete"], last["measuredSeconds"]),
+                      std::make_pair(Json(c.pausing), Json(c.pausing ? 40.0 : c.seconds))) << c.what;
+            EXPECT_EQ(ReadText(kReport).find("<tr><td>Run 2 (" + cutShort + ")</td>") != std::string::npos, !c.pausing) << c.what;
         }
         const bool reported = c.writable && c.runs > 0;  // the report and its results file, the report opened
         EXPECT_EQ(std::make_pair(scratch.Files(), t.platform.openedReports.size()),

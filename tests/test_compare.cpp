@@ -28,7 +28,7 @@ RunResult RunAround(float fps, const BenchmarkConfig& c, bool gpu)
         std::tie(c.width, c.height, c.raySteps, c.debrisCount, c.debrisEnabled);
     for (int i = 0; i < 20; ++i) {
         const float f = fps * (i % 2 == 0 ? 0.99f : 1.01f);
-        run.seconds.push_back(SecondRecord{static_cast<float>(i), f, f, f, f, 80, 80, 1, 6});
+        run.seconds.push_back(SecondRecord{static_cast<float>(i), f, f, f, f, 80, 80, 1, 6, false, i * 0.1, 6.0 / f});
         run.totalFrames += 6;
         run.frameTimes.insert(run.frameTimes.end(), 6, 1.0f / f);
         if (gpu) {
@@ -164,8 +164,8 @@ TEST(CompareCommand, BadInputIsNamedWithItsFileAndEndsWithExitCodeTwo)
         {"not JSON", "Score: 2501\n", "bad.json: not JSON (invalid at byte 1)"},
         {"JSON but not a results file", "{\"runs\": []}", "bad.json: not a results file of this program (no \"formatVersion\")",
          {L"--compare", L"bad.json", L"good.json"}},
-        {"a later format", changed([](Json& d) { d["formatVersion"] = 2; }),
-         "bad.json: unknown formatVersion 2 (this program reads version 1)"},
+        {"a later format", changed([](Json& d) { d["formatVersion"] = 3; }),
+         "bad.json: unknown formatVersion 3 (this program reads versions 1 to 2)"},
         {"a score as text", changed([](Json& d) { d["runs"][0]["score"] = "fast"; }),
          "bad.json: \"runs[0].score\" is a string where a number belongs"},
         {"an adapter as a number", changed([](Json& d) { d["system"]["adapter"] = 4090; }),
@@ -209,7 +209,7 @@ TEST(CompareCommand, WritesThePageAndPrintsTheTable)
     EXPECT_EQ(result.errors + result.output,
               "File                Score    Change    Verdict       Avg FPS  Change    Verdict\n"
               "base.json           2502               (baseline)    100.0\n"
-              "faster.json         2752     +10.0 %   faster        110.1    +10.0 %   faster\n"
+              "faster.json         2752     +10.0 %   faster        110.0    +10.0 %   faster\n"
               "older & other.json  1875     -25.1 %   slower        50.0     -50.0 %   slower\n"
               "Warning: the configurations differ: resolution.\n"
               "Comparison page: pages/comparison_2026-12-06_140509.html\n");

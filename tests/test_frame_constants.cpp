@@ -4,12 +4,16 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/benchmark.h"
+#include "game/update.h"
 #include "gpu/frame_constants.h"
 #include "test_support.h"
 
 // A frame writes the block both shaders read, each value at its offset; the
 // dispatch reads the size of the texture it writes, even after a resize since
-// the update; the benchmark's pause re-sends the block without its burst.
+// the update; after 40 hours of game time the debris still moves by the
+// frame's step; the benchmark's pause re-sends the block without its burst
+// and without a step.
 TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
 {
     TestApp t;
@@ -32,15 +36,22 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     EXPECT_EQ(std::make_pair(rendered.width, rendered.height), std::make_pair(854.0f, 480.0f));
     EXPECT_EQ(std::memcmp(&rendered.ballPos, &c.ballPos, sizeof(c.ballPos) + sizeof(c.ballColor)), 0);
 
+    w.gameTime = 40 * 3600.0;
+    UpdateFrame(t.app, 0.0125, 0.0125);
+    EXPECT_NEAR(w.gameTime - 40 * 3600.0, 0.0125, 1e-9);
+    EXPECT_EQ(std::make_pair(c.frameStep, c.time), std::make_pair(0.0125f, 640.0125f));  // 144000 s wrap at 1024 s
+
     t.app.bench.pausing = t.app.bench.running = true;
     w.paddleX = -3.0f;
+    const float paddleX = c.paddleX;
     UpdateFrame(t.app, 0.016f, 0.016f);
-    EXPECT_EQ(std::make_pair(c.paddleX, c.explosionCode), std::make_pair(2.5f, 0.0f));  // a burst starts once
+    EXPECT_EQ(std::make_tuple(c.paddleX, c.explosionCode, c.frameStep), std::make_tuple(paddleX, 0.0f, 0.0f));  // a burst starts once
 }
 
 // The GPU draws the first twelve balls in play in their colours, wherever
 // their records stand; lost balls leave no gap and unused entries are zero.
-TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColours)
+// A benchmark samples as many balls as are drawn.
+TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColoursAndTheScore)
 {
     const struct {
         int records;
@@ -54,7 +65,12 @@ TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColours)
             Paint(b, colours[i % 3]);
             world.balls.push_back(b);
         }
-        const FrameConstants k = AssembleFrameConstants(world, 1920, 1080, 0.0f);
+        const FrameConstants k = AssembleFrameConstants(world, 1920, 1080, WorldFrame{});
+        RecordingPlatform platform;
+        BenchmarkRecorder bench;
+        std::tie(bench.running, bench.currentRun) = std::tuple(true, 1);
+        BenchmarkFrameStep(bench, world, platform, 0.01);
+        EXPECT_EQ(bench.bucketBalls, std::vector<float>{static_cast<float>(c.drawnX.size())}) << c.records << " records";
         for (size_t i = 0; i < 12; ++i) {
             const bool drawn = i < c.drawnX.size();
             const float x = drawn ? c.drawnX[i] : 0.0f;

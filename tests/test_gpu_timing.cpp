@@ -23,7 +23,7 @@ nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
     RecordingPlatform host;
     RecordGpuPassTimes(r, GpuPassTimes{50.0, 50.0});  // before the run's first sample: dropped
     for (int i = 0; i < frames; ++i) {
-        RecordFrame(r, host, frameSeconds, 1.0f / frameSeconds, 0, 80, 1);
+        RecordFrame(r, host, frameSeconds, 0, 80, 1);
         if (const std::optional<GpuPassTimes> times = gpu(i)) {
             RecordGpuPassTimes(r, *times);
         }

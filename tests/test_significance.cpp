@@ -41,12 +41,12 @@ TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInter
     EXPECT_NEAR(across["scoreCoefficientOfVariationPercent"].get<double>(), 1.6329931618554521, 1e-9);
     EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["low"].get<double>(), 97.401543472749777, 1e-9);
     EXPECT_NEAR(across["meanScoreConfidenceInterval95"]["high"].get<double>(), 102.59845652725022, 1e-9);
-    EXPECT_EQ(across["scoreVariancePercent"], 4.0);  // deterministic runs: (102 - 98) / 100
+    EXPECT_EQ(across["scoreRangePercent"], 4.0);  // deterministic runs: (102 - 98) / 100
 
     r.runs.resize(1);
     r.config.singleRun = true;
     const Json single = Json::parse(BuildResultsDocument(r, RunEnvironment{}))["acrossRuns"];
-    for (const char* figure : {"scoreCoefficientOfVariationPercent", "meanScoreConfidenceInterval95", "scoreVariancePercent"}) {
+    for (const char* figure : {"scoreCoefficientOfVariationPercent", "meanScoreConfidenceInterval95", "scoreRangePercent"}) {
         EXPECT_FALSE(single.contains(figure)) << figure;
     }
 }

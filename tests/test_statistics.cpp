@@ -15,56 +15,128 @@ RunResult RunWithFps(const std::vector<float>& fps)
 {
     RunResult run;
     std::tie(run.width, run.height, run.debrisEnabled) = std::tuple(1920u, 1080u, true);
+    double start = 0.0;
     for (size_t i = 0; i < fps.size(); ++i) {
-        run.seconds.push_back(SecondRecord{static_cast<float>(i), fps[i], fps[i], fps[i], fps[i], 320, 80, 1, 6});
+        const double duration = 6.0 / fps[i];
+        run.seconds.push_back(SecondRecord{static_cast<float>(i), fps[i], fps[i], fps[i], fps[i], 320, 80, 1, 6, false, start, duration});
+        start += duration;
     }
     ComputeRunStatistics(run);
     return run;
 }
 
-// time, avgFps, medianFps, minFps, maxFps, debris, bricks, balls, frameCount
-std::vector<float> Figures(const SecondRecord& s)
+// A recorder in run 1 that has sampled frames of the given times, cycled,
+// until `seconds` of sampled time: debris 0, bricks 0, one ball.
+BenchmarkRecorder Sampled(const std::vector<double>& frameTimes, double seconds)
 {
-    return {s.time, s.avgFps, s.medianFps, s.minFps, s.maxFps, s.debris, s.bricks, s.balls, static_cast<float>(s.frameCount)};
+    RecordingPlatform platform;
+    BenchmarkRecorder r;
+    std::tie(r.running, r.currentRun, r.current.width, r.current.height) = std::tuple(true, 1, 1920u, 1080u);
+    for (size_t i = 0; r.runElapsed < seconds; ++i) {
+        RecordFrame(r, platform, frameTimes[i % frameTimes.size()], 0, 0, 1);
+    }
+    CloseBucket(r);
+    ComputeRunStatistics(r.current);
+    return r;
+}
+
+// time, startSeconds, durationSeconds, avgFps, medianFps, minFps, maxFps, debris, bricks, balls, frameCount
+std::vector<double> Figures(const SecondRecord& s)
+{
+    return {s.time, s.startSeconds, s.durationSeconds, s.avgFps, s.medianFps, s.minFps, s.maxFps, s.debris, s.bricks, s.balls,
+            static_cast<double>(s.frameCount)};
 }
 
 }  // namespace
 
-TEST(Sampling, RecordsHoldATenthOfASecondOfFramesWithTheirMeanMedianAndExtremes)
+// A record holds the frames that ended in its tenth of a second: its frame
+// rate is their count over their time, its median and extremes are those of
+// single frames. A frame of zero (two clock readings in one tick) counts one
+// nanosecond; nothing else bounds a frame.
+TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
     std::tie(r.running, r.currentRun) = std::tuple(true, 1);
     const struct {
-        float dt, fps;
+        double dt;
         uint32_t debris, bricks;
         int balls;
     } frames[] = {
-        {0.01f, 50, 0, 70, 1},  {0.01f, 60, 6, 70, 1},  {0.01f, 70, 12, 70, 1},  // 0.01 .. 0.06 s: record 0
-        {0.01f, 80, 18, 70, 2}, {0.01f, 90, 24, 70, 2}, {0.01f, 130, 30, 70, 2},
-        {0.25f, 120, 5, 60, 3},  // 0.31 s: no record 1 or 2, record 3 holds this one frame
-        {0.10f, 10, 0, 0, 0},    // 0.41 s: record 4
+        {1.0 / 128, 0, 70, 1}, {1.0 / 64, 6, 70, 1}, {1.0 / 128, 12, 70, 2}, {1.0 / 32, 18, 70, 2},
+        {1.0 / 256, 24, 70, 4},  // up to 17/256 s: record 0
+        {0.25, 5, 60, 3},  // 0.31640625 s: no record 1 or 2, record 3 holds this one frame
+        {0.125, 0, 0, 0},  // 0.44140625 s: record 4 ...
+        {0.0, 0, 0, 0},    // ... with a frame of zero
     };
     for (const auto& f : frames) {
-        RecordFrame(r, platform, f.dt, f.fps, f.debris, f.bricks, f.balls);
+        RecordFrame(r, platform, f.dt, f.debris, f.bricks, f.balls);
     }
     CloseBucket(r);
     ASSERT_EQ(r.current.seconds.size(), 3u);
-    EXPECT_EQ(Figures(r.current.seconds[0]), (std::vector<float>{0, 80, 75, 50, 130, 15, 70, 1.5f, 6}));
-    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<float>{3, 120, 120, 120, 120, 5, 60, 3, 1}));
-    EXPECT_EQ(Figures(r.current.seconds[2]), (std::vector<float>{4, 10, 10, 10, 10, 0, 0, 0, 1}));
+    EXPECT_EQ(Figures(r.current.seconds[0]),
+              (std::vector<double>{0, 0, 17.0 / 256, static_cast<float>(1280.0 / 17), 128, 32, 256, 12, 70, 2, 5}));
+    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<double>{3, 17.0 / 256, 0.25, 4, 4, 4, 4, 5, 60, 3, 1}));
+    const std::vector<double> last = Figures(r.current.seconds[2]);
+    const std::vector<double> expected{4, 81.0 / 256, 0.125 + 1e-9, 16, 5e8 + 4, 8, 1e9, 0, 0, 0, 2};
+    for (size_t i = 0; i < last.size(); ++i) {
+        EXPECT_NEAR(last[i], expected[i], expected[i] * 1e-6) << "figure " << i;
+    }
     EXPECT_EQ(r.current.totalFrames, 8);
     EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
     // The warm-up only counts its time; a pause or a stopped benchmark not even that.
     for (const auto& [currentRun, pausing, running, elapsed] :
-         {std::tuple{0, false, true, 0.5f}, std::tuple{1, true, true, 0.0f}, std::tuple{1, false, false, 0.0f}}) {
+         {std::tuple{0, false, true, 0.5}, std::tuple{1, true, true, 0.0}, std::tuple{1, false, false, 0.0}}) {
         BenchmarkRecorder other;
         std::tie(other.currentRun, other.pausing, other.running) = std::tie(currentRun, pausing, running);
-        RecordFrame(other, platform, 0.5f, 2, 0, 0, 1);
+        RecordFrame(other, platform, 0.5, 0, 0, 1);
         CloseBucket(other);
         EXPECT_EQ(std::make_tuple(other.runElapsed, other.current.totalFrames, other.current.seconds.size()),
                   std::make_tuple(elapsed, 0, size_t{0}));
+    }
+}
+
+// A run's average and cleaned FPS are its frames over their time, and so is
+// the FPS its score counts (every factor of complexity is 1 here, so the
+// score is 1440 x FPS / 64 = 22.5 x FPS): uneven frames score no higher than
+// even ones at the same frame rate, a stall costs the time it took, a faster
+// card scores in proportion, and the clock keeps 10 million frames of 0.1 ms
+// to 1000 s.
+TEST(Statistics, TheAverageAndTheScoreFollowFramesAndTime)
+{
+    const struct {
+        const char* what;
+        std::vector<double> frameTimes;
+        double seconds;     // of sampled time
+        double scoreError;  // at most, relative
+    } cases[] = {
+        {"steady 20 ms", {0.020}, 40, 0},
+        {"alternating 10 / 30 ms", {0.010, 0.030}, 40, 0.01},
+        // Records alternate between 5 frames in 82 ms and 5 in 118 ms (61 and 42 FPS); the spike
+        // filter takes the short ones for peaks (44 % over their neighbours): 6 % low, not 326 % high.
+        {"alternating 2 / 38 ms", {0.002, 0.038}, 40, 0.07},
+        {"1/60 s with a 250 ms stall every 60th frame", {}, 40, 0.005},  // 48.8 FPS, not the 59.1 of 1 / frame time
+        {"steady 2.5 ms", {0.0025}, 40, 0},
+        {"steady 1 ms", {0.001}, 40, 0},
+        {"steady 0.5 ms", {0.0005}, 40, 0},
+        {"10 million frames of 0.1 ms", {0.0001}, 1000, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> frameTimes = c.frameTimes;
+        if (frameTimes.empty()) {
+            frameTimes.assign(59, 1.0 / 60.0);
+            frameTimes.push_back(0.25);
+        }
+        const BenchmarkRecorder r = Sampled(frameTimes, c.seconds);
+        const RunResult& run = r.current;
+        EXPECT_NEAR(r.runElapsed, c.seconds, c.seconds == 1000 ? 1e-3 : 0.25) << c.what;
+        const double fps = run.totalFrames / r.runElapsed;
+        EXPECT_NEAR(run.avg, fps, fps * 1e-6) << c.what;
+        EXPECT_NEAR(run.cleaned, fps, fps * (c.scoreError + 1e-6)) << c.what;
+        EXPECT_NEAR(run.score, 22.5 * fps, 22.5 * fps * c.scoreError + 0.5) << c.what;
+        const SecondRecord& last = run.seconds.back();
+        EXPECT_NEAR(last.startSeconds + last.durationSeconds, r.runElapsed, 1e-9) << c.what;
     }
 }
 
@@ -90,6 +162,7 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
         {"first at 30 % of the next, last 55 % up", 20, {{0, 30}, {1, 100}, {18, 100}, {19, 155}}, {0, 19}},
         {"first at 70 % of the next, last 45 % up", 20, {{0, 70}, {1, 100}, {18, 100}, {19, 145}}, {}},
         {"a spike in a run of two records", 2, {{0, 10}, {1, 300}}, {}},
+        {"a stall: a record at 8 FPS holds a frame over 0.1 s", 20, {{4, 100}, {5, 8}, {6, 100}}, {}},
     };
     for (const auto& c : cases) {
         std::vector<float> fps(c.records);
@@ -112,8 +185,9 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
 
 // The score of a record is sqrt(pixels) x FPS x (1 + debris / 320, with debris
 // on) x (1 + (balls - 1) / 4, at least one ball) x (1 + bricks / 80) / 64; the
-// run's is their mean, whatever the records' frame counts, rounded half away from zero.
-TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRecordsRoundedHalfAwayFromZero)
+// run's is their mean over its tenths of a second, whatever the records' frame
+// counts, rounded half away from zero.
+TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRunsTenthsRoundedHalfAwayFromZero)
 {
     for (const auto& [fps, balls, bricks, score] :
          {std::tuple{std::vector<float>(12, 100.0f), 3.0f, 40.0f, 5063.0f},     // 1440 x 100 x 1.5 x 1.5 / 64 = 5062.5
@@ -127,6 +201,23 @@ TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRecordsRoundedHalfAwayFromZero)
         ComputeRunStatistics(run);
         EXPECT_EQ(run.score, score) << fps.size() << " records";
     }
+
+    // A frame of 250 ms leaves tenth 2 without a record: the record it cut
+    // short (3 frames in 0.05 s) and the one it ended in (that frame alone)
+    // share tenths 1 to 3 by their time. The score counts 10 frames in 0.4 s,
+    // as the average does: sqrt(1280 x 720) x 25 / 64 = 375.
+    RunResult stalled;
+    std::tie(stalled.width, stalled.height) = std::tuple(1280u, 720u);
+    stalled.seconds = {SecondRecord{0, 60, 60, 60, 60, 0, 0, 1, 6, false, 0.0, 0.1},
+                       SecondRecord{1, 60, 60, 60, 60, 0, 0, 1, 3, false, 0.1, 0.05},
+                       SecondRecord{3, 4, 4, 4, 4, 0, 0, 1, 1, false, 0.15, 0.25}};
+    ComputeRunStatistics(stalled);
+    const std::vector<double> weights = RecordWeights(stalled.seconds);
+    ASSERT_EQ(weights.size(), 3u);
+    EXPECT_EQ(weights[0], 1.0);
+    EXPECT_NEAR(weights[1], 0.5, 1e-12);
+    EXPECT_NEAR(weights[2], 2.5, 1e-12);
+    EXPECT_EQ(std::make_tuple(stalled.avg, stalled.outliers, stalled.score), std::make_tuple(25.0f, 0, 375.0f));
 }
 
 TEST(FrameTimeFigures, NearestRankPercentilesAndLowsOfHandWorkedLists)

@@ -54,7 +54,7 @@ inline void Advance(Backend& b, float step)
 {
     const WorldFrame frame = AdvanceWorld(b.world, step, step);
     Apply(b, frame.effects);
-    b.constants = AssembleFrameConstants(b.world, b.surface.width, b.surface.height, frame.paddleDelta);
+    b.constants = AssembleFrameConstants(b.world, b.surface.width, b.surface.height, frame);
 }
 
 inline void Draw(Backend& b)

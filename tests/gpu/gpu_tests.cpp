@@ -376,6 +376,19 @@ void RunDebrisChecks(Backend& b)
     const size_t lit = AliveParticles(ReadBack(b.gpu, b.gpu.d3d->debrisBuffer.Get()), 8);  // ring slot 0's eight
     Check(lit == 8, "a burst writes its eight particles into the debris buffer", "%zu alive", lit);
 
+    // 40 hours into the game a float game time moves in steps of 1/64 s; the debris steps by the frame.
+    const auto life = [&b] {
+        float value = 0.0f;
+        std::memcpy(&value, ReadBack(b.gpu, b.gpu.d3d->debrisBuffer.Get()).data() + 28, sizeof(value));
+        return value;
+    };
+    b.world.gameTime = 40 * 3600.0;
+    const float before = life();
+    RenderFrames(b, 1);
+    const float step = before - life();
+    Check(std::fabs(step - 1.0f / 60.0f) < 1e-5f, "after 40 hours of game time a debris step is the frame's step",
+          "life went down by %.7f s in a frame of %.7f s", step, 1.0f / 60.0f);
+
     Apply(b, ResetDebris(b.world));
     std::vector<uint8_t> bytes = ReadBack(b.gpu, b.gpu.d3d->debrisBuffer.Get());
     const auto nonZero = std::count_if(bytes.begin(), bytes.end(), [](uint8_t byte) { return byte != 0; });
