@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -20,9 +21,12 @@ std::string Quoted(const std::wstring& option, const std::wstring& value)
     return text;
 }
 
-// The preset row whose text (for example "1280x720") matches, or -1.
-int ResolutionRow(const std::wstring& text)
+// The preset row whose text (for example "1280x720" or "1280X720") matches, or -1.
+int ResolutionRow(std::wstring text)
 {
+    if (const size_t x = text.find(L'X'); x != std::wstring::npos) {
+        text[x] = L'x';
+    }
     for (int i = 0; i < kPresetCount; ++i) {
         const std::wstring row = std::to_wstring(resolutionPresets[i].width) + L"x" + std::to_wstring(resolutionPresets[i].height);
         if (text == row) {
@@ -52,6 +56,11 @@ CommandLine Failure(std::string error)
 
 }  // namespace
 
+bool IsHelpOption(const std::wstring& argument)
+{
+    return argument == L"--help" || argument == L"-h" || argument == L"/?";
+}
+
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 {
     CommandLine result;
@@ -59,11 +68,19 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
     std::set<std::wstring> seen;
     std::wstring firstOption;
     bool benchmark = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::wstring& option = arguments[i];
-        if (option == L"--help" || option == L"-h" || option == L"/?") {
+    for (const std::wstring& argument : arguments) {
+        if (IsHelpOption(argument)) {
             result.action = CommandLine::Action::Help;
             return result;
+        }
+    }
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        // "--option=value" is "--option value".
+        std::wstring option = arguments[i];
+        std::optional<std::wstring> inlineValue;
+        if (const size_t equals = option.find(L'='); option.rfind(L"--", 0) == 0 && equals != std::wstring::npos) {
+            inlineValue = option.substr(equals + 1);
+            option.resize(equals);
         }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
                                 option == L"--vsync" || option == L"--output";
@@ -78,13 +95,16 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             firstOption = option;
         }
         if (option == L"--deterministic") {
+            if (inlineValue) {
+                return Failure("--deterministic takes no value");
+            }
             choice.deterministic = true;
             continue;
         }
-        if (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0) {
+        if (!inlineValue && (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0)) {
             return Failure(Narrow(option) + " needs a value");
         }
-        const std::wstring& value = arguments[++i];
+        const std::wstring value = inlineValue ? *inlineValue : arguments[++i];
         if (option == L"--benchmark") {
             if (value != L"single" && value != L"multi") {
                 return Failure(Quoted(option, value) + ": the benchmark is \"single\" or \"multi\"");
@@ -144,7 +164,9 @@ std::string CommandLineHelp()
            "  --vsync off|on|triple     vertical sync off (default), on, or triple buffering\n"
            "  --output DIR              the folder for the report and the results (created if\n"
            "                            missing; default: the current folder)\n"
-           "  --help                    this text\n"
+           "  --help, -h, /?            this text\n"
+           "\n"
+           "An option's value may also follow it after \"=\", as in --resolution=1280x720.\n"
            "\n"
            "With --compare the program reads results files (the first is the baseline), writes\n"
            "comparison_<date>_<time>.html into DIR (default: the current folder), prints a\n"

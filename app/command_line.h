@@ -22,6 +22,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 // The text of --help.
 std::string CommandLineHelp();
 
+// --help, -h or /?: wherever one of them stands, the program prints the help.
+bool IsHelpOption(const std::wstring& argument);
+
 // Exit codes of a benchmark started from the command line.
 namespace exit_code {
 inline constexpr int kSuccess = 0;          // completed, report and results written

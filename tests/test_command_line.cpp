@@ -4,15 +4,24 @@
 #include <tuple>
 
 #include "app/command_line.h"
+#include "app/compare_command.h"
 #include "app/output_folder.h"
 #include "bench_files.h"
 #include "test_support.h"
 
 TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
 {
-    EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"80", L"--help"}).action,
-                              ParseCommandLine({L"/?"}).action),
-              std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help));
+    EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"81", L"--help"}).action,
+                              ParseCommandLine({L"/?"}).action, ParseCommandLine({L"--vsync=sometimes", L"-h"}).action),
+              std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help,
+                              CommandLine::Action::Help));
+    // --help wherever it stands, also in a comparison, whose files it does not read.
+    for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
+             {L"--compare", L"--help"}, {L"--help", L"--compare"}, {L"--compare", L"-h", L"x.json"}, {L"/?", L"--compare=x"}}) {
+        const CompareCommandResult result = RunCompareCommand(arguments, std::tm{});
+        EXPECT_EQ(std::make_tuple(IsCompareCommand(arguments), result.exitCode, result.output, result.errors),
+                  std::make_tuple(true, 0, CommandLineHelp(), std::string()));
+    }
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -21,6 +30,8 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
           L"--deterministic"}, "1920x1080 debris 640 present 2 benchmark single deterministic", L""},
         {{L"--output", L"C:\\results", L"--benchmark", L"multi", L"--resolution", L"854x480", L"--vsync", L"off"},
          "854x480 debris 80 present 0 benchmark multi", L"C:\\results"},
+        {{L"--benchmark=single", L"--resolution=2560X1440", L"--debris=160", L"--vsync=on", L"--output=C:\\a=b"},
+         "2560x1440 debris 160 present 1 benchmark single", L"C:\\a=b"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
@@ -50,6 +61,10 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--debris", L"160"}, "--debris needs --benchmark single|multi"},
         {{L"--deterministic"}, "--deterministic needs --benchmark single|multi"},
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
+        {{L"--benchmark", L"single", L"--output="}, "--output needs a folder"},
+        {{L"--benchmark=single", L"--deterministic=yes"}, "--deterministic takes no value"},
+        {{L"--benchmark=single", L"--resolution=1280*720"},
+         "\"--resolution 1280*720\": the resolution is one of 854x480, 1280x720, 1920x1080, 2560x1440, 3840x2160"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
