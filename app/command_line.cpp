@@ -1,7 +1,10 @@
 #include "app/command_line.h"
 
+#include <cmath>
 #include <optional>
 #include <set>
+
+#include "bench/benchmark.h"
 
 namespace {
 
@@ -175,4 +178,38 @@ std::string CommandLineHelp()
            "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
            "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"
            "results file could not be written.\n";
+}
+
+StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesystem::path& folder)
+{
+    StarterText text;
+    if (bench.runs.empty()) {
+        text.errors = "OrvalisBench: no run was recorded, so no report or results file was written\n";
+        return text;
+    }
+    double scores = 0.0;
+    for (const RunResult& run : bench.runs) {
+        scores += static_cast<double>(run.score);
+    }
+    text.output = "score: " + std::to_string(std::llround(scores / static_cast<double>(bench.runs.size()))) + "\n";
+    for (size_t i = 0; i < bench.runs.size(); ++i) {
+        if (const std::string note = RenderedSizeNote(bench.runs[i], bench.config); !note.empty()) {
+            text.output += "note: run " + std::to_string(i + 1) + " " + note + "\n";
+        }
+    }
+    const struct {
+        const char* what;
+        const std::string& path;
+        bool written;
+    } files[] = {{"report", bench.reportPath, bench.reportWritten}, {"results", bench.resultsPath, bench.resultsWritten}};
+    for (const auto& file : files) {
+        const std::u8string path = (folder / file.path).u8string();
+        const std::string shown(path.begin(), path.end());
+        if (file.written) {
+            text.output += std::string(file.what) + ": " + shown + "\n";
+        } else {
+            text.errors += "OrvalisBench: the " + std::string(file.what) + " file could not be written: " + shown + "\n";
+        }
+    }
+    return text;
 }

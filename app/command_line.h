@@ -2,6 +2,7 @@
 // The program's command line: without arguments the startup window opens;
 // with --benchmark a benchmark runs and the program ends, with no window that
 // waits for a person.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 // The text of --help.
 std::string CommandLineHelp();
+
+struct BenchmarkRecorder;
+
+// What a benchmark started from the command line tells whoever started it
+// when it ends, one line each for a script to read: on standard output
+// "score: 2502" (the mean over its runs), "note: run 1 rendered ..." where a
+// run did not render the size asked for, "report: PATH" and "results: PATH"
+// (the files in `folder`); on standard error what was not written.
+struct StarterText {
+    std::string output;
+    std::string errors;
+};
+StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesystem::path& folder);
 
 // --help, -h or /?: wherever one of them stands, the program prints the help.
 bool IsHelpOption(const std::wstring& argument);

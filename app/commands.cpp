@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "bench/benchmark.h"
 #include "game/debris.h"
 #include "game/input.h"
@@ -109,6 +110,12 @@ void AbortBenchmark(App& app)
         // No report to open: the box is where the recorded runs show.
         app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench, true));
     }
+    if (app.start.unattended) {
+        // A benchmark started from the command line ends the program with it,
+        // the partial files written: nobody is there to close the window.
+        app.start.exitCode = exit_code::kNotCompleted;
+        app.platform->EndProgram();
+    }
 }
 
 void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
@@ -178,6 +185,10 @@ void OnPanelCommand(App& app, int id, bool checked)
         break;
     case Kind::Debris: world.debrisEnabled = checked; break;
     case Kind::Launch:
+        // A command-line run measures what its command line asked for, once.
+        if (app.start.unattended) {
+            break;
+        }
         if (const std::optional<DialogChoice> choice = platform.AskLaunchChoice()) {
             StartBenchmarkFromLaunchChoice(app, *choice);
         }

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "app/command_line.h"
 #include "app/compare_command.h"
+#include "app/commands.h"
+#include "app/frame.h"
+#include "bench/benchmark.h"
 #include "app/output_folder.h"
 #include "bench_files.h"
 #include "test_support.h"
@@ -75,11 +80,14 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
 TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
 {
     ScratchDirectory scratch;
+    std::ofstream("file").close();
     const struct { std::filesystem::path folder; int exitCode; const char* message; } cases[] = {
         {"new/a/b", exit_code::kSuccess, ""},
         {"new", exit_code::kSuccess, ""},  // already there
-        {"/proc", exit_code::kFilesNotWritten, "OrvalisBench: --output: the folder \"/proc\" cannot be written\n"},
-        {"/proc/orvalis/a", exit_code::kBadArguments, "OrvalisBench: --output: the folder \"/proc/orvalis/a\" cannot be created ("},
+        {"/proc", exit_code::kFilesNotWritten,
+         "OrvalisBench: the output folder \"/proc\" cannot be written; --output DIR chooses another\n"},
+        {"/proc/orvalis/a", exit_code::kFilesNotWritten, "OrvalisBench: the output folder \"/proc/orvalis/a\" cannot be created ("},
+        {"file/a", exit_code::kFilesNotWritten, "OrvalisBench: the output folder \"file/a\" cannot be created ("},
     };
     for (const auto& c : cases) {
         const OutputFolderCheck check = PrepareOutputFolder(c.folder);
@@ -87,4 +95,45 @@ TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
         EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
     }
     EXPECT_TRUE(std::filesystem::is_empty("new/a/b"));  // the probe file is gone
+}
+
+// A benchmark started from the command line measures what its command line
+// asked for, once: "Launch Benchmark" opens nothing, and "Abort" ends the
+// program with 3 after writing the partial files. Its last words say what it
+// measured and where the files went, one line each.
+TEST(CommandLine, ARunEndsWithItsAbortAndSaysWhereItsFilesWent)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    t.app.start.unattended = true;
+    std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
+    StartConfiguredBenchmark(t.app, 854, 480, 80, false, false);
+    for (int frame = 0; !(t.app.bench.currentRun == 2 && t.app.bench.runElapsed > 1.0f) && frame < 5000; ++frame) {
+        UpdateFrame(t.app, 1.0f / 64.0f, 1.0f / 64.0f);
+    }
+    OnPanelCommand(t.app, panel_id::kLaunchBenchmark, false);
+    OnPanelCommand(t.app, panel_id::kAbort, false);
+    EXPECT_EQ(std::make_tuple(t.platform.launchWindows, t.platform.programEnds, t.app.start.exitCode, t.app.bench.runs.size()),
+              std::make_tuple(0, 1, exit_code::kNotCompleted, size_t{2}));
+    const auto score = [&](size_t run) { return std::to_string(std::lround(t.app.bench.runs.at(run).score)); };
+
+    BenchmarkRecorder& b = t.app.bench;
+    const std::string report = (std::filesystem::path("out") / b.reportPath).string();
+    const std::string results = (std::filesystem::path("out") / b.resultsPath).string();
+    const StarterText aborted = CommandLineSummary(b, "out");
+    const double mean = (b.runs[0].score + b.runs[1].score) / 2.0;
+    EXPECT_EQ(aborted.output + aborted.errors,
+              "score: " + std::to_string(std::llround(mean)) + "\nreport: " + report + "\nresults: " + results + "\n");
+
+    b.runs.resize(1);
+    b.runs[0].width = 800;
+    std::tie(b.reportWritten, b.resultsWritten) = std::tuple(false, true);
+    const StarterText cut = CommandLineSummary(b, "out");
+    EXPECT_EQ(std::make_pair(cut.output, cut.errors),
+              std::make_pair("score: " + score(0) + "\nnote: run 1 rendered 800 x 480; 854 x 480 does not fit this screen\n"
+                             "results: " + results + "\n",
+                             "OrvalisBench: the report file could not be written: " + report + "\n"));
+    b.runs.clear();
+    EXPECT_EQ(CommandLineSummary(b, "out").errors,
+              "OrvalisBench: no run was recorded, so no report or results file was written\n");
 }
