@@ -276,9 +276,13 @@ public:
             // A number beyond the range of a double (1e400).
             std::string path;
             for (const Level& level : levels_) {
-                path += level.array ? "[" + std::to_string(level.index) + "]" : (path.empty() ? "" : ".") + level.key;
+                if (level.array) {
+                    path.append(1, '[').append(std::to_string(level.index)).append(1, ']');
+                } else {
+                    path.append(path.empty() ? "" : ".").append(level.key);
+                }
             }
-            problem = "\"" + path + "\" is " + token + ", a number out of range";
+            problem.assign(1, '"').append(path).append("\" is ").append(token).append(", a number out of range");
         } else {
             problem = "not JSON (invalid at byte " + std::to_string(position) + ")";
         }
