@@ -363,7 +363,7 @@ std::string HtmlEscape(const std::string& text)
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
         default:
-            if ((ch >= 0 && ch < 0x20) || ch == 0x7F) {
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
                 out += "\xEF\xBF\xBD";  // U+FFFD: a control character is no text to show
             } else {
                 out += ch;
@@ -403,7 +403,7 @@ std::string Printable(const std::string& text)
 {
     std::string out = text;
     for (char& ch : out) {
-        if ((ch >= 0 && ch < 0x20) || ch == 0x7F) {
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
             ch = '?';
         }
     }
