@@ -12,7 +12,8 @@ if ! grep -q 'QueryPerformanceCounter' <<<"$imports"; then
 fi
 echo "ok - OrvalisBench.exe imports QueryPerformanceCounter"
 # A prompt waits only for a console program: the companion must be one.
-if ! x86_64-w64-mingw32-objdump -p build/mingw/OrvalisBench.com | grep -q 'Subsystem.*(Windows CUI)'; then
+headers=$(x86_64-w64-mingw32-objdump -p build/mingw/OrvalisBench.com)
+if ! grep -q 'Subsystem.*(Windows CUI)' <<<"$headers"; then
   echo "test-windows: OrvalisBench.com is not a console-subsystem program" >&2
   exit 1
 fi
