@@ -110,12 +110,6 @@ void AbortBenchmark(App& app)
         // No report to open: the box is where the recorded runs show.
         app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench, true));
     }
-    if (app.start.unattended) {
-        // A benchmark started from the command line ends the program with it,
-        // the partial files written: nobody is there to close the window.
-        app.start.exitCode = exit_code::kNotCompleted;
-        app.platform->EndProgram();
-    }
 }
 
 void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
@@ -193,7 +187,16 @@ void OnPanelCommand(App& app, int id, bool checked)
             StartBenchmarkFromLaunchChoice(app, *choice);
         }
         break;
-    case Kind::Abort: AbortBenchmark(app); break;
+    case Kind::Abort:
+        AbortBenchmark(app);
+        if (app.start.unattended) {
+            // A benchmark started from the command line ends the program with
+            // it, the files of the runs so far written: nobody is there to
+            // close the window.
+            app.start.exitCode = exit_code::kNotCompleted;
+            platform.EndProgram();
+        }
+        break;
     }
 }
 
