@@ -651,8 +651,8 @@ std::vector<std::string> DifferingSettings(const std::vector<ResultsFileContent>
 
 std::string OneDecimal(double value)
 {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.1f", std::isfinite(value) && std::fabs(value) < 1e15 ? value : 0.0);
+    char text[400];  // the largest double has 309 digits before the point
+    std::snprintf(text, sizeof(text), "%.1f", value);
     return text;
 }
 
