@@ -204,7 +204,7 @@ StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesy
     } files[] = {{"report", bench.reportPath, bench.reportWritten}, {"results", bench.resultsPath, bench.resultsWritten}};
     for (const auto& file : files) {
         const std::u8string path = (folder / file.path).u8string();
-        const std::string shown(path.begin(), path.end());
+        const std::string shown(reinterpret_cast<const char*>(path.data()), path.size());
         if (file.written) {
             text.output += std::string(file.what) + ": " + shown + "\n";
         } else {

@@ -67,7 +67,8 @@ void Relay(HANDLE pipe, HANDLE to)
     char buffer[4096];
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
         DWORD read = 0;
-        if (!ReadFile(pipe, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &read, nullptr) || read == 0) {
+        const DWORD wanted = available < sizeof(buffer) ? available : static_cast<DWORD>(sizeof(buffer));
+        if (!ReadFile(pipe, buffer, wanted, &read, nullptr) || read == 0) {
             return;
         }
         WriteAll(to, buffer, read);
