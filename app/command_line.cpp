@@ -1,7 +1,11 @@
 #include "app/command_line.h"
 
+#include <cmath>
+#include <optional>
 #include <set>
 #include <string>
+
+#include "bench/benchmark.h"
 
 namespace {
 
@@ -21,9 +25,12 @@ std::string Quoted(const std::wstring& option, const std::wstring& value)
     return text;
 }
 
-// The preset row whose text (for example "1280x720") matches, or -1.
-int ResolutionRow(const std::wstring& text)
+// The preset row whose text (for example "1280x720" or "1280X720") matches, or -1.
+int ResolutionRow(std::wstring text)
 {
+    if (const size_t x = text.find(L'X'); x != std::wstring::npos) {
+        text[x] = L'x';
+    }
     for (int i = 0; i < kPresetCount; ++i) {
         const std::wstring row = std::to_wstring(resolutionPresets[i].width) + L"x" + std::to_wstring(resolutionPresets[i].height);
         if (text == row) {
@@ -53,6 +60,11 @@ CommandLine Failure(std::string error)
 
 }  // namespace
 
+bool IsHelpOption(const std::wstring& argument)
+{
+    return argument == L"--help" || argument == L"-h" || argument == L"/?";
+}
+
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 {
     CommandLine result;
@@ -60,15 +72,25 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
     std::set<std::wstring> seen;
     std::wstring firstOption;
     bool benchmark = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::wstring& option = arguments[i];
-        if (option == L"--help" || option == L"-h" || option == L"/?") {
+    for (const std::wstring& argument : arguments) {
+        if (IsHelpOption(argument)) {
             result.action = CommandLine::Action::Help;
             return result;
         }
-        if (option == L"--list-adapters") {
+    }
+    for (const std::wstring& argument : arguments) {
+        if (argument == L"--list-adapters") {
             result.action = CommandLine::Action::ListAdapters;
             return result;
+        }
+    }
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        // "--option=value" is "--option value".
+        std::wstring option = arguments[i];
+        std::optional<std::wstring> inlineValue;
+        if (const size_t equals = option.find(L'='); option.rfind(L"--", 0) == 0 && equals != std::wstring::npos) {
+            inlineValue = option.substr(equals + 1);
+            option.resize(equals);
         }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
                                 option == L"--vsync" || option == L"--output" || option == L"--adapter";
@@ -83,13 +105,16 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             firstOption = option;
         }
         if (option == L"--deterministic") {
+            if (inlineValue) {
+                return Failure("--deterministic takes no value");
+            }
             choice.deterministic = true;
             continue;
         }
-        if (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0) {
+        if (!inlineValue && (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0)) {
             return Failure(Narrow(option) + " needs a value");
         }
-        const std::wstring& value = arguments[++i];
+        const std::wstring value = inlineValue ? *inlineValue : arguments[++i];
         if (option == L"--benchmark") {
             if (value != L"single" && value != L"multi") {
                 return Failure(Quoted(option, value) + ": the benchmark is \"single\" or \"multi\"");
@@ -159,7 +184,9 @@ std::string CommandLineHelp()
            "  --adapter N               the graphics adapter to measure: its number in\n"
            "                            --list-adapters (default: the high-performance one)\n"
            "  --list-adapters           lists the graphics adapters and ends\n"
-           "  --help                    this text\n"
+           "  --help, -h, /?            this text\n"
+           "\n"
+           "An option's value may also follow it after \"=\", as in --resolution=1280x720.\n"
            "\n"
            "With --compare the program reads results files (the first is the baseline), writes\n"
            "comparison_<date>_<time>.html into DIR (default: the current folder), prints a\n"
@@ -168,4 +195,38 @@ std::string CommandLineHelp()
            "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
            "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"
            "results file could not be written.\n";
+}
+
+StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesystem::path& folder)
+{
+    StarterText text;
+    if (bench.runs.empty()) {
+        text.errors = "OrvalisBench: no run was recorded, so no report or results file was written\n";
+        return text;
+    }
+    double scores = 0.0;
+    for (const RunResult& run : bench.runs) {
+        scores += static_cast<double>(run.score);
+    }
+    text.output = "score: " + std::to_string(std::llround(scores / static_cast<double>(bench.runs.size()))) + "\n";
+    for (size_t i = 0; i < bench.runs.size(); ++i) {
+        if (const std::string note = RenderedSizeNote(bench.runs[i], bench.config); !note.empty()) {
+            text.output += "note: run " + std::to_string(i + 1) + " " + note + "\n";
+        }
+    }
+    const struct {
+        const char* what;
+        const std::string& path;
+        bool written;
+    } files[] = {{"report", bench.reportPath, bench.reportWritten}, {"results", bench.resultsPath, bench.resultsWritten}};
+    for (const auto& file : files) {
+        const std::u8string path = (folder / file.path).u8string();
+        const std::string shown(reinterpret_cast<const char*>(path.data()), path.size());
+        if (file.written) {
+            text.output += std::string(file.what) + ": " + shown + "\n";
+        } else {
+            text.errors += "OrvalisBench: the " + std::string(file.what) + " file could not be written: " + shown + "\n";
+        }
+    }
+    return text;
 }

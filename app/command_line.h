@@ -3,6 +3,7 @@
 // with --benchmark a benchmark runs and the program ends, with no window that
 // waits for a person.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,22 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 // The text of --help.
 std::string CommandLineHelp();
+
+struct BenchmarkRecorder;
+
+// What a benchmark started from the command line tells whoever started it
+// when it ends, one line each for a script to read: on standard output
+// "score: 2502" (the mean over its runs), "note: run 1 rendered ..." where a
+// run did not render the size asked for, "report: PATH" and "results: PATH"
+// (the files in `folder`); on standard error what was not written.
+struct StarterText {
+    std::string output;
+    std::string errors;
+};
+StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesystem::path& folder);
+
+// --help, -h or /?: wherever one of them stands, the program prints the help.
+bool IsHelpOption(const std::wstring& argument);
 
 // Exit codes of a benchmark started from the command line.
 namespace exit_code {

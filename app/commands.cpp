@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/app.h"
+#include "app/command_line.h"
 #include "bench/benchmark.h"
 #include "game/debris.h"
 #include "game/input.h"
@@ -178,11 +179,24 @@ void OnPanelCommand(App& app, int id, bool checked)
         break;
     case Kind::Debris: world.debrisEnabled = checked; break;
     case Kind::Launch:
+        // A command-line run measures what its command line asked for, once.
+        if (app.start.unattended) {
+            break;
+        }
         if (const std::optional<DialogChoice> choice = platform.AskLaunchChoice()) {
             StartBenchmarkFromLaunchChoice(app, *choice);
         }
         break;
-    case Kind::Abort: AbortBenchmark(app); break;
+    case Kind::Abort:
+        AbortBenchmark(app);
+        if (app.start.unattended) {
+            // A benchmark started from the command line ends the program with
+            // it, the files of the runs so far written: nobody is there to
+            // close the window.
+            app.start.exitCode = exit_code::kNotCompleted;
+            platform.EndProgram();
+        }
+        break;
     }
 }
 

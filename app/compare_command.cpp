@@ -66,15 +66,29 @@ CompareCommandResult BadInput(const std::string& text)
 bool IsCompareCommand(const std::vector<std::wstring>& arguments)
 {
     for (const std::wstring& argument : arguments) {
-        if (argument == L"--compare") {
+        if (argument == L"--compare" || argument.rfind(L"--compare=", 0) == 0) {
             return true;
         }
     }
     return false;
 }
 
-CompareCommandResult RunCompareCommand(const std::vector<std::wstring>& arguments, const std::tm& now)
+CompareCommandResult RunCompareCommand(const std::vector<std::wstring>& given, const std::tm& now)
 {
+    // "--option=value" is "--option value"; --help anywhere asks for the help.
+    std::vector<std::wstring> arguments;
+    for (const std::wstring& argument : given) {
+        if (IsHelpOption(argument)) {
+            CompareCommandResult help;
+            help.output = CommandLineHelp();
+            return help;
+        }
+        const size_t equals = argument.find(L'=');
+        arguments.push_back(argument.substr(0, argument.rfind(L"--", 0) == 0 ? equals : std::wstring::npos));
+        if (argument.rfind(L"--", 0) == 0 && equals != std::wstring::npos) {
+            arguments.push_back(argument.substr(equals + 1));
+        }
+    }
     std::vector<std::wstring> files;
     std::optional<std::wstring> output;
     bool compareSeen = false;

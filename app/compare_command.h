@@ -16,5 +16,7 @@ struct CompareCommandResult {
     std::string errors;   // for standard error: what was wrong, naming the file
 };
 
-// Runs the comparison; `now` names the page and is its time stamp.
+// Runs the comparison; `now` names the page and is its time stamp. An
+// option's value may follow it after "="; --help, -h or /? anywhere prints
+// the help instead.
 CompareCommandResult RunCompareCommand(const std::vector<std::wstring>& arguments, const std::tm& now);

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/app.h"
@@ -28,11 +31,11 @@
 
 namespace {
 
-bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& panelHost,
+void Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& panelHost,
                 const StartupConfiguration& startup)
 {
     if (CreateMainWindow(app, instance) == nullptr) {
-        return false;
+        throw std::runtime_error("Failed to create the main window (error " + std::to_string(GetLastError()) + ")");
     }
     binding.Bind(app);
     // Windows cuts a window that does not fit the screen: the frames are drawn
@@ -62,7 +65,6 @@ bool Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& pa
                                  start.deterministic);
         app.start.benchmarkAtStart = false;
     }
-    return true;
 }
 
 // The arguments after the program's name.
@@ -159,11 +161,36 @@ AdapterSelection ChooseAdapter(const CommandLine& commandLine)
     }
 }
 
+// As a command-line run ends, on every path, it says what it measured and
+// where the files went (CommandLineSummary).
+struct SummaryForStarter {
+    const App& app;
+    ~SummaryForStarter()
+    {
+        if (!app.start.unattended) {
+            return;
+        }
+        try {
+            std::error_code error;
+            const StarterText text = CommandLineSummary(app.bench, std::filesystem::current_path(error));
+            if (!text.output.empty()) {
+                TellStarter(text.output, false);
+            }
+            if (!text.errors.empty()) {
+                TellStarter(text.errors, true);
+            }
+        } catch (const std::exception&) {
+            // Nothing more can be said; the exit code still says how the run ended.
+        }
+    }
+};
+
 int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const AdapterSelection& adapter)
 {
     Win32Platform platform;
     App app(platform);
     AppBinding binding;  // declared after the App: theApp is cleared before the App is destroyed
+    SummaryForStarter summary{app};
     platform.Attach(&app);
     app.gpu.adapterIndex = adapter.index;
     app.bench.adapter = MeasuredAdapter{adapter.name, adapter.index, adapter.asked};
@@ -185,9 +212,7 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const Adapter
         return 0;
     }
     try {
-        if (!Initialize(app, instance, binding, platform, startup)) {
-            return app.start.unattended ? exit_code::kFatalError : 0;
-        }
+        Initialize(app, instance, binding, platform, startup);
         RethrowWindowProcedureFailure();
     } catch (const std::exception&) {
         RethrowNamingDeviceLoss(app);  // a device lost this early still names its reason
@@ -215,28 +240,32 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         TellStarter("OrvalisBench: " + commandLine.error + "\nSee OrvalisBench.exe --help.\n", true);
         return exit_code::kBadArguments;
     case CommandLine::Action::ListAdapters: return ListAdaptersCommand();
-    case CommandLine::Action::Benchmark:
+    case CommandLine::Action::Benchmark: {
         adapter = ChooseAdapter(commandLine);  // an adapter that is not there ends it before anything is made
         if (!adapter.error.empty()) {
             TellStarter("OrvalisBench: " + adapter.error + "\nSee OrvalisBench.exe --list-adapters.\n", true);
             return exit_code::kBadArguments;
         }
-        // The report and results go there: a folder that cannot take them
-        // ends the program now, not after the whole benchmark.
-        if (!commandLine.outputDirectory.empty()) {
-            const OutputFolderCheck check = PrepareOutputFolder(commandLine.outputDirectory);
-            if (check.exitCode != exit_code::kSuccess) {
-                TellStarter(check.message, true);
-                return check.exitCode;
-            }
-            if (!SetCurrentDirectoryW(commandLine.outputDirectory.c_str())) {
-                TellStarter("OrvalisBench: --output: the output folder cannot be used (error " +
-                                std::to_string(GetLastError()) + ")\n",
-                            true);
-                return exit_code::kBadArguments;
-            }
+        // The report and results go there (--output, else the current
+        // folder): a folder that cannot take them ends the program now, not
+        // after the whole benchmark.
+        std::error_code error;
+        const std::filesystem::path folder = commandLine.outputDirectory.empty()
+                                                 ? std::filesystem::current_path(error)
+                                                 : std::filesystem::path(commandLine.outputDirectory);
+        const OutputFolderCheck check = PrepareOutputFolder(folder);
+        if (check.exitCode != exit_code::kSuccess) {
+            TellStarter(check.message, true);
+            return check.exitCode;
+        }
+        if (!SetCurrentDirectoryW(folder.c_str())) {
+            TellStarter("OrvalisBench: the output folder cannot be made the current folder (error " +
+                            std::to_string(GetLastError()) + ")\n",
+                        true);
+            return exit_code::kFilesNotWritten;
         }
         break;
+    }
     case CommandLine::Action::Interactive: adapter = ChooseAdapter(commandLine); break;
     }
     try {

@@ -16,9 +16,9 @@ std::string Printable(const std::filesystem::path& folder)
     return text;
 }
 
-OutputFolderCheck Problem(int exitCode, const std::filesystem::path& folder, const std::string& what)
+OutputFolderCheck Problem(const std::filesystem::path& folder, const std::string& what)
 {
-    return {exitCode, "OrvalisBench: --output: the folder \"" + Printable(folder) + "\" " + what + "\n"};
+    return {exit_code::kFilesNotWritten, "OrvalisBench: the output folder \"" + Printable(folder) + "\" " + what + "\n"};
 }
 
 // A name in the folder that nothing has yet.
@@ -40,8 +40,7 @@ OutputFolderCheck PrepareOutputFolder(const std::filesystem::path& folder)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder, error)) {
-        return Problem(exit_code::kBadArguments, folder,
-                       "cannot be created" + (error ? " (" + error.message() + ")" : std::string()));
+        return Problem(folder, "cannot be created" + (error ? " (" + error.message() + ")" : std::string()));
     }
     const std::filesystem::path probe = FreeProbeName(folder);
     bool written = false;
@@ -53,7 +52,7 @@ OutputFolderCheck PrepareOutputFolder(const std::filesystem::path& folder)
     }
     std::filesystem::remove(probe, error);
     if (!written) {
-        return Problem(exit_code::kFilesNotWritten, folder, "cannot be written");
+        return Problem(folder, "cannot be written; --output DIR chooses another");
     }
     return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The folder that a benchmark started from the command line writes its report
-// and results file into (--output). It is made ready before the benchmark
-// starts, so that a folder that cannot take the files ends the program at once
-// rather than after the whole run.
+// and results file into (--output, else the current folder). It is made ready
+// before the benchmark starts, so that a folder that cannot take the files
+// ends the program at once rather than after the whole run.
 #include <filesystem>
 #include <string>
 
@@ -12,6 +12,6 @@ struct OutputFolderCheck {
 };
 
 // Makes the folder with every missing level, then creates and removes a probe
-// file in it. A folder that cannot be made is a bad argument; one that exists
-// but takes no file means the files could not be written.
+// file in it. A folder that cannot be made or takes no file means the files
+// could not be written (exit code 4).
 OutputFolderCheck PrepareOutputFolder(const std::filesystem::path& folder);

@@ -12,17 +12,26 @@
 
 namespace {
 
-std::string Fixed(double value, int decimals)
+// A number in fixed notation; `otherwise` for one that is not finite (a
+// mean or a change of numbers near the largest a file may hold).
+std::string Fixed(double value, int decimals, const char* otherwise)
 {
-    char buffer[64];
+    // The largest double has 309 digits before the point.
+    char buffer[400];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, decimals);
+    if (!std::isfinite(value) || result.ec != std::errc()) {
+        return otherwise;
+    }
     return std::string(buffer, result.ptr);
 }
 
-// "+10.0 %", "-3.2 %", "+0.0 %".
-std::string SignedPercent(double value)
+// "+10.0 %", "-3.2 %", "+0.0 %"; `otherwise` when there is no finite change.
+std::string SignedPercent(const std::optional<double>& value, const char* otherwise)
 {
-    std::string text = Fixed(value, 1);
+    std::string text = Fixed(value.value_or(NAN), 1, "");
+    if (text.empty()) {
+        return otherwise;
+    }
     if (text == "-0.0") {
         text = "0.0";
     }
@@ -75,9 +84,40 @@ void WriteHead(ReportStream& out)
         << "</style>\n</head>\n<body>\n";
 }
 
+// The size the complete runs rendered, and the size asked for where it differs.
 std::string Resolution(const ResultsFileContent& f)
 {
-    return std::to_string(f.width) + "&times;" + std::to_string(f.height);
+    std::string rendered;
+    for (const ComparedRun& run : f.runs) {
+        const std::string size = std::to_string(run.renderedWidth) + "&times;" + std::to_string(run.renderedHeight);
+        if (run.complete && rendered.find(size) == std::string::npos) {
+            rendered += (rendered.empty() ? "" : ", ") + size;
+        }
+    }
+    const std::string asked = std::to_string(f.width) + "&times;" + std::to_string(f.height);
+    if (rendered.empty() || rendered == asked) {
+        return asked;
+    }
+    return rendered + " (" + asked + " asked)";
+}
+
+std::string Adapter(const ResultsFileContent& f)
+{
+    std::string text = HtmlEscape(f.adapter);
+    if (f.adapterIndex || !f.adapterChoice.empty()) {
+        text += " <span class=\"change\">(";
+        text += f.adapterIndex ? "#" + std::to_string(*f.adapterIndex) : std::string();
+        text += f.adapterIndex && !f.adapterChoice.empty() ? ", " : "";
+        text += HtmlEscape(f.adapterChoice) + ")</span>";
+    }
+    return text;
+}
+
+std::string Runs(const ResultsFileContent& f)
+{
+    const size_t cutShort = f.runs.size() - static_cast<size_t>(std::count_if(
+        f.runs.begin(), f.runs.end(), [](const ComparedRun& run) { return run.complete; }));
+    return std::to_string(f.runs.size()) + (cutShort > 0 ? " (" + std::to_string(cutShort) + " cut short)" : "");
 }
 
 std::string Debris(const ResultsFileContent& f)
@@ -88,16 +128,19 @@ std::string Debris(const ResultsFileContent& f)
 void WriteFilesTable(ReportStream& out, const Comparison& c)
 {
     out << "<div class=\"stats\">\n<h2>Files</h2>\n<table>\n"
-        << "<tr><th>#</th><th>File</th><th>Adapter</th><th>Driver</th><th>Resolution</th><th>Debris</th>"
-           "<th>Ray Steps</th><th>Present Mode</th><th>Deterministic</th><th>Runs</th><th>Limited By</th></tr>\n";
+        << "<tr><th>#</th><th>File</th><th>Machine</th><th>Adapter</th><th>Driver</th><th>Rendered Size</th>"
+           "<th>Debris</th><th>Ray Steps</th><th>Present Mode</th><th>Deterministic</th><th>Runs</th>"
+           "<th>Limited By</th></tr>\n";
     for (size_t i = 0; i < c.files.size(); ++i) {
         const ResultsFileContent& f = c.files[i];
         const std::string& limitedBy = c.figures[i].limitedBy;
         out << "<tr><td>" << (i + 1) << "</td><td class=\"file\">" << HtmlEscape(f.name)
-            << (i == 0 ? " (baseline)" : "") << "</td><td class=\"adapter\">" << HtmlEscape(f.adapter)
-            << "</td><td>" << HtmlEscape(f.driverVersion) << "</td><td>" << Resolution(f) << "</td><td>" << Debris(f)
-            << "</td><td>" << f.raySteps << "</td><td>" << HtmlEscape(f.presentMode) << "</td><td>"
-            << (f.deterministic ? "yes" : "no") << "</td><td>" << f.runs.size() << "</td><td>"
+            << (i == 0 ? " (baseline)" : "") << "</td><td>"
+            << (f.machineName.empty() ? std::string("&ndash;") : HtmlEscape(f.machineName))
+            << "</td><td class=\"adapter\">" << Adapter(f) << "</td><td>" << HtmlEscape(f.driverVersion)
+            << "</td><td>" << Resolution(f) << "</td><td>" << Debris(f) << "</td><td>" << f.raySteps << "</td><td>"
+            << HtmlEscape(f.presentMode) << "</td><td>" << (f.deterministic ? "yes" : "no") << "</td><td>" << Runs(f)
+            << "</td><td>"
             << (limitedBy.empty() ? std::string("&ndash;") : HtmlEscape(limitedBy)) << "</td></tr>\n";
     }
     out << "</table>\n</div>\n";
@@ -109,10 +152,10 @@ std::string Cell(const std::optional<double>& value, const std::optional<double>
     if (!value) {
         return "<td>&ndash;</td>";
     }
-    std::string cell = "<td>" + Fixed(*value, decimals);
+    std::string cell = "<td>" + Fixed(*value, decimals, "&ndash;");
     if (!isBaseline) {
         const std::optional<double> change = baseline ? ChangePercent(*baseline, *value) : std::nullopt;
-        cell += " <span class=\"change\">(" + (change ? SignedPercent(*change) : std::string("&ndash;")) + ")</span>";
+        cell += " <span class=\"change\">(" + SignedPercent(change, "&ndash;") + ")</span>";
     }
     return cell + "</td>";
 }
@@ -142,25 +185,32 @@ const char* VerdictClass(Verdict verdict)
     switch (verdict) {
     case Verdict::Faster: return "faster";
     case Verdict::Slower: return "slower";
-    case Verdict::WithinNoise: break;
+    case Verdict::WithinNoise:
+    case Verdict::TooFewRuns:
+    case Verdict::TooFewRecords: break;
     }
     return "noise";
 }
 
 std::string Evidence(const VerdictFigures& v)
 {
-    if (v.welch) {
-        return v.p < 0.0001 ? std::string("Welch p &lt; 0.0001") : "Welch p = " + Fixed(v.p, 4);
+    switch (v.test) {
+    case VerdictFigures::Test::Welch:
+        return v.p < 0.0001 ? std::string("Welch p &lt; 0.0001") : "Welch p = " + Fixed(v.p, 4, "&ndash;");
+    case VerdictFigures::Test::Bootstrap:
+        return "bootstrap 95 % interval of the change: " + SignedPercent(v.changeInterval.low, "&ndash;") + " to " +
+               SignedPercent(v.changeInterval.high, "&ndash;");
+    case VerdictFigures::Test::None: break;
     }
-    return "bootstrap 95 % CI of the FPS difference: " + Fixed(v.fpsDifference.low, 2) + " to " +
-           Fixed(v.fpsDifference.high, 2);
+    return v.verdict == Verdict::TooFewRecords ? "fewer than " + std::to_string(kMinimumRecordsPerRun) + " records in a run"
+                                               : std::string("needs several complete runs in both files");
 }
 
 void WriteVerdictCells(ReportStream& out, const VerdictFigures& v)
 {
-    out << "<td>" << (v.changePercent ? SignedPercent(*v.changePercent) : std::string("&ndash;"))
-        << "</td><td class=\"verdict " << VerdictClass(v.verdict) << "\">" << VerdictText(v.verdict)
-        << "</td><td class=\"change\">" << Evidence(v) << "</td>";
+    out << "<td>" << SignedPercent(v.changePercent, "&ndash;") << "</td><td class=\"verdict "
+        << VerdictClass(v.verdict) << "\">" << VerdictText(v.verdict) << "</td><td class=\"change\">" << Evidence(v)
+        << "</td>";
 }
 
 void WriteVerdictTable(ReportStream& out, const Comparison& c)
@@ -191,52 +241,23 @@ void WriteChartContainer(ReportStream& out, const std::string& canvasId, const s
         << "</div>\n";
 }
 
-// The frame time (from each 0.1 s record's mean frame rate) below which the
-// given share of a file's frames lie, for every whole percent: the file's
-// frame-time distribution as a percentile curve.
-std::vector<std::pair<double, double>> PercentileCurve(const ResultsFileContent& file)
+// The complete runs' record frame rates, averaged over the runs at each
+// tenth of a second of their start.
+std::vector<std::pair<double, double>> Timeline(const ResultsFileContent& file)
 {
-    std::vector<std::pair<double, int64_t>> records;  // frame time ms, frames
-    int64_t frames = 0;
+    std::map<double, std::pair<double, int>> byTenth;
     for (const ComparedRun& run : file.runs) {
         for (const ComparedRecord& r : run.records) {
-            if (r.avgFps > 0.0 && r.frameCount > 0) {
-                records.emplace_back(1000.0 / r.avgFps, r.frameCount);
-                frames += r.frameCount;
+            if (run.complete) {
+                auto& [sum, count] = byTenth[std::round(r.startSeconds * 10.0)];
+                sum += r.avgFps;
+                count += 1;
             }
         }
     }
-    std::vector<std::pair<double, double>> curve;
-    if (records.empty()) {
-        return curve;
-    }
-    std::sort(records.begin(), records.end());
-    size_t at = 0;
-    int64_t below = records[0].second;
-    for (int percent = 0; percent <= 100; ++percent) {
-        const double wanted = std::max(1.0, std::ceil(percent / 100.0 * static_cast<double>(frames)));
-        while (static_cast<double>(below) < wanted && at + 1 < records.size()) {
-            below += records[++at].second;
-        }
-        curve.emplace_back(percent, records[at].first);
-    }
-    return curve;
-}
-
-// Each record time's frame rate, averaged over the file's runs.
-std::vector<std::pair<double, double>> Timeline(const ResultsFileContent& file)
-{
-    std::map<double, std::pair<double, int>> byTime;
-    for (const ComparedRun& run : file.runs) {
-        for (const ComparedRecord& r : run.records) {
-            auto& [sum, count] = byTime[r.time];
-            sum += r.avgFps;
-            count += 1;
-        }
-    }
     std::vector<std::pair<double, double>> line;
-    for (const auto& [time, entry] : byTime) {
-        line.emplace_back(time / 10.0, entry.first / entry.second);
+    for (const auto& [tenth, entry] : byTenth) {
+        line.emplace_back(tenth / 10.0, entry.first / entry.second);
     }
     return line;
 }
@@ -245,8 +266,8 @@ void WritePoints(ReportStream& out, const std::vector<std::pair<double, double>>
 {
     out << "[";
     for (size_t i = 0; i < points.size(); ++i) {
-        out << (i > 0 ? "," : "") << "{x:" << Fixed(points[i].first, xDecimals) << ",y:" << Fixed(points[i].second, 2)
-            << "}";
+        out << (i > 0 ? "," : "") << "{x:" << Fixed(points[i].first, xDecimals, "null")
+            << ",y:" << Fixed(points[i].second, 2, "null") << "}";
     }
     out << "]";
 }
@@ -335,7 +356,12 @@ std::string HtmlEscape(const std::string& text)
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&#39;"; break;
-        default: out += ch;
+        default:
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+                out += "\xEF\xBF\xBD";  // U+FFFD: a control character is no text to show
+            } else {
+                out += ch;
+            }
         }
     }
     return out;
@@ -346,19 +372,14 @@ std::string BuildComparisonPage(const Comparison& c, const std::tm& generatedAt)
     ReportStream out;
     WriteHead(out);
     out << "<h1>Benchmark Comparison (" << c.files.size() << " Files)</h1>\n";
-    if (!c.differingSettings.empty()) {
-        std::string settings;
-        for (const std::string& s : c.differingSettings) {
-            settings += (settings.empty() ? "" : ", ") + s;
-        }
-        out << "<div class=\"warning\"><strong>The configurations differ:</strong> " << settings
-            << ". The files did not measure the same work, so their differences are not the hardware's alone.</div>\n";
+    for (const std::string& warning : c.warnings) {
+        out << "<div class=\"warning\">" << HtmlEscape(warning) << "</div>\n";
     }
     WriteFilesTable(out, c);
     WriteFiguresTable(out, c);
     WriteVerdictTable(out, c);
-    WriteChartContainer(out, "percentileChart", "Frame Time Distribution (0.1 s records, all runs)");
-    WriteChartContainer(out, "timelineChart", "FPS Timeline (mean over the runs of each file)");
+    WriteChartContainer(out, "percentileChart", "Frame Time Distribution (0.1 s records of the complete runs)");
+    WriteChartContainer(out, "timelineChart", "FPS Timeline (mean over the complete runs of each file)");
     char stamp[64];
     std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &generatedAt);
     out << "<div class=\"metadata\">\n<p><strong>Generated:</strong> " << stamp << "</p>\n</div>\n";
@@ -368,39 +389,55 @@ std::string BuildComparisonPage(const Comparison& c, const std::tm& generatedAt)
     return out.str();
 }
 
+namespace {
+
+// Text from a file for a terminal: control characters (which could move
+// the cursor or clear the screen) shown as '?'.
+std::string Printable(const std::string& text)
+{
+    std::string out = text;
+    for (char& ch : out) {
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+            ch = '?';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string BuildComparisonTable(const Comparison& c)
 {
-    size_t width = 4;
-    for (const ResultsFileContent& f : c.files) {
-        width = std::max(width, f.name.size());
-    }
-    const auto pad = [](std::string text, size_t n) {
-        text.resize(std::max(text.size(), n), ' ');
-        return text;
-    };
-    const auto change = [](const VerdictFigures& v) {
-        return v.changePercent ? SignedPercent(*v.changePercent) : std::string("-");
-    };
-    std::string table = pad("File", width) + "  " + pad("Score", 9) + pad("Change", 10) + pad("Verdict", 14) +
-                        pad("Avg FPS", 9) + pad("Change", 10) + "Verdict\n";
+    std::vector<std::vector<std::string>> rows = {{"File", "Score", "Change", "Verdict", "Avg FPS", "Change", "Verdict"}};
     for (size_t i = 0; i < c.files.size(); ++i) {
         const FileFigures& f = c.figures[i];
-        std::string line = pad(c.files[i].name, width) + "  " + pad(Fixed(f.score, 0), 9);
-        if (i == 0) {
-            line += pad("", 10) + pad("(baseline)", 14) + Fixed(f.averageFps, 1);
-        } else {
-            line += pad(change(c.score[i]), 10) + pad(VerdictText(c.score[i].verdict), 14) +
-                    pad(Fixed(f.averageFps, 1), 9) + pad(change(c.averageFps[i]), 10) +
-                    VerdictText(c.averageFps[i].verdict);
+        const bool base = i == 0;
+        rows.push_back({Printable(c.files[i].name), f.score ? Fixed(*f.score, 0, "-") : "-",
+                        base ? "" : SignedPercent(c.score[i].changePercent, "-"),
+                        base ? "(baseline)" : VerdictText(c.score[i].verdict),
+                        f.averageFps ? Fixed(*f.averageFps, 1, "-") : "-",
+                        base ? "" : SignedPercent(c.averageFps[i].changePercent, "-"),
+                        base ? "" : VerdictText(c.averageFps[i].verdict)});
+    }
+    // Each column as wide as its widest entry, two spaces apart.
+    std::vector<size_t> widths(rows.front().size(), 0);
+    for (const std::vector<std::string>& row : rows) {
+        for (size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
         }
+    }
+    std::string table;
+    for (const std::vector<std::string>& row : rows) {
+        std::string line;
+        for (size_t column = 0; column < row.size(); ++column) {
+            line += row[column];
+            line.append(column + 1 < row.size() ? widths[column] - row[column].size() + 2 : 0, ' ');
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
         table += line + "\n";
     }
-    if (!c.differingSettings.empty()) {
-        std::string settings;
-        for (const std::string& s : c.differingSettings) {
-            settings += (settings.empty() ? "" : ", ") + s;
-        }
-        table += "Warning: the configurations differ: " + settings + ".\n";
+    for (const std::string& warning : c.warnings) {
+        table += "Warning: " + Printable(warning) + "\n";
     }
     return table;
 }

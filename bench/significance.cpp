@@ -80,9 +80,7 @@ WelchTest WelchTTest(const std::vector<double>& a, const std::vector<double>& b)
     return w;
 }
 
-namespace {
-
-// An index 0..count-1 from two draws of 15 bits each.
+// Two draws of 15 bits each.
 size_t DrawIndex(CrtRandom& random, size_t count)
 {
     const uint32_t high = static_cast<uint32_t>(random.Next());
@@ -90,33 +88,23 @@ size_t DrawIndex(CrtRandom& random, size_t count)
     return static_cast<size_t>(wide) % count;
 }
 
-double ResampledMean(const std::vector<double>& values, CrtRandom& random)
+Interval BootstrapInterval95(const std::function<std::optional<double>(CrtRandom&)>& resampled, CrtRandom& random,
+                             int resamples)
 {
-    double sum = 0.0;
-    for (size_t i = 0; i < values.size(); ++i) {
-        sum += values[DrawIndex(random, values.size())];
+    std::vector<double> values;
+    values.reserve(static_cast<size_t>(std::max(resamples, 0)));
+    for (int i = 0; i < resamples; ++i) {
+        if (const std::optional<double> value = resampled(random)) {
+            values.push_back(*value);
+        }
     }
-    return sum / static_cast<double>(values.size());
-}
-
-}  // namespace
-
-Interval BootstrapMeanDifference95(const std::vector<double>& a, const std::vector<double>& b, CrtRandom& random,
-                                   int resamples)
-{
-    if (a.empty() || b.empty() || resamples < 1) {
+    if (values.empty()) {
         return {};
     }
-    std::vector<double> differences;
-    differences.reserve(static_cast<size_t>(resamples));
-    for (int i = 0; i < resamples; ++i) {
-        const double meanA = ResampledMean(a, random);
-        differences.push_back(ResampledMean(b, random) - meanA);
-    }
-    std::sort(differences.begin(), differences.end());
+    std::sort(values.begin(), values.end());
     const auto at = [&](double share) {
-        const size_t index = static_cast<size_t>(std::floor(share * static_cast<double>(differences.size())));
-        return differences[std::min(index, differences.size() - 1)];
+        const size_t index = static_cast<size_t>(std::floor(share * static_cast<double>(values.size())));
+        return values[std::min(index, values.size() - 1)];
     };
     return Interval{at(0.025), at(0.975)};
 }

@@ -3,6 +3,7 @@
 // spread, Student's t confidence intervals, Welch's t-test and a bootstrap
 // interval. Student's t distribution comes from Boost.Math.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -37,10 +38,14 @@ struct WelchTest {
 };
 WelchTest WelchTTest(const std::vector<double>& a, const std::vector<double>& b);
 
-// The percentile bootstrap 95 % confidence interval of mean(b) - mean(a):
-// `resamples` times, both samples are drawn again with replacement, and the
-// 2.5th and 97.5th percentiles of the differences of their means are the
-// interval. The draws come from `random`, so a fixed seed repeats the interval.
+// The percentile bootstrap 95 % confidence interval of a statistic:
+// `resamples` times, `resampled` draws the data again with replacement (with
+// DrawIndex from `random`) and gives the statistic of that draw, or nothing
+// where it is undefined; the 2.5th and 97.5th percentiles of the values are
+// the interval. The draws come from `random`, so a fixed seed repeats it.
 inline constexpr int kBootstrapResamples = 2000;
-Interval BootstrapMeanDifference95(const std::vector<double>& a, const std::vector<double>& b, CrtRandom& random,
-                                   int resamples = kBootstrapResamples);
+Interval BootstrapInterval95(const std::function<std::optional<double>(CrtRandom&)>& resampled, CrtRandom& random,
+                             int resamples = kBootstrapResamples);
+
+// An index 0..count-1 (count > 0) drawn from `random`.
+size_t DrawIndex(CrtRandom& random, size_t count);

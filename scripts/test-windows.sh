@@ -11,5 +11,12 @@ if ! grep -q 'QueryPerformanceCounter' <<<"$imports"; then
   exit 1
 fi
 echo "ok - OrvalisBench.exe imports QueryPerformanceCounter"
+# A prompt waits only for a console program: the companion must be one.
+headers=$(x86_64-w64-mingw32-objdump -p build/mingw/OrvalisBench.com)
+if ! grep -q 'Subsystem.*(Windows CUI)' <<<"$headers"; then
+  echo "test-windows: OrvalisBench.com is not a console-subsystem program" >&2
+  exit 1
+fi
+echo "ok - OrvalisBench.com is a console program"
 mkdir -p artifacts
 bash scripts/wine-env.sh run bash tests/e2e/all.sh "$@"

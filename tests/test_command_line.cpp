@@ -1,23 +1,33 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 #include "app/command_line.h"
+#include "app/compare_command.h"
+#include "app/commands.h"
+#include "app/frame.h"
+#include "bench/benchmark.h"
 #include "app/output_folder.h"
 #include "bench_files.h"
 #include "test_support.h"
 
 TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
 {
-    EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"80", L"--help"}).action,
-                              ParseCommandLine({L"/?"}).action, ParseCommandLine({L"--debris", L"80", L"--list-adapters"}).action),
+    EXPECT_EQ(std::make_tuple(ParseCommandLine({}).action, ParseCommandLine({L"--debris", L"81", L"--help"}).action,
+                              ParseCommandLine({L"/?"}).action, ParseCommandLine({L"--vsync=sometimes", L"-h"}).action,
+                              ParseCommandLine({L"--debris", L"80", L"--list-adapters"}).action),
               std::make_tuple(CommandLine::Action::Interactive, CommandLine::Action::Help, CommandLine::Action::Help,
-                              CommandLine::Action::ListAdapters));
+                              CommandLine::Action::Help, CommandLine::Action::ListAdapters));
     // An adapter by its number; whether the system has it is checked once the system is asked.
-    EXPECT_EQ(std::make_pair(ParseCommandLine({L"--adapter", L"12", L"--benchmark", L"multi"}).adapter,
+    EXPECT_EQ(std::make_pair(ParseCommandLine({L"--adapter=12", L"--benchmark", L"multi"}).adapter,
                              ParseCommandLine({L"--benchmark", L"multi"}).adapter),
               std::make_pair(std::optional<uint32_t>(12), std::optional<uint32_t>()));
+    // --help wherever it stands, also in a comparison, whose files it does not read.
+    const CompareCommandResult help = RunCompareCommand({L"--compare", L"-h", L"x.json"}, std::tm{});
+    EXPECT_EQ(std::make_tuple(IsCompareCommand({L"--compare=x"}), help.exitCode, help.output), std::make_tuple(true, 0, CommandLineHelp()));
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -26,6 +36,8 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
           L"--deterministic"}, "1920x1080 debris 640 present 2 benchmark single deterministic", L""},
         {{L"--output", L"C:\\results", L"--benchmark", L"multi", L"--resolution", L"854x480", L"--vsync", L"off"},
          "854x480 debris 80 present 0 benchmark multi", L"C:\\results"},
+        {{L"--benchmark=single", L"--resolution=2560X1440", L"--debris=160", L"--vsync=on", L"--output=C:\\a=b"},
+         "2560x1440 debris 160 present 1 benchmark single", L"C:\\a=b"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
@@ -57,6 +69,10 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
         {{L"--benchmark", L"single", L"--adapter", L"-1"}, "\"--adapter -1\": the adapter is a number that --list-adapters shows"},
         {{L"--adapter", L"1"}, "--adapter needs --benchmark single|multi"},
+        {{L"--benchmark", L"single", L"--output="}, "--output needs a folder"},
+        {{L"--benchmark=single", L"--deterministic=yes"}, "--deterministic takes no value"},
+        {{L"--benchmark=single", L"--resolution=1280*720"},
+         "\"--resolution 1280*720\": the resolution is one of 854x480, 1280x720, 1920x1080, 2560x1440, 3840x2160"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
@@ -67,11 +83,14 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
 TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
 {
     ScratchDirectory scratch;
+    std::ofstream("file").close();
     const struct { std::filesystem::path folder; int exitCode; const char* message; } cases[] = {
         {"new/a/b", exit_code::kSuccess, ""},
         {"new", exit_code::kSuccess, ""},  // already there
-        {"/proc", exit_code::kFilesNotWritten, "OrvalisBench: --output: the folder \"/proc\" cannot be written\n"},
-        {"/proc/orvalis/a", exit_code::kBadArguments, "OrvalisBench: --output: the folder \"/proc/orvalis/a\" cannot be created ("},
+        {"/proc", exit_code::kFilesNotWritten,
+         "OrvalisBench: the output folder \"/proc\" cannot be written; --output DIR chooses another\n"},
+        {"/proc/orvalis/a", exit_code::kFilesNotWritten, "OrvalisBench: the output folder \"/proc/orvalis/a\" cannot be created ("},
+        {"file/a", exit_code::kFilesNotWritten, "OrvalisBench: the output folder \"file/a\" cannot be created ("},
     };
     for (const auto& c : cases) {
         const OutputFolderCheck check = PrepareOutputFolder(c.folder);
@@ -79,4 +98,39 @@ TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
         EXPECT_EQ(check.message.rfind(c.message, 0), 0u) << check.message;
     }
     EXPECT_TRUE(std::filesystem::is_empty("new/a/b"));  // the probe file is gone
+}
+
+// A benchmark started from the command line measures what its command line
+// asked for, once: "Launch Benchmark" opens nothing, and "Abort" ends the
+// program with 3 after writing the partial files. Its last words say what it
+// measured and where the files went, one line each.
+TEST(CommandLine, ARunEndsWithItsAbortAndSaysWhereItsFilesWent)
+{
+    ScratchDirectory scratch;
+    TestApp t;
+    t.app.start.unattended = true;
+    std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
+    StartConfiguredBenchmark(t.app, 854, 480, 80, false, false);
+    for (int frame = 0; !(t.app.bench.currentRun == 2 && t.app.bench.runElapsed > 1.0f) && frame < 5000; ++frame) {
+        UpdateFrame(t.app, 1.0f / 64.0f, 1.0f / 64.0f);
+    }
+    OnPanelCommand(t.app, panel_id::kLaunchBenchmark, false);
+    OnPanelCommand(t.app, panel_id::kAbort, false);
+    EXPECT_EQ(std::make_tuple(t.platform.launchWindows, t.platform.programEnds, t.app.start.exitCode, t.app.bench.runs.size()),
+              std::make_tuple(0, 1, exit_code::kNotCompleted, size_t{2}));
+
+    BenchmarkRecorder& b = t.app.bench;
+    const std::string mean = std::to_string(std::llround((b.runs[0].score + b.runs[1].score) / 2.0));
+    const std::string files = "report: out/" + b.reportPath + "\nresults: out/" + b.resultsPath + "\n";
+    EXPECT_EQ(CommandLineSummary(b, "out").output, "score: " + mean + "\n" + files);
+    b.runs.resize(1);
+    b.runs[0].width = 800;
+    b.reportWritten = false;
+    const StarterText cut = CommandLineSummary(b, "out");
+    EXPECT_EQ(cut.output + cut.errors, "score: " + std::to_string(std::lround(b.runs[0].score)) +
+                                           "\nnote: run 1 rendered 800 x 480; 854 x 480 does not fit this screen\n" +
+                                           files.substr(files.find("results")) +
+                                           "OrvalisBench: the report file could not be written: out/" + b.reportPath + "\n");
+    b.runs.clear();
+    EXPECT_EQ(CommandLineSummary(b, "out").errors, "OrvalisBench: no run was recorded, so no report or results file was written\n");
 }

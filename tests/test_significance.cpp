@@ -9,23 +9,6 @@
 
 using Json = nlohmann::json;
 
-TEST(Significance, WelchTestMatchesIndependentlyComputedPValues)
-{
-    const struct {
-        std::vector<double> a, b;
-        double p;  // two-sided
-    } cases[] = {
-        // Two values each, equal variances: 2 degrees of freedom, where P(|T| > t) = 1 - t / sqrt(t^2 + 2)
-        // in closed form: t = 2 sqrt(2), p = 1 - sqrt(0.8).
-        {{1, 3}, {5, 7}, 0.10557280900008412},
-        // Unequal sizes and variances; worked with arbitrary precision (mpmath's regularised incomplete beta).
-        {{10, 12, 14, 11}, {15, 19, 13, 21, 17}, 0.017794197682852341},
-    };
-    for (const auto& c : cases) {
-        EXPECT_NEAR(WelchTTest(c.a, c.b).p, c.p, 1e-12);
-    }
-}
-
 TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInterval)
 {
     BenchmarkRecorder r;

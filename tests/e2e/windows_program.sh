@@ -89,8 +89,9 @@ test_deterministic_benchmark_from_the_startup_window() {
 # for, with no box waiting for anyone (its summary goes to the debugger
 # output), makes its output folder with every missing level, writes the report
 # and the results file there, with the adapter, the GPU time per pass and the
-# video memory, and ends with 0. 854 x 480 does not fit the 800 x 600
-# screen: the results say the smaller size it rendered.
+# video memory, prints its score and where the files went, and ends with 0.
+# 854 x 480 does not fit the 800 x 600 screen: the results and the printed note
+# say the smaller size it rendered.
 test_command_line_deterministic_benchmark() {
   rm -f "$ARTIFACTS"/deterministic-command-line.*
   use_screen 800x600
@@ -108,6 +109,9 @@ test_command_line_deterministic_benchmark() {
   done
   grep -q ' | Adapter: NVIDIA GeForce GTX 470 (asked for with --adapter 0)</div>' "$ARTIFACTS/deterministic-command-line.html" ||
     fail "the report does not name the adapter" || return 1
+  local name; name=$(windows_path "$out")\\$(basename "$(ls "$out"/benchmark_*.html)" .html)
+  program_stdout | grep -Eqx 'score: [0-9]+' && program_stdout | grep -Eqx 'note: run 1 rendered [0-9]+ x [0-9]+; 854 x 480 does not fit this screen' &&
+    [ "$(program_stdout | grep -cxF -e "report: $name.html" -e "results: $name.json")" = 2 ] || fail "printed: $(program_stdout | tr '\n' '|')" || return 1
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
@@ -134,8 +138,9 @@ test_deterministic_runs_agree() {
 }
 
 # --compare of the two deterministic benchmarks' results files: no box, the
-# page and the table with a verdict, exit code 0, no warning (both ways of
-# starting record the same configuration); a missing file ends it with 2.
+# page and the table with the frame rate's verdict (one run each: none for the
+# score), exit code 0, and one warning: the command-line run rendered a smaller
+# size on its smaller screen; a missing file ends it with 2.
 test_compare_results() {
   local a=$ARTIFACTS/deterministic-command-line.json b=$ARTIFACTS/deterministic-window.json
   local out; out=$(mktemp -d /tmp/orvalis-compare.XXXXXX)
@@ -146,9 +151,9 @@ test_compare_results() {
   sed 's/^/  /' "$work/stdout.txt"
   cp "$out"/comparison_*.html "$ARTIFACTS/comparison-page.html" || fail "no comparison page" || return 1
   carries_chart_libraries "$ARTIFACTS/comparison-page.html" || return 1
-  program_stdout | grep -Eq 'deterministic-window.json  *[0-9]+  *[-+][0-9.]+ %  *(faster|slower|within noise)' &&
-    ! program_stdout | grep -q '^Warning' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "a warning, a box or no verdict" ||
-    return 1
+  program_stdout | grep -Eq 'deterministic-window.json  +[0-9]+  +[-+][0-9.]+ %  +too few runs  +[0-9.]+  +[-+][0-9.]+ %  +(faster|slower|within noise)' &&
+    [ "$(program_stdout | grep '^Warning')" = "Warning: The configurations differ: rendered size. The files did not measure the same work, so their differences are not the hardware's alone." ] &&
+    ! grep -q ':msgbox:' "$work/stderr.txt" || fail "another warning, a box or no verdict" || return 1
   start_program --compare "$(windows_path "$a")" missing.json
   wait_for_exit 30
   [ "$exit_status" = 2 ] && grep -q 'missing.json: no such file' "$work/stderr.txt"
@@ -235,30 +240,67 @@ test_mission_control() {
   exits_cleanly 60
 }
 
-# Started from the command line, the program ends before any window opens
-# with its exit code and says why: 2 for a bad argument (naming it, or the
-# adapters there are), 4 for an output folder that cannot take the files
-# (before the benchmark starts), 0 after --help and the list of adapters. Started with no standard streams at all, as a scheduler or a
-# service starts it, none of them waits for anyone: no box, only the exit code.
-# (Closing the descriptors of `wine` itself is not that: Wine then hands the
-# program its own server pipes as standard handles, and a write to them stops
-# Wine.)
+# Typed at a Windows prompt (Wine's cmd) without its extension, the program
+# runs through its console companion, OrvalisBench.com, and ends before any
+# window opens with its exit code in %ERRORLEVEL% and says why, on standard
+# output (0: --help, wherever it stands, and the list of adapters) or error: 2
+# for a bad argument (naming it, or the adapters there are), 4 for an output
+# folder, given (also as --output=) or the current one, that cannot be made or
+# take the files (before the benchmark starts). Started with no standard
+# streams at all, as a scheduler or a service starts it, the program waits for
+# nobody: no box, only the exit code. (Closing the descriptors of `wine` itself
+# is not that: Wine then hands the program its own server pipes as standard
+# handles, and a write to them stops Wine.)
 test_command_line_ends_with_its_exit_code() {
-  local code args text result
-  while IFS='|' read -r code args text; do
-    start_program $args
-    wait_for_exit 30
-    [ "$exit_status" = "$code" ] && cat "$work"/std*.txt | grep -qF -- "$text" ||
-      fail "$args: exit code $exit_status, $(cat "$work"/std*.txt)" || return 1
-    result=$(wine "$RUN_DIR/OrvalisWindowProbe.exe" --start-without-streams 20 "$(windows_path "$EXE")" $args 2>/dev/null)
-    [ "${result%$'\r'}" = "exit: $code" ] || fail "$args with no standard streams: $result" || return 1
-  done <<'EOF'
-2|--benchmark single --debris 81|"--debris 81": the debris count is one of 0, 80, 160, 320, 640
-4|--benchmark single --output Z:\proc|the folder "Z:\proc" cannot be written
-0|--help|Usage: OrvalisBench.exe
-0|--list-adapters|* 0  NVIDIA GeForce GTX 470: vendor 0x10DE,
-2|--benchmark single --adapter 5|"--adapter 5": there is no adapter 5; the adapters are 0 (NVIDIA GeForce GTX 470)
-EOF
+  local code dir args text result script= codes= row=0
+  local rows='2||--benchmark single --debris 81|"--debris 81": the debris count is one of 0, 80, 160, 320, 640
+4||--benchmark single --output Z:\proc|the output folder "Z:\proc" cannot be written
+0||--help|Usage: OrvalisBench.exe
+0||--list-adapters|* 0  NVIDIA GeForce GTX 470: vendor 0x10DE,
+2||--benchmark single --adapter 5|"--adapter 5": there is no adapter 5; the adapters are 0 (NVIDIA GeForce GTX 470)
+0||--compare x.json --help|--compare the program reads results files
+4||--benchmark=single --resolution=1280X720 --output=Z:\proc\orvalis\a|the output folder "Z:\proc\orvalis\a" cannot be created
+4|Z:\proc\sys|--benchmark single|the output folder "Z:\proc\sys" cannot be written'
+  while IFS='|' read -r code dir args text; do
+    script+="${dir:+cd /d $dir & }$(windows_path "$RUN_DIR")\\OrvalisBench $args & echo exit: !ERRORLEVEL! & "
+    codes+="exit: $code "
+  done <<<"$rows"
+  work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
+  (cd "$work" && exec wine cmd /v:on /c "${script% & }" >"$work/stdout.txt" 2>"$work/stderr.txt") &
+  program_pid=$!
+  wait_for_exit 120
+  [ "$(program_stdout | grep -o '^exit: [0-9]*' | tr '\n' ' ')" = "$codes" ] || fail "exit codes: $(program_stdout | grep '^exit:')" ||
+    return 1
+  while IFS='|' read -r code dir args text; do
+    grep -qF -- "$text" "$work/$([ "$code" = 0 ] && echo stdout || echo stderr).txt" || fail "$args: no $text" || return 1
+    if [ $((row += 1)) -le 4 ]; then
+      result=$(wine "$RUN_DIR/OrvalisWindowProbe.exe" --start-without-streams 20 "$(windows_path "$EXE")" $args 2>/dev/null)
+      [ "${result%$'\r'}" = "exit: $code" ] || fail "$args with no standard streams: $result" || return 1
+    fi
+  done <<<"$rows"
+}
+
+# At a prompt the companion passes a benchmark's output on as it comes, and
+# its exit code: "Abort" in Mission Control ends a command-line benchmark at
+# once with 3, after writing the run so far, and it prints its score and where
+# the files went.
+test_command_line_benchmark_aborted_at_a_prompt() {
+  local out; out=$(mktemp -d /tmp/orvalis-cli.XXXXXX)
+  work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
+  (cd "$work" && exec wine cmd /v:on /c "$(windows_path "$RUN_DIR")\\OrvalisBench --benchmark single --output $(windows_path "$out") & echo exit: !ERRORLEVEL!" \
+    >"$work/stdout.txt" 2>"$work/stderr.txt") &
+  program_pid=$!
+  start_probe
+  debug_line_within '^Benchmark Run 1: Recording started' 180 || fail "the recorded run did not start" || return 1
+  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=80, vsync=off, mode=single' || fail "no configuration line" || return 1
+  click_control "Mission Control" 233 || fail "no Abort button" || return 1
+  wait_for_exit 60
+  local name; name=$(basename "$(ls "$out"/benchmark_*.html 2>/dev/null)" .html)
+  [ "$exit_status" != timeout ] && program_stdout | grep -qx 'exit: 3 *' && [ -f "$out/$name.json" ] ||
+    fail "$exit_status, $(program_stdout | grep exit:), files: $(ls "$out")" || return 1
+  name=$(windows_path "$out")\\$name
+  program_stdout | grep -Eqx 'score: [0-9]+' && [ "$(program_stdout | grep -cxF -e "report: $name.html" -e "results: $name.json")" = 2 ] ||
+    fail "printed: $(program_stdout | tr '\n' '|')"
 }
 
 # Without its shader file the program shows the "Fatal error" box naming the
