@@ -354,11 +354,23 @@ CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
     return f;
 }
 
+namespace {
+
+// ceil(percent / 100 x n), at least 1 and at most n, worked out in integers:
+// in floating point 7 / 100.0 x 100 is 7.000000000000001, one rank too many.
+// The percents used are whole thousandths.
+size_t RankOf(size_t n, double percent)
+{
+    const uint64_t thousandths = static_cast<uint64_t>(std::llround(std::clamp(percent, 0.0, 100.0) * 10.0));
+    const uint64_t rank = (thousandths * n + 999) / 1000;
+    return n == 0 ? 0 : static_cast<size_t>(std::clamp<uint64_t>(rank, 1, n));
+}
+
+}  // namespace
+
 double NearestRank(const std::vector<float>& sorted, double percent)
 {
-    const double rank = std::ceil(percent / 100.0 * static_cast<double>(sorted.size()));
-    const size_t index = rank < 1.0 ? 0 : std::min(static_cast<size_t>(rank) - 1, sorted.size() - 1);
-    return sorted[index];
+    return sorted[RankOf(sorted.size(), percent) - 1];
 }
 
 namespace {
@@ -366,7 +378,7 @@ namespace {
 // 1 / the mean of the slowest ceil(percent / 100 x n) times (at least one).
 double LowFps(const std::vector<float>& sorted, double percent)
 {
-    const size_t count = std::max<size_t>(1, static_cast<size_t>(std::ceil(percent / 100.0 * static_cast<double>(sorted.size()))));
+    const size_t count = RankOf(sorted.size(), percent);
     double sum = 0.0;
     for (size_t i = sorted.size() - count; i < sorted.size(); ++i) {
         sum += sorted[i];

@@ -83,6 +83,7 @@ struct FrameTimeFigures {
 };
 FrameTimeFigures ComputeFrameTimeFigures(std::vector<float> frameTimes);
 
-// The ceil(p / 100 x n)-th smallest of a sorted, non-empty list (p in percent;
-// the smallest for p = 0).
+// The ceil(p / 100 x n)-th smallest of a sorted, non-empty list (p in percent,
+// in whole thousandths of it; the smallest for p = 0), the rank worked out in
+// integers.
 double NearestRank(const std::vector<float>& sorted, double percent);
