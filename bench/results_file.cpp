@@ -111,6 +111,9 @@ Json Run(const RunResult& run, size_t number, const BenchmarkConfig& config)
                       {"p95Ms", f.p95Ms},
                       {"p99Ms", f.p99Ms}}}};
     AddGpuFigures(result, run);
+    if (run.occluded) {
+        result["occluded"] = true;  // the window could not be seen for part of the run
+    }
     result["records"] = Records(run);
     return result;
 }
