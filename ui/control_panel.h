@@ -69,6 +69,8 @@ public:
             EnableWindow(window_, FALSE);
         }
     }
+    // Whether this object disabled the window (and will enable it again).
+    bool Disabled() const { return window_ != nullptr; }
     DisabledWhileOpen(const DisabledWhileOpen&) = delete;
     DisabledWhileOpen& operator=(const DisabledWhileOpen&) = delete;
     ~DisabledWhileOpen()

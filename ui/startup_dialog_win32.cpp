@@ -93,11 +93,16 @@ void ScrollTo(HWND window, int position)
     scroll.scrollPos = position;
 }
 
-// Closes a configuration window. Its owner (disabled while a launch window
-// is open) is enabled first, so that it, not some other program, is activated.
+// Set on a launch window that disabled its owner while it is open.
+const wchar_t kOwnerDisabled[] = L"OrvalisOwnerDisabled";
+
+// Closes a configuration window. An owner it disabled is enabled first, so
+// that it, not some other program, is activated; an owner that something
+// else disabled (a box of the main window) stays as it is.
 void CloseDialog(HWND window)
 {
-    if (HWND owner = GetWindow(window, GW_OWNER)) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner != nullptr && RemovePropW(window, kOwnerDisabled) != nullptr) {
         EnableWindow(owner, TRUE);
     }
     DestroyWindow(window);
@@ -352,6 +357,9 @@ std::optional<DialogChoice> ShowLaunchDialog(HWND mainWindow, HWND panelWindow)
     // second launch window can share this one's choice; both come back
     // however the window ends.
     const DisabledWhileOpen mainDisabled(mainWindow);
+    if (mainDisabled.Disabled()) {
+        SetPropW(window, kOwnerDisabled, mainWindow);
+    }
     const DisabledWhileOpen panelDisabled(panelWindow);
 
     dialogChoice = LaunchDialogChoice(dialogChoice);
