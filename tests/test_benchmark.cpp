@@ -279,11 +279,8 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         EXPECT_EQ(std::make_tuple(restarts, trios, unservedFrames, fewestBricks < 80),
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
-        const auto stop = [&] {
-            c.stop == 'd'   ? EndBenchmarkByDeviceLoss(t.app, lost)
-            : c.stop == 'f' ? EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192")
-                            : AbortBenchmark(t.app);
-        };
+        const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, lost) : c.stop == 'f' ?
+            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : AbortBenchmark(t.app); };
         ReportOccludedFrame(t.app);  // the run under way, if any, was hidden for a while
         stop();
         fs::current_path(scratch.dir);

@@ -72,9 +72,6 @@ TEST(Keys, SettingKeysStepOnTheFirstPressWithinTheirBounds)
     for (const auto& c : cases) {
         World world;
         ApplySliderPosition(world, c.setting, c.before);
-        world.benchmarkRunning = true;
-        HandleGameKey(world, c.virtualKey, kFirstPress);  // no step during a benchmark
-        world.benchmarkRunning = false;
         HandleGameKey(world, c.virtualKey, kFirstPress);
         HandleGameKey(world, c.virtualKey, kRepeat);  // held down: no further step
         EXPECT_EQ(SliderPosition(world, c.setting), c.after) << "key " << c.virtualKey << " at " << c.before;
