@@ -9,6 +9,8 @@
 // "!resize W H TITLE" (SetWindowPos to an outer size, as a frame drag ends),
 // "!show N 0 TITLE" (ShowWindowAsync: 6 minimises, 9 restores), "!key VK 0
 // TITLE" (a key-down and key-up posted to it; the focus stays where it is).
+// "TITLE#ID" describes only the controls with that id: every edit text, slider
+// position and check mark is a round trip to a program whose frames may be slow.
 //   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
 // starts PROGRAM as a scheduler or a service does (no console, no standard
 // handles), waits up to SECONDS for it to end and prints "exit: CODE", or
@@ -18,6 +20,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -44,12 +47,17 @@ std::string Text(HWND window, bool className = false)
     return narrow;
 }
 
+int onlyId = -1;  // the controls a line asks about ("TITLE#ID"), -1 for all
+
 // The same fields for a top-level window and a control, the text last.
 BOOL CALLBACK Describe(HWND window, LPARAM kind)
 {
     const std::string cls = Text(window, true);
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     const bool control = (style & WS_CHILD) != 0;
+    if (control && onlyId >= 0 && GetDlgCtrlID(window) != onlyId) {
+        return TRUE;
+    }
     RECT r{};
     GetWindowRect(window, &r);
     RECT client{};
@@ -124,6 +132,9 @@ int wmain(int argc, wchar_t** argv)
         if (prefix[0] == '!' && std::sscanf(line, "%15s %d %d %n", request, &a, &b, &used) == 3) {
             prefix.erase(0, static_cast<size_t>(used));
         }
+        const size_t hash = prefix.rfind('#');
+        onlyId = hash == std::string::npos ? -1 : std::atoi(prefix.c_str() + hash + 1);
+        prefix = prefix.substr(0, hash);
         HWND window = GetTopWindow(nullptr);
         while (window != nullptr && !(IsWindowVisible(window) && Text(window).rfind(prefix, 0) == 0)) {
             window = GetWindow(window, GW_HWNDNEXT);

@@ -144,7 +144,7 @@ test_compare_results() {
 ray_steps() { probe_field "Mission Control" "child: 0 msctls_trackbar32" pos 4; }
 
 # True when one of the panel's labels reads what $1 matches.
-panel_shows() { probe "Mission Control" | grep -qE "^child: 0 Static .* text=$1"; }
+panel_shows() { probe "Mission Control#0" | grep -qE "^child: 0 Static .* text=$1"; }
 
 # True when the panel's probe answer has the window enabled as $1 says (1 or 0), "Abort" enabled, and every
 # control that changes the work (buttons, check boxes, fields, sliders) as $2 says; names the others.
@@ -170,7 +170,7 @@ test_mission_control() {
   local boxes state
   for boxes in 01 10; do
     xdotool mousemove --window "$m" 400 240 key b key v
-    wait_until 20 eval 'state=$(probe "Mission Control" | sed -n "s/^child: 22[56] .* checked=\([01]\) .*/\1/p" | tr -d "\n");
+    wait_until 20 eval 'state=$(probe_field "Mission Control" "child: 226 " checked)$(probe_field "Mission Control" "child: 225 " checked);
       [ "$state" = $boxes ]' || fail "after B and V the check boxes read $state, not $boxes" || return 1
   done
   xdotool mousemove --window "$m" 400 240 key 1
