@@ -62,9 +62,9 @@ void HandleGameKeyUp(App& app, uint64_t virtualKey)
     HandleGameKeyUp(app.world, virtualKey);
 }
 
-void HandlePointerMove(App& app, uint32_t clientX)
+void HandlePointerMove(App& app, uint32_t clientX, uint32_t clientWidth)
 {
-    HandlePointerMove(app.world, clientX, app.width);
+    HandlePointerMove(app.world, clientX, clientWidth);
 }
 
 void HandlePointerClick(App& app)
@@ -122,6 +122,15 @@ void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
     AbortBenchmark(app);
 }
 
+void EndBenchmarkByFailure(App& app, const std::string& failure)
+{
+    if (!app.bench.running) {
+        return;
+    }
+    app.platform->DebugOutput(("Benchmark: Ended by a failure: " + failure.substr(0, failure.find('\n')) + "\n").c_str());
+    AbortBenchmark(app);
+}
+
 void RefreshTelemetry(App& app)
 {
     TelemetryTexts texts = BuildTelemetryTexts(app.world, app.timing.fps, app.width, app.height, app.gpu.hdrEnabled);
@@ -145,6 +154,9 @@ void OnPanelCommand(App& app, int id, bool checked)
     World& world = app.world;
     Platform& platform = *app.platform;
     const PanelCommand command = CommandFor(id);
+    if (app.bench.running && command.kind != Kind::Abort) {
+        return;  // the work under measurement stays as the benchmark started it
+    }
     switch (command.kind) {
     case Kind::None: break;
     case Kind::Resize:

@@ -21,7 +21,7 @@ void SpawnBall(App& app, int mode);
 // Key, pointer and click input of the main window.
 void HandleGameKey(App& app, uint64_t virtualKey, int64_t keyData);
 void HandleGameKeyUp(App& app, uint64_t virtualKey);
-void HandlePointerMove(App& app, uint32_t clientX);
+void HandlePointerMove(App& app, uint32_t clientX, uint32_t clientWidth);
 void HandlePointerClick(App& app);
 
 // What initialisation and the launch window do once the benchmark's level is
@@ -41,10 +41,16 @@ void AbortBenchmark(App& app);
 // its report, results file and summary box say where the loss ended it.
 void EndBenchmarkByDeviceLoss(App& app, const std::string& reason);
 
+// A failure that nobody can mend (a command-line benchmark whose window can no
+// longer be drawn into) ends a benchmark in progress as an abort does: the
+// runs so far, the one under way cut short, are kept and written.
+void EndBenchmarkByFailure(App& app, const std::string& failure);
+
 // The window title and the panel's telemetry labels from the current state.
 void RefreshTelemetry(App& app);
 
-// A click on a panel control; `checked` is the state of a check box after the click.
+// A click on a panel control; `checked` is the state of a check box after the
+// click. While a benchmark runs only "Abort" acts.
 void OnPanelCommand(App& app, int id, bool checked);
 
 // What a confirmed launch window does: the main window takes the chosen size,

@@ -1,5 +1,7 @@
 #include "app/frame.h"
 
+#include <cstdio>
+
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/commands.h"
@@ -73,4 +75,15 @@ void ReportGpuPassTimes(App& app, const GpuPassTimes& times)
 {
     AddToGpuPassWindow(app.timing.gpuPasses, times);
     RecordGpuPassTimes(app.bench, times);
+}
+
+void ReportOccludedFrame(App& app)
+{
+    BenchmarkRecorder& bench = app.bench;
+    if (bench.running && bench.currentRun >= 1 && !bench.pausing && !bench.current.occluded) {
+        bench.current.occluded = true;
+        char line[96];
+        std::snprintf(line, sizeof(line), "Benchmark: Run %d went on with its window hidden\n", bench.currentRun);
+        app.platform->DebugOutput(line);
+    }
 }

@@ -16,3 +16,7 @@ struct GpuPassTimes;
 // averaged over the frame-rate window, and the benchmark's record and run
 // figures.
 void ReportGpuPassTimes(App& app, const GpuPassTimes& times);
+
+// The frame just drawn could not be seen (the window minimised or covered):
+// a recorded run notes it (its frames go on, the benchmark's time runs).
+void ReportOccludedFrame(App& app);

@@ -27,10 +27,39 @@ void RunFrame(App& app)
 
 namespace {
 
+constexpr ULONGLONG kOcclusionCheckMs = 100;
+
+// Nobody can see the window and no benchmark runs: nothing is drawn (a
+// minimised window would otherwise render at full speed for nothing).
+// Messages are served meanwhile, the window is asked ten times a second
+// whether it shows again, and the wait counts as no frame. `nextCheck` is
+// when to ask next, `waiting` whether the wait has begun.
+void WaitWhileOccluded(App& app, ULONGLONG& nextCheck, bool& waiting)
+{
+    const ULONGLONG now = GetTickCount64();
+    if (!waiting) {
+        app.platform->DebugOutput("Frame loop: the window cannot be seen; drawing stops until it shows\n");
+        waiting = true;
+        nextCheck = now + kOcclusionCheckMs;
+    }
+    if (now < nextCheck) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nextCheck - now), QS_ALLINPUT);
+    } else {
+        nextCheck = now + kOcclusionCheckMs;
+        if (!StillOccluded(app)) {
+            app.platform->DebugOutput("Frame loop: the window shows again; drawing goes on\n");
+            waiting = false;
+        }
+    }
+    app.timing.lastFrameTime = app.platform->ClockNanoseconds();
+}
+
 void PumpMessagesAndFrames(App& app)
 {
     MSG msg{};
     app.timing.lastFrameTime = app.platform->ClockNanoseconds();
+    bool waitingHidden = false;
+    ULONGLONG nextOcclusionCheck = 0;
     for (;;) {
         if (msg.message == WM_QUIT) {
             WaitForGpu(app.gpu);
@@ -43,9 +72,14 @@ void PumpMessagesAndFrames(App& app)
             continue;
         }
         if (!CanRender(app.gpu)) {
-            // Nobody will resize the window of a command-line run to bring the
-            // buffers back, and no resize brings back a lost device.
-            if (!app.gpu.resizeFailure.empty() && (app.start.unattended || !DeviceLossText(app.gpu).empty())) {
+            // No resize brings back a lost device (whose loss names itself,
+            // RethrowNamingDeviceLoss), and nobody will resize the window of a
+            // command-line run: the runs so far are written, then it ends.
+            const bool deviceLost = !DeviceLossText(app.gpu).empty();
+            if (!app.gpu.resizeFailure.empty() && (app.start.unattended || deviceLost)) {
+                if (!deviceLost) {
+                    EndBenchmarkByFailure(app, app.gpu.resizeFailure);
+                }
                 throw std::runtime_error(app.gpu.resizeFailure);
             }
             // Nothing to draw into until a resize brings the buffers back: wait
@@ -54,6 +88,11 @@ void PumpMessagesAndFrames(App& app)
             app.timing.lastFrameTime = app.platform->ClockNanoseconds();
             continue;
         }
+        if (app.gpu.occluded && !app.bench.running) {
+            WaitWhileOccluded(app, nextOcclusionCheck, waitingHidden);
+            continue;
+        }
+        waitingHidden = false;
         RunFrame(app);
     }
 }

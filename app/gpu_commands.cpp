@@ -7,6 +7,7 @@
 #include "bench/benchmark.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_timing.h"
+#include "ui/control_panel.h"
 
 namespace {
 
@@ -47,6 +48,14 @@ void Render(App& app)
             RecordVideoMemory(app.bench, memory->usageBytes, memory->budgetBytes);
         }
     }
+    if (app.gpu.occluded) {
+        ReportOccludedFrame(app);
+    }
+}
+
+bool StillOccluded(App& app)
+{
+    return StillOccluded(app.gpu, SurfaceOf(app));
 }
 
 bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
@@ -58,6 +67,7 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
     // Nobody waits at a benchmark started from the command line, and a lost
     // device ends the program with its own text (RunMessageLoop).
     if (!outcome.failure.empty() && !app.start.unattended && DeviceLossText(app.gpu).empty()) {
+        const DisabledWhileOpen panelDisabled(static_cast<HWND>(app.panel.panelWindow));
         MessageBoxA(static_cast<HWND>(app.mainWindow), outcome.failure.c_str(), "Resize Failed", MB_OK | MB_ICONWARNING);
     }
     return outcome.resized;

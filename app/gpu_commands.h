@@ -19,6 +19,9 @@ void Render(App& app);
 // reports them in the "Resize Failed" box (not in an unattended run). True when
 // the swap chain and the output texture took the new size.
 bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight);
+// After a present found the main window hidden: whether it still is (asked
+// without presenting).
+bool StillOccluded(App& app);
 // The main window is being destroyed: waits for the GPU and releases the swap
 // chain and its buffers while their window still exists. No frame is drawn after this.
 void ReleaseSwapChain(App& app);

@@ -225,7 +225,7 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const Adapter
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    MakeProcessDpiAware();
     if (const std::vector<std::wstring> arguments = ProgramArguments(); IsCompareCommand(arguments)) {
         return RunComparison(arguments);
     }

@@ -32,6 +32,27 @@ OuterPlacement PlaceForClient(uint32_t w, uint32_t h)
 
 }  // namespace
 
+void MakeProcessDpiAware()
+{
+    using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    const auto setContext = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (setContext != nullptr && setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+        return;
+    }
+    using SetAwareness = HRESULT(WINAPI*)(int);
+    constexpr int kPerMonitorAware = 2;  // PROCESS_PER_MONITOR_DPI_AWARE
+    if (HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        const auto setAwareness =
+            reinterpret_cast<SetAwareness>(reinterpret_cast<void*>(GetProcAddress(shcore, "SetProcessDpiAwareness")));
+        if (setAwareness != nullptr && SUCCEEDED(setAwareness(kPerMonitorAware))) {
+            return;  // shcore.dll stays loaded for the process
+        }
+        FreeLibrary(shcore);
+    }
+    SetProcessDPIAware();
+}
+
 HWND CreateMainWindow(App& app, HINSTANCE instance)
 {
     WNDCLASSW wc{};
@@ -108,9 +129,30 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_MOUSEMOVE:
         if (theApp != nullptr) {
-            HandlePointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)));
+            RECT client{};
+            GetClientRect(window, &client);
+            HandlePointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)), static_cast<uint32_t>(client.right));
         }
         return 0;
+    case WM_GETMINMAXINFO:
+        // A benchmark measures the size it started with: dragging the frame,
+        // snapping or maximising cannot change it until the benchmark ends
+        // (minimising can; the run notes that it was hidden).
+        if (theApp != nullptr && theApp->bench.running && !IsIconic(window)) {
+            RECT outer{};
+            GetWindowRect(window, &outer);
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize = limits->ptMaxTrackSize = POINT{outer.right - outer.left, outer.bottom - outer.top};
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+        if (theApp != nullptr && theApp->bench.running &&
+            ((wParam & 0xFFF0) == SC_MAXIMIZE || (wParam & 0xFFF0) == SC_SIZE ||
+             ((wParam & 0xFFF0) == SC_RESTORE && IsZoomed(window)))) {
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_LBUTTONDOWN:
         if (theApp != nullptr) {
             HandlePointerClick(*theApp);

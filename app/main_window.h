@@ -25,6 +25,12 @@ public:
     void Bind(App& app) { theApp = &app; }
 };
 
+// Makes the process aware of each monitor's dots per inch: per-monitor (v2)
+// where the system has it, looked up at run time (Windows 10 1703 on; an
+// import of it would stop the program from starting on 1607), else the older
+// per-monitor awareness of Windows 8.1, else system awareness.
+void MakeProcessDpiAware();
+
 // Registers the class, creates the window centred for the App's client size and shows it.
 HWND CreateMainWindow(App& app, HINSTANCE instance);
 

@@ -125,6 +125,9 @@ void Win32Platform::ShowBenchmarkSummary(const std::wstring& text)
         return;
     }
     HWND owner = app_ != nullptr ? static_cast<HWND>(app_->mainWindow) : nullptr;
+    // The box disables the main window; the panel too takes no click until
+    // it is closed (a benchmark started from there would wait for it).
+    const DisabledWhileOpen panelDisabled(app_ != nullptr ? static_cast<HWND>(app_->panel.panelWindow) : nullptr);
     MessageBoxW(owner, text.c_str(), L"Benchmark Finished", MB_OK);
 }
 

@@ -67,6 +67,9 @@ struct RunResult {
     uint32_t width = 0;
     uint32_t height = 0;
     bool sizeChanged = false;  // the swap chain's size changed later in the run
+    // The window could not be seen (minimised, covered) for some of the run's
+    // frames: what a hidden window's frames cost need not be what a shown one's do.
+    bool occluded = false;
     uint32_t raySteps = 0;
     uint32_t debrisCount = 0;
     bool debrisEnabled = false;

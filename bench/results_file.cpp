@@ -124,6 +124,9 @@ Json Run(const RunResult& run, size_t number, const BenchmarkConfig& config)
         result["videoMemory"] = Json{{"peakUsageBytes", run.videoMemory->peakUsageBytes},
                                      {"budgetBytes", run.videoMemory->budgetBytes}};
     }
+    if (run.occluded) {
+        result["occluded"] = true;  // the window could not be seen for part of the run
+    }
     result["records"] = Records(run);
     return result;
 }

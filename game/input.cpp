@@ -33,8 +33,10 @@ WorldEffects FirstPressCommand(World& world, uint64_t virtualKey)
     case key::kP: effects.resizeToScreen = true; break;
     case key::kR: effects = BuildLevel(world, world.levelIndex); break;
     case key::kV: world.debrisEnabled = !world.debrisEnabled; break;
-    case key::kFewerSteps: world.raySteps = std::max(world.raySteps - 8, 1); break;
-    case key::kMoreSteps: world.raySteps = std::min(world.raySteps + 8, 1024); break;
+    case key::kFewerSteps:
+    case key::kFewerStepsOld: world.raySteps = std::max(world.raySteps - 8, 1); break;
+    case key::kMoreSteps:
+    case key::kMoreStepsOld: world.raySteps = std::min(world.raySteps + 8, 1024); break;
     case key::kBrighter: world.brightness = std::min(world.brightness + 0.1f, 2.0f); break;
     case key::kDarker: world.brightness = std::max(world.brightness - 0.1f, 0.0f); break;
     default: break;
@@ -46,7 +48,7 @@ WorldEffects FirstPressCommand(World& world, uint64_t virtualKey)
 
 WorldEffects HandleGameKey(World& world, uint64_t virtualKey, int64_t keyData)
 {
-    if (world.deterministicRun) {
+    if (world.benchmarkRunning) {
         return {};
     }
     WorldEffects effects;
@@ -71,17 +73,17 @@ void HandleGameKeyUp(World& world, uint64_t virtualKey)
     }
 }
 
-void HandlePointerMove(World& world, uint32_t clientX, uint32_t width)
+void HandlePointerMove(World& world, uint32_t clientX, uint32_t clientWidth)
 {
-    if (world.deterministicRun || width == 0) {
+    if (world.benchmarkRunning || clientWidth == 0) {
         return;
     }
-    world.paddleX = static_cast<float>(clientX) / static_cast<float>(width) * 33.0f - 16.5f;
+    world.paddleX = static_cast<float>(clientX) / static_cast<float>(clientWidth) * 33.0f - 16.5f;
 }
 
 void HandlePointerClick(World& world)
 {
-    if (world.deterministicRun) {
+    if (world.benchmarkRunning) {
         return;
     }
     LaunchBall(world);

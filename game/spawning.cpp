@@ -97,10 +97,10 @@ std::string SpawnRgb(World& world)
         if (!world.balls[i].active) {
             continue;
         }
-        // The loop stops only when exactly no slot is free: with more than 12
-        // active balls (after the benchmark's trio) every ball still turns red.
+        // No ball can be added (the benchmark's trio can bring the count above
+        // 12): every ball keeps its colour.
         const int free = kMaxActiveBalls - CountActiveBalls(world);
-        if (free == 0) {
+        if (free <= 0) {
             break;
         }
         Paint(world.balls[i], kRed);

@@ -85,6 +85,9 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
 // False while there is nothing to draw into (after a failed resize recovery,
 // or once the swap chain is gone).
 bool CanRender(const GpuObjects& gpu);
+// After a present found the window hidden (GpuObjects::occluded): asks again,
+// presenting nothing, and keeps the answer there.
+bool StillOccluded(GpuObjects& gpu, const GpuSurface& surface);
 
 // What a resize did: whether the swap chain and the output texture took the
 // new size and, when it failed, the text for the "Resize Failed" box (the

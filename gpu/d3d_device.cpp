@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr DWORD kDrainTimeoutMs = 10000;
 constexpr DWORD kRemovalCheckMs = 1000;
 
 // Signals `value` on the queue; the value is remembered for the teardown drain.
@@ -117,12 +116,15 @@ void D3DObjectsRelease::operator()(D3DObjects* objects) const noexcept
 D3DObjects::~D3DObjects()
 {
     // Nothing may be released while submitted work can still use it. A normal
-    // exit has already waited; after a failure the queue may still be busy.
+    // exit has already waited; after a failure the queue may still be busy,
+    // for as long as its last frame takes (a software adapter's can take
+    // many seconds). Only a removed device, which runs nothing more, is not waited for.
     if (device && commandQueue && fence && fenceEvent && DeviceRemovedReason(*this) == S_OK) {
         const UINT64 drainValue = highestSignalled + 1;
         if (SUCCEEDED(commandQueue->Signal(fence.Get(), drainValue)) &&
             SUCCEEDED(fence->SetEventOnCompletion(drainValue, fenceEvent))) {
-            WaitForSingleObject(fenceEvent, kDrainTimeoutMs);
+            while (WaitForSingleObject(fenceEvent, kRemovalCheckMs) == WAIT_TIMEOUT && DeviceRemovedReason(*this) == S_OK) {
+            }
         }
     }
     if (fenceEvent != nullptr) {

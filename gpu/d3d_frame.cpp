@@ -148,10 +148,24 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
         GpuTimestampsSubmitted(gpu.timestamps, i, gpu.fenceValues[i]);
     }
     const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
-    ThrowIfFailed(d.simulatedRemovalReason != S_OK
-                      ? DXGI_ERROR_DEVICE_REMOVED
-                      : d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0),
-                  "Present");
+    const HRESULT presented =
+        d.simulatedRemovalReason != S_OK
+            ? DXGI_ERROR_DEVICE_REMOVED
+            : d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
+    ThrowIfFailed(presented, "Present");
+    // A minimised window is hidden too, whether or not the present says so.
+    gpu.occluded = presented == DXGI_STATUS_OCCLUDED || IsIconic(static_cast<HWND>(surface.window));
     MoveToNextFrame(gpu);
     return true;
+}
+
+bool StillOccluded(GpuObjects& gpu, const GpuSurface& surface)
+{
+    if (!gpu.d3d || !gpu.d3d->swapChain) {
+        return false;
+    }
+    // DXGI_PRESENT_TEST presents nothing: it only asks whether a present would be seen.
+    gpu.occluded = gpu.d3d->swapChain->Present(0, DXGI_PRESENT_TEST) == DXGI_STATUS_OCCLUDED ||
+                   IsIconic(static_cast<HWND>(surface.window));
+    return gpu.occluded;
 }

@@ -58,6 +58,9 @@ struct D3DObjects {
     // on a removed device. Nothing else is cut off, so a test goes on once it
     // is S_OK again.
     HRESULT simulatedRemovalReason = S_OK;
+    // Test hook, 0 (inert) in the program: otherwise an output texture of more
+    // pixels fails to be created, as it does when the video memory runs out.
+    UINT64 simulatedTexturePixelLimit = 0;
     // The adapter the device runs on, for the benchmark's results file.
     DXGI_ADAPTER_DESC1 adapterDesc{};
     LARGE_INTEGER driverVersion{};  // user-mode driver version; zero when the adapter does not say

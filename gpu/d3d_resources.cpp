@@ -100,6 +100,9 @@ void CreateOutputTexture(GpuObjects& gpu, uint32_t width, uint32_t height)
     D3DObjects& d = *gpu.d3d;
     d.outputTexture.Reset();
     gpu.outputTextureState = kStateUnorderedAccess;
+    const bool beyondTestLimit =
+        d.simulatedTexturePixelLimit != 0 && static_cast<UINT64>(width) * height > d.simulatedTexturePixelLimit;
+    ThrowIfFailed(beyondTestLimit ? E_OUTOFMEMORY : S_OK, "Create output texture");
     const D3D12_HEAP_PROPERTIES props = HeapProperties(D3D12_HEAP_TYPE_DEFAULT);
     D3D12_RESOURCE_DESC desc{};
     desc.Dimension = D3D12_RESOURCE_DIMENSION_TEXTURE2D;

@@ -1,6 +1,7 @@
 // The swap chain, its render targets, and following the window's size.
 #include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "gpu/d3d_backend.h"
 #include "gpu/d3d_objects.h"
@@ -26,11 +27,21 @@ void CreateRenderTargetViews(D3DObjects& d, uint32_t rtvDescriptorSize, const ch
     }
 }
 
-// After a failed resize: the render targets at whatever size the swap chain
-// kept, and an output texture to match. Throws when that fails too.
-void RecoverRenderTargets(GpuObjects& gpu, const GpuSurface& surface)
+// After a failed resize: the swap chain back at the size that last worked
+// (width x height), else at whatever size it kept, its render targets, and an
+// output texture to match; the surface takes that size. Throws when that fails too.
+void RecoverRenderTargets(GpuObjects& gpu, GpuSurface& surface, uint32_t width, uint32_t height)
 {
     D3DObjects& d = *gpu.d3d;
+    d.renderTargets[0].Reset();
+    d.renderTargets[1].Reset();
+    DXGI_SWAP_CHAIN_DESC desc{};
+    ThrowIfFailed(d.swapChain->GetDesc(&desc), "GetDesc recovery");
+    if (FAILED(d.swapChain->ResizeBuffers(2, width, height, desc.BufferDesc.Format, desc.Flags)) &&
+        SUCCEEDED(d.swapChain->GetDesc(&desc))) {
+        width = desc.BufferDesc.Width;  // the output texture is copied into the buffers: same size
+        height = desc.BufferDesc.Height;
+    }
     gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
     try {
         CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer recovery");
@@ -38,7 +49,9 @@ void RecoverRenderTargets(GpuObjects& gpu, const GpuSurface& surface)
         OutputDebugStringA("OnResize: CRITICAL - Failed to re-acquire render target!\n");
         throw std::runtime_error("Failed to recover render targets");
     }
-    CreateOutputTexture(gpu, surface.width, surface.height);
+    CreateOutputTexture(gpu, width, height);
+    surface.width = width;
+    surface.height = height;
 }
 
 }  // namespace
@@ -75,10 +88,10 @@ void CreateSwapChain(GpuObjects& gpu, const GpuSurface& surface)
     ComPtr<IDXGISwapChain4> swapChain4;
     UINT support = 0;
     if (SUCCEEDED(d.swapChain.As(&swapChain4)) &&
-        SUCCEEDED(swapChain4->CheckColorSpaceSupport(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709, &support)) &&
-        (support & DXGI_SWAP_CHAIN_COLOR_SPACE_SUPPORT_FLAG_PRESENT) != 0) {
-        swapChain4->SetColorSpace1(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709);
-        gpu.hdrEnabled = true;
+        SUCCEEDED(swapChain4->CheckColorSpaceSupport(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709, &support))) {
+        const bool presentable = (support & DXGI_SWAP_CHAIN_COLOR_SPACE_SUPPORT_FLAG_PRESENT) != 0;
+        gpu.hdrEnabled = HdrColourSpaceTaken(
+            presentable, presentable ? swapChain4->SetColorSpace1(DXGI_COLOR_SPACE_RGB_FULL_G10_NONE_P709) : E_FAIL);
     }
 
     D3D12_DESCRIPTOR_HEAP_DESC heapDesc{};
@@ -100,7 +113,7 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
     }
     const ResizeDecision decision =
         DecideResize(gpuReady, gpuReady && !objects->renderTargetsUsable, surface.width, surface.height, newWidth,
-                     newHeight);
+                     newHeight, gpu.failedWidth, gpu.failedHeight);
     switch (decision.kind) {
     case ResizeKind::StoreOnly:
         surface.width = newWidth;
@@ -119,6 +132,8 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
     std::snprintf(line, sizeof(line), "OnResize: Attempting resize from %ux%u to %ux%u\n", surface.width, surface.height,
                   decision.width, decision.height);
     OutputDebugStringA(line);
+    const uint32_t workedWidth = surface.width;  // the size the frames were drawn at
+    const uint32_t workedHeight = surface.height;
     try {
         WaitForGpu(gpu);
         gpu.fenceValues[0] = gpu.fenceValues[1] = gpu.fenceValues[gpu.frameIndex];
@@ -136,22 +151,33 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
         CreateOutputTexture(gpu, surface.width, surface.height);
         d.renderTargetsUsable = true;
         gpu.resizeFailure.clear();
+        gpu.failedWidth = gpu.failedHeight = 0;
         std::snprintf(line, sizeof(line), "OnResize: Successfully resized to %ux%u\n", surface.width, surface.height);
         OutputDebugStringA(line);
         return {true, {}};
     } catch (const std::exception& e) {
+        // The size that failed is not tried again (out of memory at 8192 x
+        // 8192 fails again); the frames go back to the size that worked.
+        gpu.failedWidth = decision.width;
+        gpu.failedHeight = decision.height;
+        std::string recovery;
+        try {
+            RecoverRenderTargets(gpu, surface, workedWidth, workedHeight);
+            d.renderTargetsUsable = true;
+            recovery = "OnResize: Resource recovery successful\n";
+        } catch (const std::exception&) {
+            d.renderTargetsUsable = false;
+            surface.width = workedWidth;  // the size the next attempt starts from
+            surface.height = workedHeight;
+            recovery = "OnResize: CRITICAL - Resource recovery failed - application may crash\n";
+        }
         char text[256];
         std::snprintf(text, sizeof(text), "Resize Error: %s\nAttempted: %ux%u, Remaining at: %ux%u\n", e.what(),
                       decision.width, decision.height, surface.width, surface.height);
         OutputDebugStringA(text);
-        try {
-            RecoverRenderTargets(gpu, surface);
-            d.renderTargetsUsable = true;
-            OutputDebugStringA("OnResize: Resource recovery successful\n");
-        } catch (const std::exception&) {
-            d.renderTargetsUsable = false;
+        OutputDebugStringA(recovery.c_str());
+        if (!d.renderTargetsUsable) {
             gpu.resizeFailure = text;
-            OutputDebugStringA("OnResize: CRITICAL - Resource recovery failed - application may crash\n");
         }
         return {false, text};
     }

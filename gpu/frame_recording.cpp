@@ -46,7 +46,7 @@ DispatchSize RenderDispatch(uint32_t width, uint32_t height)
 }
 
 ResizeDecision DecideResize(bool gpuReady, bool buffersMissing, uint32_t currentWidth, uint32_t currentHeight,
-                            uint32_t newWidth, uint32_t newHeight)
+                            uint32_t newWidth, uint32_t newHeight, uint32_t failedWidth, uint32_t failedHeight)
 {
     if (!gpuReady) {
         return {ResizeKind::StoreOnly, newWidth, newHeight};
@@ -54,10 +54,14 @@ ResizeDecision DecideResize(bool gpuReady, bool buffersMissing, uint32_t current
     if (newWidth == 0 || newHeight == 0) {
         return {ResizeKind::IgnoreZero, newWidth, newHeight};
     }
-    if (newWidth == currentWidth && newHeight == currentHeight && !buffersMissing) {
-        return {ResizeKind::SameSize, newWidth, newHeight};
+    const uint32_t w = std::min(newWidth, kMaxResizeDimension);
+    const uint32_t h = std::min(newHeight, kMaxResizeDimension);
+    const bool current = w == currentWidth && h == currentHeight;
+    const bool failedBefore = w == failedWidth && h == failedHeight;
+    if ((current || failedBefore) && !buffersMissing) {
+        return {ResizeKind::SameSize, w, h};
     }
-    return {ResizeKind::Resize, std::min(newWidth, kMaxResizeDimension), std::min(newHeight, kMaxResizeDimension)};
+    return {ResizeKind::Resize, w, h};
 }
 
 void RecordFrameCommands(GpuObjects& gpu, bool& bricksDirty, uint32_t width, uint32_t height, FrameCommandSink& sink)
@@ -111,6 +115,11 @@ std::vector<Transition> DebrisClearTransitionsAfter(GpuObjects& gpu)
 {
     gpu.debrisBufferState = kStateUnorderedAccess;
     return {{GpuResource::DebrisBuffer, kStateCopyDest, kStateUnorderedAccess}};
+}
+
+bool HdrColourSpaceTaken(bool presentSupported, int32_t setResult)
+{
+    return presentSupported && setResult >= 0;
 }
 
 PresentParameters PresentParametersFor(PresentMode presentMode, bool tearingSupported)

@@ -33,15 +33,19 @@ enum class ResizeKind {
     SameSize,   // nothing to do
     Resize,     // resize the swap chain and the output texture to width x height
 };
-// buffersMissing: a failed recovery left no render targets; any size, the
-// same one included, is then a chance to bring them back.
+// Each side is clamped to 8192 before it is compared: a window wider than that
+// draws at 8192, and a larger one is the same size to the GPU. The last size
+// whose resize failed (failedWidth x failedHeight, 0 x 0 for none) is not
+// tried again: the frames stay at the size that worked. buffersMissing: a
+// failed recovery left no render targets; any size, the same one included, is
+// then a chance to bring them back.
 struct ResizeDecision {
     ResizeKind kind;
-    uint32_t width;  // clamped to 8192 for Resize
+    uint32_t width;  // clamped to 8192 for Resize and SameSize
     uint32_t height;
 };
 ResizeDecision DecideResize(bool gpuReady, bool buffersMissing, uint32_t currentWidth, uint32_t currentHeight,
-                            uint32_t newWidth, uint32_t newHeight);
+                            uint32_t newWidth, uint32_t newHeight, uint32_t failedWidth = 0, uint32_t failedHeight = 0);
 
 // The constant block of each swap-chain buffer sits at its own offset in one
 // upload buffer, so a frame never rewrites constants the GPU may still read.
@@ -91,6 +95,10 @@ void RecordFrameCommands(GpuObjects& gpu, bool& bricksDirty, uint32_t width, uin
 // needed (before the copy) and back to unordered access (after it).
 std::vector<Transition> DebrisClearTransitionsBefore(const GpuObjects& gpu);
 std::vector<Transition> DebrisClearTransitionsAfter(GpuObjects& gpu);
+
+// Whether the frames are presented in scRGB, and the title says "HDR ON": the
+// swap chain can present in it and setting it succeeded (setResult, an HRESULT).
+bool HdrColourSpaceTaken(bool presentSupported, int32_t setResult);
 
 // Sync interval and whether to ask for tearing, for a present mode (any
 // value outside the three modes presents with vertical sync).

@@ -31,6 +31,9 @@ struct GpuObjects {
     uint32_t rtvDescriptorSize = 0;
     uint32_t srvUavDescriptorSize = 0;
     bool hdrEnabled = false;
+    // The last present found the window where nobody can see it (minimised
+    // or covered): its frames need not be drawn.
+    bool occluded = false;
     uint32_t brickBufferState = kStateCopyDest;
     uint32_t debrisBufferState = kStateUnorderedAccess;
     uint32_t outputTextureState = kStateUnorderedAccess;
@@ -39,4 +42,8 @@ struct GpuObjects {
     // What the last resize whose recovery failed reported (nothing can be
     // drawn until another resize succeeds).
     std::string resizeFailure;
+    // The last size whose resize failed, not tried again until another size
+    // has worked (0 x 0: none).
+    uint32_t failedWidth = 0;
+    uint32_t failedHeight = 0;
 };

@@ -217,12 +217,13 @@ TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRat
 }
 
 // Each run starts on a fresh first level and plays itself, serving its first
-// ball, even when the player switched autoplay off in the run before; 15 s
-// into each the red, green and blue trio comes. An abort (the panel's button)
-// or a device loss keeps the runs recorded so far, the one under way cut
-// short and marked so in the report, the results file and the box, and
-// reports them; where no report can be written the summary box shows them.
-// Afterwards nothing of the benchmark goes on.
+// ball, even when autoplay was switched off in the run before; 15 s into each
+// the red, green and blue trio comes. An abort (the panel's button), a device
+// loss or a failure nobody can mend keeps the runs recorded so far, the one
+// under way cut short and marked so in the report, the results file and the
+// box (and noted as hidden when its window was), and reports them; where no
+// report can be written the summary box shows them. Afterwards nothing of the
+// benchmark goes on.
 TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
 {
     const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
@@ -231,23 +232,24 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         int run;          // stop in this run (0: the warm-up) ...
         bool pausing;     // ... in the pause before it, or ...
         float seconds;    // ... this far into it
-        bool deviceLoss;  // else the panel's "Abort"
+        char stop;        // the panel's "Abort", a device loss, or a failure nobody can mend
         bool writable;
         size_t runs;
-        std::string note;       // what the report, the results file and the box say of a device loss
+        std::string note;       // what the report, the results file and the box say of a device loss (or the log of a failure)
         std::wstring summary;   // how the box begins; none when the report was written
     } cases[] = {
-        {"abort in the warm-up", 0, false, 0.4f, false, true, 0, "", L""},
-        {"device loss in the pause after the warm-up", 1, true, 0.0f, true, true, 0,
+        {"abort in the warm-up", 0, false, 0.4f, 'a', true, 0, "", L""},
+        {"device loss in the pause after the warm-up", 1, true, 0.0f, 'd', true, 0,
          "Ended by a device loss before any run was recorded: " + lost, L""},
-        {"abort in the pause after the warm-up", 1, true, 0.0f, false, true, 0, "", L""},
-        {"abort 8 s into run 2", 2, false, 8.0f, false, true, 2, "", L""},
-        {"abort 5 s into run 2, nothing writable", 2, false, 5.0f, false, false, 2, "",
+        {"abort in the pause after the warm-up", 1, true, 0.0f, 'a', true, 0, "", L""},
+        {"abort 8 s into run 2", 2, false, 8.0f, 'a', true, 2, "", L""},
+        {"a failure 3 s into run 2", 2, false, 3.0f, 'f', true, 2, "Ended by a failure: Resize Error: ResizeBuffers", L""},
+        {"abort 5 s into run 2, nothing writable", 2, false, 5.0f, 'a', false, 2, "",
          L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
          L"Runs: 2 (40 seconds each)\nRun 2: cut short at 5.0 s\n"},
-        {"device loss 5 s into run 2", 2, false, 5.0f, true, true, 2,
+        {"device loss 5 s into run 2", 2, false, 5.0f, 'd', true, 2,
          "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + lost, L""},
-        {"device loss in the pause after run 1, nothing writable", 2, true, 0.0f, true, false, 1,
+        {"device loss in the pause after run 1, nothing writable", 2, true, 0.0f, 'd', false, 1,
          "Ended by a device loss after run 1 of 4: " + lost,
          L"Benchmark Aborted\n\nEnded by a device loss after run 1 of 4: " + std::wstring(lost.begin(), lost.end()) +
              L"\n\nThe report could not be written: "},
@@ -264,6 +266,9 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         const BenchmarkRecorder& b = t.app.bench;
         for (int frames = 0; b.running && !(b.currentRun == c.run && b.pausing == c.pausing && b.runElapsed >= c.seconds) &&
                              frames < 30000; ++frames) {
+            if (b.currentRun == 0 || b.pausing) {
+                ReportOccludedFrame(t.app);  // a hidden window in the warm-up or a pause marks no run
+            }
             UpdateFrame(t.app, kFrame, kFrame);
             fewestBricks = std::min(fewestBricks, t.world.bricksLeft);
             if (t.world.balls.size() == balls + 3) {  // the trio
@@ -275,14 +280,16 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
             if (paused && !b.pausing) {
                 ++restarts;
                 EXPECT_EQ(std::make_tuple(t.world.levelIndex, t.world.bricksLeft, t.world.autoplay), std::make_tuple(0, 80, true));
-                t.world.autoplay = false;  // the player's "B"
+                t.world.autoplay = false;
             }
             paused = b.pausing;
         }
         EXPECT_EQ(std::make_tuple(restarts, trios, unservedFrames, fewestBricks < 80),
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
-        const auto stop = [&] { c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app); };
+        const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, lost) : c.stop == 'f' ?
+            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : AbortBenchmark(t.app); };
+        ReportOccludedFrame(t.app);  // the run under way, if any, was hidden for a while
         stop();
         fs::current_path(scratch.dir);
         ASSERT_EQ(b.runs.size(), c.runs) << c.what;
@@ -312,9 +319,13 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                       std::make_pair(size_t{1}, size_t{1})) << c.what;
         }
         EXPECT_EQ(t.platform.LinesStartingWith("Benchmark: " + c.note + "\n").size(), c.note.empty() ? 0u : 1u) << c.what;
-        if (!c.note.empty() && reported) {
+        if (c.stop == 'd' && reported) {
             EXPECT_NE(ReadText(kReport).find(">" + c.note + "</div>"), std::string::npos) << c.what;
             EXPECT_EQ(nlohmann::json::parse(ReadText(kResults))["endedByDeviceLoss"], c.note) << c.what;
+        }
+        if (reported) {
+            const Json runs = Json::parse(ReadText(kResults))["runs"];
+            EXPECT_EQ(std::make_pair(runs[0].contains("occluded"), runs[1].value("occluded", false)), std::make_pair(false, true));
         }
 
         // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
@@ -328,3 +339,4 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                   std::make_tuple(false, 4, std::vector<bool>{true, false}, size_t{c.summary.empty() ? 0u : 1u})) << c.what;
     }
 }
+

@@ -101,6 +101,7 @@ TEST(FrameRecording, BarriersOnlyWhereATrackedStateDiffersAndDispatchesThatCover
     EXPECT_EQ(gpu.debrisBufferState, kStateUnorderedAccess);
 }
 
+// From 1920 x 1080 drawn, after 3840 x 2160 failed.
 TEST(Resize, WhatEachNewSizeDoes)
 {
     const struct {
@@ -116,16 +117,22 @@ TEST(Resize, WhatEachNewSizeDoes)
         {true, false, 1920, 1079, {ResizeKind::Resize, 1920, 1079}},
         {true, false, 10000, 5000, {ResizeKind::Resize, 8192, 5000}},
         {true, false, 800, 9000, {ResizeKind::Resize, 800, 8192}},
+        {true, false, 3840, 2160, {ResizeKind::SameSize, 3840, 2160}},  // failed before: not tried again
+        {true, true, 3840, 2160, {ResizeKind::Resize, 3840, 2160}},
     };
     for (const auto& c : cases) {
-        const ResizeDecision d = DecideResize(c.gpuReady, c.buffersMissing, 1920, 1080, c.width, c.height);
+        const ResizeDecision d = DecideResize(c.gpuReady, c.buffersMissing, 1920, 1080, c.width, c.height, 3840, 2160);
         EXPECT_EQ(std::make_tuple(d.kind, d.width, d.height), std::make_tuple(c.expected.kind, c.expected.width, c.expected.height))
             << c.width << " x " << c.height;
     }
+    // Drawing 8192 wide, any wider window is the same size to the GPU.
+    EXPECT_EQ(DecideResize(true, false, 8192, 600, 9000, 600).kind, ResizeKind::SameSize);
 }
 
-TEST(Present, SyncIntervalAndTearingPerMode)
+TEST(Present, SyncIntervalAndTearingPerModeAndHdrOnlyWhereTheColourSpaceTook)
 {
+    EXPECT_EQ(std::make_tuple(HdrColourSpaceTaken(true, 0), HdrColourSpaceTaken(true, static_cast<int32_t>(0x80004005u)),
+                              HdrColourSpaceTaken(false, 0)), std::make_tuple(true, false, false));  // S_OK, E_FAIL
     const struct {
         PresentMode mode;
         bool tearingSupported;

@@ -66,11 +66,31 @@ TEST(PanelFields, SlidersShowTheSettingsInTheirRangeAndMovingThemSetsThem)
     }
 }
 
-TEST(PanelButtons, EachButtonDoesWhatItsCaptionSays)
+// From a benchmark's start to its end or abort only "Abort" acts and is
+// enabled: every other button, check box, slider and value field changes
+// nothing and is shown disabled (the labels stay). After the end each button
+// does what its caption says.
+TEST(PanelButtons, OnlyAbortActsDuringABenchmarkAndAfterItEachButtonDoesWhatItsCaptionSays)
 {
     TestApp t;
     std::tie(t.platform.screenWidth, t.platform.screenHeight) = std::tuple(1366, 768);
     BuildLevel(t.app, 0);
+    t.platform.launchChoice = DefaultDialogChoice();
+    StartConfiguredBenchmark(t.app, 854, 480, 80, true, false);
+    const std::string running = Work(t);
+    for (const PanelControl& c : PanelControls()) {
+        const bool label = c.kind == PanelControlKind::Header || c.kind == PanelControlKind::Label ||
+                           c.kind == PanelControlKind::Separator;
+        EXPECT_EQ(std::make_pair(PanelControlEnabled(c, true), PanelControlEnabled(c, false)),
+                  std::make_pair(label || c.id == panel_id::kAbort, true)) << Narrow(c.caption);
+        if (c.id != panel_id::kAbort) {
+            OnPanelCommand(t.app, c.id, !(c.id == panel_id::kAutoplay ? t.world.autoplay : t.world.debrisEnabled));
+        }
+        EXPECT_EQ(Work(t), running) << Narrow(c.caption);
+    }
+    ApplySliderPosition(t.world, S::RaySteps, 3);
+    EXPECT_EQ(std::make_pair(ApplyEditText(t.world, S::Brightness, L"1"), Work(t)), std::make_pair(std::optional<int>{}, running));
+    AbortBenchmark(t.app);
     for (const wchar_t* button : {L"Native", L"4K", L"2.5K", L"1080p", L"720p", L"480p", L"Abort"}) {
         Click(t, button);  // "Abort" with no benchmark running does nothing
     }
@@ -103,7 +123,7 @@ TEST(PanelButtons, EachButtonDoesWhatItsCaptionSays)
         OnPanelCommand(t.app, id, false);
     }
     EXPECT_EQ(std::make_tuple(t.platform.benchmarkRunningShown.size(), t.platform.windowSizes.size(), t.world.autoplay,
-                              t.world.debrisEnabled), std::make_tuple(size_t{0}, size_t{6}, true, true));
+                              t.world.debrisEnabled), std::make_tuple(size_t{2}, size_t{6}, true, true));
 }
 
 // "Launch Benchmark" starts what the launch window gives: the defaults, "No
@@ -141,9 +161,20 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
 // The panel's look: headers (and the two benchmark buttons) in the bold font;
 // headers and separators across the column, a separator a 2-pixel line 15
 // pixels above the next control; the buttons of a row side by side, 5 pixels
-// apart; only a slider's label reaches into it; all inside the column.
-TEST(PanelLayout, FollowsThePanelsGrid)
+// apart; only a slider's label reaches into it; all inside the column. On a
+// short work area (the taskbar below or above) the panel ends at its bottom,
+// its tallest control fits the client area left by a 144-dpi frame (under 60
+// pixels), and scrolling reaches the content's end.
+TEST(PanelLayout, FollowsThePanelsGridAndFitsTheWorkArea)
 {
+    const struct { int top, bottom, height; } areas[] = {{0, 768, 728}, {40, 768, 688}, {0, 720, 680}, {0, 600, 560},
+                                                         {0, 1400, 800}};
+    for (const auto& a : areas) {
+        const PanelPlacement p = PanelPlacementFor(-1366, a.top, 0, a.bottom);
+        const int page = p.height - 60;
+        EXPECT_EQ(std::make_tuple(p.x, p.y, p.height, page >= 40 && ClampPanelScroll(kPanelContentHeight, page) + page > 1090),
+                  std::make_tuple(-1326, a.top + 40, a.height, true)) << a.bottom;
+    }
     const std::vector<PanelControl>& controls = PanelControls();
     for (size_t i = 0; i < controls.size(); ++i) {
         const PanelControl& c = controls[i];

@@ -60,15 +60,17 @@ TEST(SpawnBall, EachModeAddsUpToTwelveBallsInPlayAndSaysHowMany)
         // Twelve in play (after the benchmark's trio) and lost balls' slots free: still the limit.
         {12, 3, kSpawnDouble, 12, 15, "DOUBLE mode created 0 balls (now 12 active, 15 array size)"},
         {12, 3, kSpawnRgb, 12, 15, "RGB mode processed 0 balls, created 0 new (now 12 active, 15 array size)"},
-        // Beyond the limit RGB still turns every ball red, but none gets a partner.
-        {14, 0, kSpawnRgb, 14, 14, "RGB mode processed 14 balls, created 0 new (now 14 active, 14 array size)"},
+        // Beyond the limit no ball can be added: every ball keeps its colour.
+        {14, 0, kSpawnRgb, 14, 14, "RGB mode processed 0 balls, created 0 new (now 14 active, 14 array size)"},
     };
     for (const auto& c : cases) {
         World world = WithBalls(c.active, c.lost);
         const WorldEffects effects = SpawnBall(world, c.mode);
         const std::string line = *c.log ? "SpawnBall: " + std::string(c.log) + "\n" : "";
-        EXPECT_EQ(std::make_tuple(CountActiveBalls(world), world.balls.size(), effects.logLines),
-                  std::make_tuple(c.activeAfter, c.sizeAfter, line.empty() ? std::vector<std::string>{} : std::vector{line}))
+        const char firstColour = c.mode == kSpawnRgb && c.activeAfter > c.active ? 'R' : 'O';
+        EXPECT_EQ(std::make_tuple(CountActiveBalls(world), world.balls.size(), effects.logLines, Balls(world)[0].back()),
+                  std::make_tuple(c.activeAfter, c.sizeAfter, line.empty() ? std::vector<std::string>{} : std::vector{line},
+                                  firstColour))
             << "mode " << c.mode << " with " << c.active;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/app.h"
@@ -34,6 +35,21 @@ inline std::string Describe(const StartupConfiguration& c)
     return std::to_string(c.width) + "x" + std::to_string(c.height) + " debris " + std::to_string(c.debrisCount) +
            " present " + std::to_string(static_cast<int>(c.presentMode)) + (c.benchmarkAtStart ? " benchmark" : " play") +
            (c.singleRun ? " single" : " multi") + (c.deterministic ? " deterministic" : "");
+}
+
+// Everything a key, the pointer or the panel can change of the work a
+// benchmark measures, and what the program was asked for meanwhile.
+inline std::string Work(const TestApp& t)
+{
+    const World& w = t.world;
+    char text[256];
+    std::snprintf(text, sizeof(text), "level %d, %d balls%s%s%s%s, paddle %g, debris %d %d, steps %d, brightness %g, "
+                  "glow %g; %d clears, %zu resizes, %d refreshes, %d launches", w.levelIndex, CountActiveBalls(w),
+                  w.ballLaunched ? " launched" : "", w.autoplay ? ", autoplay" : "", w.moveLeft ? ", left" : "",
+                  w.moveRight ? ", right" : "", static_cast<double>(w.paddleX), w.debrisEnabled, w.debrisCount, w.raySteps,
+                  static_cast<double>(w.brightness), static_cast<double>(w.ballGlow), t.platform.debrisClears,
+                  t.platform.windowSizes.size(), t.platform.panelRefreshes, t.platform.launchWindows);
+    return text;
 }
 
 // Presses the panel control with this caption; a check box is `checked` after the click.

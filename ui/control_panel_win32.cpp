@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <dwmapi.h>
 
+#include "game/world.h"
 #include "ui/panel.h"
+#include "ui/telemetry.h"
 
 struct PanelGdiObjects {
     HBRUSH editBrush = nullptr;
@@ -65,6 +67,54 @@ WindowHandle* Slot(PanelHandles& p, PanelHandle which)
     case PanelHandle::GpuLabel: return &p.gpuLabel;
     }
     return nullptr;
+}
+
+WindowHandle HandleOf(const PanelHandles& p, PanelHandle which)
+{
+    WindowHandle* slot = Slot(const_cast<PanelHandles&>(p), which);
+    return slot != nullptr ? *slot : nullptr;
+}
+
+// The window of a control of the table: by its id, or by its handle for the sliders (id 0).
+HWND ControlWindow(const PanelHandles& p, const PanelControl& c)
+{
+    return c.id != 0 ? GetDlgItem(Hwnd(p.panelWindow), c.id) : Hwnd(HandleOf(p, c.handle));
+}
+
+const PanelControl* ControlWithId(int id)
+{
+    for (const PanelControl& c : PanelControls()) {
+        if (c.id == id && id != 0) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+// The game's keys go to the main window: after a click on a button or check
+// box the focus goes back there, so that Space launches a ball instead of
+// pressing the button again, and the arrows steer the paddle.
+void ReturnFocusToOwner(HWND panel)
+{
+    HWND owner = GetWindow(panel, GW_OWNER);
+    if (owner != nullptr && IsWindowEnabled(owner) && IsWindowVisible(owner)) {
+        SetForegroundWindow(owner);
+    }
+}
+
+WNDPROC valueFieldProc = nullptr;  // the edit class's own procedure, which the value fields pass on to
+
+// Enter in a value field takes the entry: the focus returns to the main
+// window, and the field shows the value applied.
+LRESULT CALLBACK ValueFieldProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if ((message == WM_KEYDOWN || message == WM_CHAR) && wParam == VK_RETURN) {
+        if (message == WM_KEYDOWN) {
+            ReturnFocusToOwner(GetParent(edit));
+        }
+        return 0;  // a single-line field would only beep
+    }
+    return CallWindowProcW(valueFieldProc, edit, message, wParam, lParam);
 }
 
 struct SettingWindows {
@@ -150,6 +200,10 @@ void CreatePanelControls(PanelHandles& p, HWND panel, HINSTANCE instance)
         }
         if (WindowHandle* slot = Slot(p, c.handle)) {
             *slot = control;
+        }
+        if (c.kind == PanelControlKind::Edit && control != nullptr) {
+            valueFieldProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ValueFieldProc)));
         }
         if (c.id == panel_id::kDebris) {
             CheckDlgButton(panel, panel_id::kDebris, BST_CHECKED);
@@ -243,11 +297,27 @@ void HandlePanelCommand(PanelHost& host, HWND panel, WPARAM wParam, LPARAM lPara
         HandleEditChange(host.PanelWindows(), host.PanelSettings(), reinterpret_cast<HWND>(lParam));
         return;
     }
+    if (HIWORD(wParam) == EN_KILLFOCUS) {
+        // The entry is taken: the field shows what was applied ("2000" became 1024).
+        if (const SettingWindows* s = EditSetting(host.PanelWindows(), reinterpret_cast<HWND>(lParam))) {
+            SetEditTextIfChanged(reinterpret_cast<HWND>(lParam), EditText(host.PanelSettings(), s->setting));
+        }
+        return;
+    }
     if (id < panel_id::kNative || id > panel_id::kAbort) {
         return;
     }
     const bool checked = (id == panel_id::kAutoplay || id == panel_id::kDebris) && IsDlgButtonChecked(panel, id) == BST_CHECKED;
     host.RunPanelCommand(id, checked);
+    const PanelControl* control = ControlWithId(id);
+    if (HIWORD(wParam) == BN_CLICKED && control != nullptr &&
+        (control->kind == PanelControlKind::PushButton || control->kind == PanelControlKind::CheckBox)) {
+        // A check box ticks itself; the command may have refused the change.
+        const World& world = host.PanelSettings();
+        SetPanelCheck(host.PanelWindows(), panel_id::kAutoplay, world.autoplay);
+        SetPanelCheck(host.PanelWindows(), panel_id::kDebris, world.debrisEnabled);
+        ReturnFocusToOwner(panel);
+    }
 }
 
 LRESULT RoutePanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -334,17 +404,31 @@ void CreateControlPanel(PanelHost& host, HWND owner, HINSTANCE instance)
     gdi->headerFont = MakePanelFont(FW_SEMIBOLD);
     p.gdi = std::move(gdi);
 
+    // On a short screen (a laptop's 768 pixels less the taskbar) the panel
+    // ends at the work area's bottom, and the rest is scrolled to.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        work = monitor.rcWork;
+    }
+    const PanelPlacement place = PanelPlacementFor(work.left, work.top, work.right, work.bottom);
     HWND panel = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kPanelClass, L"Mission Control",
                                  WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VSCROLL, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 kPanelOuterWidth, kPanelOuterHeight, owner, nullptr, instance, &host);
+                                 place.width, place.height, owner, nullptr, instance, &host);
     if (panel == nullptr) {
         return;  // the program runs without a panel
     }
     p.panelWindow = panel;
     const BOOL dark = TRUE;
     DwmSetWindowAttribute(panel, kDarkModeAttribute, &dark, sizeof(dark));
-    SetWindowPos(panel, HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(panel, HWND_TOPMOST, place.x, place.y, place.width, place.height, SWP_NOACTIVATE);
     CreatePanelControls(p, panel, instance);
+    RECT client{};
+    if (p.resolutionLabel != nullptr && GetClientRect(owner, &client)) {
+        SetWindowTextW(Hwnd(p.resolutionLabel), ResolutionText(static_cast<uint32_t>(client.right),
+                                                               static_cast<uint32_t>(client.bottom)).c_str());
+    }
     p.panelContentHeight = kPanelContentHeight;
     SetScrollRange(panel, true);
     p.panelScrollPos = 0;
@@ -379,13 +463,20 @@ void RefreshPanelControls(const PanelHandles& panel, const World& world)
             SendMessageW(slider, TBM_SETPOS, TRUE, SliderPosition(world, s.setting));
         }
     }
+    // Whatever changed them (a key, the benchmark, a click).
+    SetPanelCheck(panel, panel_id::kAutoplay, world.autoplay);
+    SetPanelCheck(panel, panel_id::kDebris, world.debrisEnabled);
     RefreshPanelEdits(panel, world);
 }
 
 void RefreshPanelEdits(const PanelHandles& panel, const World& world)
 {
+    HWND typing = GetFocus();
     for (const SettingWindows& s : kSettingWindows) {
-        SetEditTextIfChanged(Hwnd(panel.*s.edit), EditText(world, s.setting));
+        // A half-typed "1" must not become "1.00" under the typist's cursor.
+        if (Hwnd(panel.*s.edit) != typing) {
+            SetEditTextIfChanged(Hwnd(panel.*s.edit), EditText(world, s.setting));
+        }
     }
 }
 
@@ -425,6 +516,11 @@ void ShowPanelBenchmarkRunning(const PanelHandles& p, bool running)
     }
     if (HWND abort = GetDlgItem(panel, panel_id::kAbort)) {
         ShowWindow(abort, running ? SW_SHOW : SW_HIDE);
+    }
+    for (const PanelControl& c : PanelControls()) {
+        if (HWND control = ControlWindow(p, c)) {
+            EnableWindow(control, PanelControlEnabled(c, running) ? TRUE : FALSE);
+        }
     }
 }
 

@@ -89,6 +89,28 @@ const std::vector<PanelControl>& PanelControls()
     return controls;
 }
 
+PanelPlacement PanelPlacementFor(int workLeft, int workTop, int, int workBottom)
+{
+    constexpr int kInset = 40;
+    constexpr int kLowest = 120;  // a caption and a row of controls, on a work area too short for more
+    const int y = workTop + kInset;
+    return {workLeft + kInset, y, kPanelOuterWidth, std::max(std::min(kPanelOuterHeight, workBottom - y), kLowest)};
+}
+
+bool PanelControlEnabled(const PanelControl& control, bool benchmarkRunning)
+{
+    switch (control.kind) {
+    case K::Header:
+    case K::Label:
+    case K::Separator: return true;
+    case K::PushButton:
+    case K::CheckBox:
+    case K::Slider:
+    case K::Edit: break;
+    }
+    return !benchmarkRunning || control.id == panel_id::kAbort;
+}
+
 SliderRange SliderRangeFor(PanelSetting setting)
 {
     switch (setting) {
@@ -144,7 +166,7 @@ std::optional<float> ParseEditNumber(const std::wstring& text)
 std::optional<int> ApplyEditText(World& world, PanelSetting setting, const std::wstring& text)
 {
     const std::optional<float> number = ParseEditNumber(text);
-    if (!number) {
+    if (!number || world.benchmarkRunning) {
         return std::nullopt;
     }
     // Every setting is limited to its slider's range: the renderer and the
@@ -166,6 +188,9 @@ std::optional<int> ApplyEditText(World& world, PanelSetting setting, const std::
 
 void ApplySliderPosition(World& world, PanelSetting setting, int position)
 {
+    if (world.benchmarkRunning) {
+        return;
+    }
     const SliderRange range = SliderRangeFor(setting);
     switch (setting) {
     case PanelSetting::Brightness: world.brightness = static_cast<float>(position / 100.0); break;

@@ -63,6 +63,20 @@ inline constexpr int kPanelOuterHeight = 800;
 // Every control of the panel in creation order.
 const std::vector<PanelControl>& PanelControls();
 
+// Where the panel goes on a monitor whose work area (the screen less the
+// taskbar) is the given rectangle: 40 pixels in from its top-left corner, 440
+// wide and 800 high where that fits, else as high as the work area leaves
+// below it (what does not fit is scrolled to).
+struct PanelPlacement {
+    int x, y, width, height;
+};
+PanelPlacement PanelPlacementFor(int workLeft, int workTop, int workRight, int workBottom);
+
+// Whether a control takes input. From a benchmark's start to its end or
+// abort nothing that changes the work may change: every button, check box,
+// slider and value field is disabled but "Abort"; the telemetry stays.
+bool PanelControlEnabled(const PanelControl& control, bool benchmarkRunning);
+
 struct SliderRange {
     int min, max;
 };
@@ -87,10 +101,11 @@ std::optional<float> ParseEditNumber(const std::wstring& text);
 // text and returns the slider position to show, or nothing when the text
 // changed nothing. Every setting is limited to its slider's range, whatever
 // was typed (brightness 0..2, ball glow 0.5..5, ray steps 1..1024, debris
-// 0..8192).
+// 0..8192). While a benchmark runs nothing changes.
 std::optional<int> ApplyEditText(World& world, PanelSetting setting, const std::wstring& text);
 
-// A slider moved: the setting follows its position (limited to the range).
+// A slider moved: the setting follows its position (limited to the range),
+// except while a benchmark runs.
 void ApplySliderPosition(World& world, PanelSetting setting, int position);
 
 // What a click on a panel control asks for.

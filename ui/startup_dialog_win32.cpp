@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "ui/control_panel.h"
+
 DialogChoice dialogChoice;
 
 namespace {
@@ -50,16 +52,19 @@ void RegisterDialogClass(DialogClass& cls, HINSTANCE instance)
     cls.registeredDark = darkTheme;
 }
 
+// The keyboard moves as in every dialog: Tab from one control (or radio
+// group) to the next, the arrows within a radio group, which ends where the
+// next group (every other control is one) begins.
 DWORD StyleFor(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::Label: return 0;
-    case ControlKind::FirstRadio: return WS_GROUP | BS_AUTORADIOBUTTON;
+    case ControlKind::Label: return WS_GROUP;
+    case ControlKind::FirstRadio: return WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON;
     case ControlKind::Radio: return BS_AUTORADIOBUTTON;
-    case ControlKind::PresetButton: return 0;
-    case ControlKind::CheckBox: return BS_AUTOCHECKBOX;
-    case ControlKind::CommandButton: return WS_TABSTOP;
-    case ControlKind::Note: return SS_NOPREFIX | SS_ENDELLIPSIS;
+    case ControlKind::PresetButton: return WS_GROUP | WS_TABSTOP;
+    case ControlKind::CheckBox: return WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX;
+    case ControlKind::CommandButton: return WS_GROUP | WS_TABSTOP;
+    case ControlKind::Note: return WS_GROUP | SS_NOPREFIX | SS_ENDELLIPSIS;
     }
     return 0;
 }
@@ -89,11 +94,16 @@ void ScrollTo(HWND window, int position)
     scroll.scrollPos = position;
 }
 
-// Closes a configuration window. Its owner (disabled while a launch window
-// is open) is enabled first, so that it, not some other program, is activated.
+// Set on a launch window that disabled its owner while it is open.
+const wchar_t kOwnerDisabled[] = L"OrvalisOwnerDisabled";
+
+// Closes a configuration window. An owner it disabled is enabled first, so
+// that it, not some other program, is activated; an owner that something
+// else disabled (a box of the main window) stays as it is.
 void CloseDialog(HWND window)
 {
-    if (HWND owner = GetWindow(window, GW_OWNER)) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner != nullptr && RemovePropW(window, kOwnerDisabled) != nullptr) {
         EnableWindow(owner, TRUE);
     }
     DestroyWindow(window);
@@ -165,6 +175,13 @@ LRESULT CALLBACK BenchDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case DM_GETDEFID: {
+        // Enter presses the focused push button, else "Start" (Esc: "Exit" or "Cancel").
+        const int focused = GetDlgCtrlID(GetFocus());
+        const bool button = focused == dialog_id::kExit || focused == dialog_id::kPresetRtx ||
+                            focused == dialog_id::kPresetExtreme;
+        return MAKELRESULT(button ? focused : dialog_id::kStart, DC_HASDEFID);
+    }
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, dialogTextColour);
@@ -261,37 +278,19 @@ HWND CreateConfigurationWindow(DialogClass& cls, HINSTANCE instance, const Start
     return window;
 }
 
-// The window's own loop, until its destruction posts the quit message.
-void RunDialogLoop()
+// The window's own loop, until its destruction posts the quit message. The
+// window's keys are a dialog's (Tab, the arrows, Enter, Esc); every other
+// message of the thread is dispatched as usual.
+void RunDialogLoop(HWND window)
 {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        if (!IsDialogMessageW(window, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
 }
-
-// Disables a window for the lifetime of the object (a modal window's owners).
-class DisabledWhileOpen {
-public:
-    explicit DisabledWhileOpen(HWND window) : window_(window != nullptr && IsWindowEnabled(window) ? window : nullptr)
-    {
-        if (window_ != nullptr) {
-            EnableWindow(window_, FALSE);
-        }
-    }
-    DisabledWhileOpen(const DisabledWhileOpen&) = delete;
-    DisabledWhileOpen& operator=(const DisabledWhileOpen&) = delete;
-    ~DisabledWhileOpen()
-    {
-        if (window_ != nullptr && IsWindow(window_)) {
-            EnableWindow(window_, TRUE);
-        }
-    }
-
-private:
-    HWND window_;
-};
 
 }  // namespace
 
@@ -324,7 +323,7 @@ std::optional<StartupConfiguration> ShowStartupDialog(HINSTANCE instance, const 
     SetForegroundWindow(window);
     SetFocus(startButton);
     UpdateWindow(window);
-    RunDialogLoop();
+    RunDialogLoop(window);
 
     if (dialogChoice.cancelled) {
         return std::nullopt;
@@ -360,6 +359,9 @@ std::optional<DialogChoice> ShowLaunchDialog(HWND mainWindow, HWND panelWindow)
     // second launch window can share this one's choice; both come back
     // however the window ends.
     const DisabledWhileOpen mainDisabled(mainWindow);
+    if (mainDisabled.Disabled()) {
+        SetPropW(window, kOwnerDisabled, mainWindow);
+    }
     const DisabledWhileOpen panelDisabled(panelWindow);
 
     dialogChoice = LaunchDialogChoice(dialogChoice);
@@ -370,7 +372,7 @@ std::optional<DialogChoice> ShowLaunchDialog(HWND mainWindow, HWND panelWindow)
     ShowWindow(window, SW_SHOW);
     SetFocus(startButton);
     UpdateWindow(window);
-    RunDialogLoop();
+    RunDialogLoop(window);
 
     if (dialogChoice.cancelled) {
         return std::nullopt;

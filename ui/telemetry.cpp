@@ -16,6 +16,11 @@ std::wstring OneDecimal(double value)
 
 }  // namespace
 
+std::wstring ResolutionText(uint32_t width, uint32_t height)
+{
+    return L"Current: " + std::to_wstring(width) + L"x" + std::to_wstring(height);
+}
+
 TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t width, uint32_t height, bool hdrEnabled)
 {
     TelemetryTexts texts;
@@ -28,7 +33,7 @@ TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t widt
     texts.debris = L"Current Debris: " + std::to_wstring(world.activeDebris);
     texts.score = L"Score: " + std::to_wstring(world.score);
     texts.lives = L"Lives: " + std::to_wstring(world.lives);
-    texts.resolution = L"Current: " + std::to_wstring(width) + L"x" + std::to_wstring(height);
+    texts.resolution = ResolutionText(width, height);
     return texts;
 }
 

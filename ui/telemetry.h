@@ -20,6 +20,9 @@ struct TelemetryTexts {
     std::wstring gpu;
 };
 
+// "Current: 1280x720", the resolution label's text.
+std::wstring ResolutionText(uint32_t width, uint32_t height);
+
 // The texts for the last closed frame-rate window's rate, the world's
 // counters and the current render size.
 TelemetryTexts BuildTelemetryTexts(const World& world, double fps, uint32_t width, uint32_t height, bool hdrEnabled);

@@ -250,9 +250,12 @@ probe() {
 }
 
 # Field $3 of the $4th (first unless given) line of window $1's answer that
-# begins with $2 ("window:", "child: 230 ", "child: 0 msctls_trackbar32").
+# begins with $2 ("window:", "child: 230 ", "child: 0 msctls_trackbar32"); only
+# the controls of that id are asked about.
 probe_field() {
-  probe "$1" | grep "^$2" | sed -n "${4:-1}s/.* $3=//p" | sed 's/ [a-z]*=.*//'
+  local title=$1
+  [[ $2 =~ ^child:\ ([0-9]+) ]] && title+="#${BASH_REMATCH[1]}"
+  probe "$title" | grep "^$2" | sed -n "${4:-1}s/.* $3=//p" | sed 's/ [a-z]*=.*//'
 }
 
 # Clicks the centre of control id $2 of the window titled $1.

@@ -5,6 +5,12 @@
 // first visible top-level window whose title begins with it ("window: ..." or
 // "no window"), a "child: ..." line per control, and "end". One probe answers
 // a whole test: starting a program under Wine costs more than all its answers.
+// A line may first ask something of the window, as another program could:
+// "!resize W H TITLE" (SetWindowPos to an outer size, as a frame drag ends),
+// "!show N 0 TITLE" (ShowWindowAsync: 6 minimises, 9 restores), "!key VK 0
+// TITLE" (a key-down and key-up posted to it; the focus stays where it is).
+// "TITLE#ID" describes only the controls with that id: every edit text, slider
+// position and check mark is a round trip to a program whose frames may be slow.
 //   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
 // starts PROGRAM as a scheduler or a service does (no console, no standard
 // handles), waits up to SECONDS for it to end and prints "exit: CODE", or
@@ -14,6 +20,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -40,20 +47,48 @@ std::string Text(HWND window, bool className = false)
     return narrow;
 }
 
+int onlyId = -1;  // the controls a line asks about ("TITLE#ID"), -1 for all
+
 // The same fields for a top-level window and a control, the text last.
 BOOL CALLBACK Describe(HWND window, LPARAM kind)
 {
     const std::string cls = Text(window, true);
-    const bool control = (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0;
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    const bool control = (style & WS_CHILD) != 0;
+    if (control && onlyId >= 0 && GetDlgCtrlID(window) != onlyId) {
+        return TRUE;
+    }
     RECT r{};
     GetWindowRect(window, &r);
-    std::printf("%s: %d %s at=%ld,%ld centre=%ld,%ld visible=%d enabled=%d foreground=%d pos=%ld text=%s\n",
+    RECT client{};
+    GetClientRect(window, &client);
+    // The keyboard focus of the window's thread (GetFocus answers for the probe's own thread only).
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    const bool focus = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) && thread.hwndFocus == window;
+    const bool box = cls == "Button" && ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX || (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON);
+    std::printf("%s: %d %s at=%ld,%ld client=%ldx%ld centre=%ld,%ld visible=%d enabled=%d foreground=%d focus=%d "
+                "checked=%d pos=%ld text=%s\n",
                 reinterpret_cast<const char*>(kind), control ? GetDlgCtrlID(window) : 0, cls.c_str(), r.left, r.top,
-                (r.left + r.right) / 2, (r.top + r.bottom) / 2, IsWindowVisible(window) ? 1 : 0,
-                IsWindowEnabled(window) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0,
+                client.right, client.bottom, (r.left + r.right) / 2, (r.top + r.bottom) / 2,
+                IsWindowVisible(window) ? 1 : 0, IsWindowEnabled(window) ? 1 : 0, GetForegroundWindow() == window ? 1 : 0,
+                focus ? 1 : 0, box && SendMessageW(window, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0,
                 static_cast<long>(cls == "msctls_trackbar32" ? SendMessageW(window, TBM_GETPOS, 0, 0) : 0),
                 Text(window).c_str());
     return TRUE;
+}
+
+// Carries out a line's "!" request (its numbers a and b) on the window.
+void Ask(HWND window, const std::string& request, int a, int b)
+{
+    if (request == "!resize") {
+        SetWindowPos(window, nullptr, 0, 0, a, b, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (request == "!show") {
+        ShowWindowAsync(window, a);
+    } else if (request == "!key") {
+        PostMessageW(window, WM_KEYDOWN, static_cast<WPARAM>(a), 1);
+        PostMessageW(window, WM_KEYUP, static_cast<WPARAM>(a), static_cast<LPARAM>(0xC0000001u));
+    }
 }
 
 int StartWithoutStreams(int argc, wchar_t** argv)
@@ -91,7 +126,15 @@ int wmain(int argc, wchar_t** argv)
     }
     char line[256];
     while (std::fgets(line, sizeof(line), stdin) != nullptr) {
-        const std::string prefix(line, std::strcspn(line, "\r\n"));
+        std::string prefix(line, std::strcspn(line, "\r\n"));
+        char request[16] = {};
+        int a = 0, b = 0, used = 0;
+        if (prefix[0] == '!' && std::sscanf(line, "%15s %d %d %n", request, &a, &b, &used) == 3) {
+            prefix.erase(0, static_cast<size_t>(used));
+        }
+        const size_t hash = prefix.rfind('#');
+        onlyId = hash == std::string::npos ? -1 : std::atoi(prefix.c_str() + hash + 1);
+        prefix = prefix.substr(0, hash);
         HWND window = GetTopWindow(nullptr);
         while (window != nullptr && !(IsWindowVisible(window) && Text(window).rfind(prefix, 0) == 0)) {
             window = GetWindow(window, GW_HWNDNEXT);
@@ -99,6 +142,7 @@ int wmain(int argc, wchar_t** argv)
         if (window == nullptr) {
             std::printf("no window\n");
         } else {
+            Ask(window, request, a, b);
             Describe(window, reinterpret_cast<LPARAM>("window"));
             EnumChildWindows(window, Describe, reinterpret_cast<LPARAM>("child"));
         }

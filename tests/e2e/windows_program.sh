@@ -12,13 +12,14 @@ sized() {
   [ "$size" = "$2" ] || fail "client size $size, not $2"
 }
 
-# The Exit button and the close box end the program before any configuration.
+# Esc (as the Exit button does, in every Windows dialog) and the close box end
+# the program before any configuration.
 test_startup_window_ends_the_program() {
   local way s
-  for way in exit-button close-box; do
+  for way in escape close-box; do
     start_program
     s=$(find_window "$STARTUP_TITLE" 60) || return 1
-    if [ $way = exit-button ]; then screenshot startup-window.png; click_at "$s" $EXIT; else close_window "$s" 200 150; fi
+    if [ $way = escape ]; then screenshot startup-window.png; press Escape; else close_window "$s" 200 150; fi
     exits_cleanly 30 && ! program_stdout | grep -q Config || fail "$way" || return 1
   done
 }
@@ -78,8 +79,12 @@ test_deterministic_benchmark_from_the_startup_window() {
   screenshot benchmark-finished.png
   keep_benchmark_files deterministic-window '(Deterministic - Single Run)' || return 1
   grep -q '"adapterChoice": "default"' "$ARTIFACTS/deterministic-window.json" || fail "not the default adapter" || return 1
+  # While the box is open the panel takes no click; after it, every control works again.
+  start_probe
+  [ "$(probe_field "Mission Control" window: enabled)" = 0 ] || fail "the panel works under the summary box" || return 1
   xdotool mousemove --window "$box" 10 10 key Return
   window_gone '^Benchmark Finished$' 30 || fail "the summary box stayed" || return 1
+  wait_until 10 eval 'probe "Mission Control" | panel_enabled 1 1' || fail "the panel is not enabled after the benchmark" || return 1
   m=$(find_window "$MAIN_TITLE" 10) || fail "no main window after the summary" || return 1
   close_window "$m"
   exits_cleanly 60 && no_validation_errors "$work/stdout.txt" "$work/stderr.txt"
@@ -163,11 +168,20 @@ test_compare_results() {
 ray_steps() { probe_field "Mission Control" "child: 0 msctls_trackbar32" pos 4; }
 
 # True when one of the panel's labels reads what $1 matches.
-panel_shows() { probe "Mission Control" | grep -qE "^child: 0 Static .* text=$1"; }
+panel_shows() { probe "Mission Control#0" | grep -qE "^child: 0 Static .* text=$1"; }
 
-# The startup window names the adapter. Mission Control and the main window
-# in free play: placement and focus, a ball key, telemetry, a level button, the ray steps field, the launch window
-# and its benchmark, "Abort", and the panel's close box.
+# True when the panel's probe answer has the window enabled as $1 says (1 or 0), "Abort" enabled, and every
+# control that changes the work (buttons, check boxes, fields, sliders) as $2 says; names the others.
+panel_enabled() {
+  awk -v window="$1" -v work="$2" '/^window:/ { want = window } /^child: 233 / { want = 1 }
+    /^child: (2[0-2][0-9]|230) |^child: 0 msctls_trackbar32/ { want = work; n++ }
+    want != "" && $0 !~ " enabled=" want " " { print "  " $0; bad = 1 } { want = "" } END { exit bad || n != 29 }' >&2
+}
+
+# The startup window names the adapter. Mission Control and the main window: placement, focus, the labels
+# and check boxes, the value fields, a level button, the launch window by keyboard and its benchmark with
+# the work locked (the window's size too) and a minimised run noted, "Abort", a minimised window drawing
+# nothing, and the panel's close box.
 test_mission_control() {
   start_program
   start_probe
@@ -178,9 +192,21 @@ test_mission_control() {
   m=$(choose_and_start "$RES_720P" "$JUST_PLAY") || return 1
   panel=$(find_window '^Mission Control$' 30) || fail "no panel" || return 1
   [ "$(probe_field "Mission Control" window: at)" = 40,40 ] || fail "the panel is not at (40, 40)" || return 1
+  panel_shows 'Current: 1280x720$' || fail "the resolution label does not show the window's size" || return 1
   [ "$(probe_field "Orvalis Benchmark" window: foreground)" = 1 ] || fail "the main window lost the focus" || return 1
+  # B and V: the check boxes ("Enable Physics Debris", then AUTOPLAY) show what the keys did, and again after.
+  local boxes state
+  for boxes in 01 10; do
+    xdotool mousemove --window "$m" 400 240 key b key v
+    wait_until 20 eval 'state=$(probe_field "Mission Control" "child: 226 " checked)$(probe_field "Mission Control" "child: 225 " checked);
+      [ "$state" = $boxes ]' || fail "after B and V the check boxes read $state, not $boxes" || return 1
+  done
   xdotool mousemove --window "$m" 400 240 key 1
   debug_line_within '^SpawnBall: ADD mode created 1 ball' 10 || fail "the key 1 spawned no ball" || return 1
+  # After "+1 Ball" the game's keys go to the main window again.
+  click_control "Mission Control" 222
+  wait_until 10 eval '[ "$(debug_lines | grep -c "^SpawnBall: ADD mode created 1 ball")" = 2 ] &&
+    [ "$(probe_field "Orvalis Benchmark" window: foreground)" = 1 ]' || fail "not the main window's keys after +1 Ball" || return 1
   # The labels follow once a second of frames has passed ("FPS: 0.0" until then), later on a loaded machine.
   wait_until 10 panel_shows 'FPS: ([0-9]*[1-9][0-9]*\.[0-9]|[0-9]+\.[1-9])$' || fail "no frame rate in the panel" || return 1
   wait_until 10 panel_shows 'GPU: physics [0-9]+\.[0-9]{2} ms, render [0-9]+\.[0-9]{2} ms$' || fail "no GPU time per pass" || return 1
@@ -198,14 +224,24 @@ test_mission_control() {
   [ "${changed%.*}" -gt 10000 ] || fail "the screen did not change ($changed pixels)" || return 1
 
   # The ray steps field: "nan" and "abc" change nothing (once the field
-  # shows them, the program has seen them), "5000" is limited to 1024.
+  # shows them, the program has seen them), "5000" is limited to 1024; Enter
+  # takes the entry, and the field shows the value applied.
   local steps case typed shown want; steps=$(ray_steps)
   for case in "nan nan $steps" "abc abc $steps" "5000 * 1024"; do
     read -r typed shown want <<<"$case"
     click_control "Mission Control" 230 && press End shift+Home && xdotool type --delay 80 "$typed"
     wait_until 5 eval '[[ $(probe_field "Mission Control" "child: 230 " text) == $shown ]] && [ "$(ray_steps)" = "$want" ]' ||
       fail "$typed gave $(ray_steps) ray steps" || return 1
+    press Return
+    wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 230 " text)" = "$want" ]' || fail "Enter left $typed" || return 1
   done
+  # A refresh (G, sent to the main window, lowers the ball glow to 1.90) leaves
+  # the field being typed into as it is: "1" does not become "1.00" before ".5".
+  click_control "Mission Control" 228 && press End shift+Home && xdotool type --delay 80 1 &&
+    wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 228 " text)" = 1 ]' && probe "!key 71 0 Orvalis Benchmark" >/dev/null &&
+    wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 229 " text)" = 1.90 ]' && xdotool type --delay 80 .5 &&
+    wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 228 " text)" = 1.5 ]' || fail "the field being typed was refreshed" ||
+    return 1
 
   # "Launch Benchmark" opens one launch window, centred on the main window, and disables the panel.
   click_control "Mission Control" 231
@@ -217,20 +253,49 @@ test_mission_control() {
   local mc bc; mc=$(probe_field "Orvalis Benchmark" window: centre) bc=$(probe_field "Benchmark Configuration" window: centre)
   awk -v m="$mc" -v b="$bc" 'BEGIN { split(m, a, ","); split(b, c, ","); exit !((a[1] - c[1]) ^ 2 <= 1 && (a[2] - c[2]) ^ 2 <= 1) }' ||
     fail "not centred: main $mc, launch $bc" || return 1
+  # Its keys: Tab from "Start Benchmark" to "Cancel" to the resolutions, the
+  # arrows along them (checking each), Esc cancels; Enter starts in the next one.
+  local key control
+  for key in -:1 Tab:2 Tab:300 Down:301 Up:300; do
+    [ "${key%:*}" = - ] || press "${key%:*}"
+    control=${key#*:}
+    wait_until 5 eval 'probe "Benchmark Configuration" | grep -q "^child: $control .* focus=1 checked=$((control > 2))"' ||
+      fail "after ${key%:*} the focus is not on $control, checked" || return 1
+  done
+  press Escape
+  window_gone '^Benchmark Configuration$' 10 || fail "Esc left the launch window open" || return 1
+  [ "$(probe_field "Mission Control" "child: 231 " visible)" = 1 ] || fail "Esc started a benchmark" || return 1
+  click_control "Mission Control" 231
+  find_window '^Benchmark Configuration$' 20 >/dev/null || fail "no second launch window" || return 1
 
-  # "Start Benchmark": 854 x 480, the panel enabled again, "Abort" in place of "Launch Benchmark".
-  click_control "Benchmark Configuration" 1
+  # Enter: "Start Benchmark", 854 x 480, the panel enabled again, "Abort" in place of "Launch Benchmark".
+  press Return
   window_gone '^Benchmark Configuration$' 10 || fail "the launch window stayed" || return 1
   wait_until 10 eval '[ "$(client_size "$m")" = 854x480 ]' || sized "$m" 854x480 || return 1
   [ "$(probe_field "Mission Control" "child: 233 " visible)$(probe_field "Mission Control" "child: 231 " visible)" = 10 ] ||
     fail "not Abort in place of Launch Benchmark" || return 1
-  [ "$(probe_field "Mission Control" window: enabled)" = 1 ] || fail "the panel stayed disabled" || return 1
+  # Everything that changes the work is locked (only "Abort" takes a click), the window's size too.
+  probe "Mission Control" | panel_enabled 1 0 || fail "the work is not locked during the benchmark" || return 1
+  [ "$(probe "!resize 1100 700 Orvalis Benchmark" | sed -n 's/^window: .* client=\([0-9x]*\) .*/\1/p')" = 854x480 ] ||
+    fail "the frame was resized during the benchmark" || return 1
 
-  # "Abort" in the first recorded run writes the partial run's report.
+  # Minimised in the first recorded run: the run notes it. "Abort" writes the partial run's report.
   debug_line_within '^Benchmark Run 1: Recording started' 30 || fail "the first run did not start" || return 1
+  probe "!show 6 0 Orvalis Benchmark" >/dev/null
+  debug_line_within '^Benchmark: Run 1 went on with its window hidden' 20 || fail "the minimised run notes nothing" || return 1
+  probe "!show 9 0 Orvalis Benchmark" >/dev/null
+  wait_until 10 eval '[ "$(probe_field "Mission Control" "child: 233 " visible)" = 1 ]' || fail "the panel did not come back" || return 1
   click_control "Mission Control" 233
   wait_until 10 eval 'grep -q "(Single Run)</h1>" "$work"/benchmark_*.html 2>/dev/null' || fail "no single run's report" || return 1
+  wait_until 10 eval 'grep -q "\"occluded\": true" "$work"/benchmark_*.json 2>/dev/null' || fail "the run does not say it was hidden" || return 1
   wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 231 " visible)" = 1 ]' || fail "Launch Benchmark not back" || return 1
+  probe "Mission Control" | panel_enabled 1 1 || fail "the work is still locked after the benchmark" || return 1
+
+  # Minimised in free play: nothing is drawn until the window shows again.
+  probe "!show 6 0 Orvalis Benchmark" >/dev/null
+  debug_line_within '^Frame loop: the window cannot be seen' 10 || fail "a minimised window went on drawing" || return 1
+  probe "!show 9 0 Orvalis Benchmark" >/dev/null
+  debug_line_within '^Frame loop: the window shows again' 10 && frames_go_on "$m" 20 || fail "no frames after the restore" || return 1
 
   # The panel's close box closes the panel only.
   close_window "$panel" 200 30

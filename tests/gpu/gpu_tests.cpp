@@ -272,6 +272,15 @@ void RunRenderingChecks(Backend& b)
           "surface %ux%u, texture %ux%u, swap chain %ux%u of %u buffers", b.surface.width, b.surface.height, image.width,
           image.height, chain.Width, chain.Height, chain.BufferCount);
     CheckProbe(image, kLevel0Probes[1], "the resized frame still shows the bricks");
+
+    // A window wider than 8192 pixels draws at 8192: a still wider one is the same size to the GPU,
+    // which is neither drained nor given new buffers for it.
+    const bool wide = OnResize(b.gpu, b.surface, 9000, 600).resized;
+    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
+    const bool wider = OnResize(b.gpu, b.surface, 9100, 600).resized;
+    Check(wide && !wider && fence == b.gpu.fenceValues[b.gpu.frameIndex] && b.surface.width == 8192,
+          "a window wider than 8192 is drawn 8192 wide, and a wider one changes nothing", "resized %d then %d, %ux%u",
+          wide, wider, b.surface.width, b.surface.height);
     OnResize(b.gpu, b.surface, 854, 480);
 }
 
@@ -343,6 +352,26 @@ void RunReferenceChecks(Backend& b)
               p[2], r[0], r[1], r[2]);
     }
     OnResize(b.gpu, b.surface, 854, 480);
+}
+
+// The video memory runs out at 1920 x 1080 (the output texture fails after the swap chain took the
+// size): the frames go back to the size that worked, and the failed size is not tried again.
+void RunFailedResizeCheck(Backend& b)
+{
+    b.gpu.d3d->simulatedTexturePixelLimit = 1280 * 720;
+    const ResizeOutcome outOfMemory = OnResize(b.gpu, b.surface, 1920, 1080);
+    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
+    const bool retried = OnResize(b.gpu, b.surface, 1920, 1080).resized || fence != b.gpu.fenceValues[b.gpu.frameIndex];
+    b.gpu.d3d->simulatedTexturePixelLimit = 0;
+    DXGI_SWAP_CHAIN_DESC1 chain{};
+    b.gpu.d3d->swapChain->GetDesc1(&chain);
+    StillScene(b, 0);
+    const uint32_t drawn = RenderStill(b).width;
+    Check(!outOfMemory.resized && outOfMemory.failure.find("Remaining at: 854x480\n") != std::string::npos && !retried &&
+              chain.Width == 854 && drawn == 854 && b.surface.width == 854,
+          "a resize out of memory goes back to the size that worked and is not tried again",
+          "%s; retried %d, swap chain %ux%u, drawn %u wide", outOfMemory.failure.c_str(), retried, chain.Width,
+          chain.Height, drawn);
 }
 
 // Every pixel of an output whose sides are not multiples of 8 is written, also when the update
@@ -499,17 +528,42 @@ std::string MessageLoopFailure(App& app)
     return failure;
 }
 
-// After a failed resize recovery nothing can be drawn; a benchmark started from the command line has
-// nobody to resize the window, so the loop ends with the failure's text rather than waiting.
-void RunUnattendedRecoveryFailureCheck(App& app)
+// A benchmark started from the command line, half a second into its run 1 ...
+void UnattendedInRun1(App& app, FaultyPlatform& platform, bool singleRun)
 {
+    BenchmarkInRun1(app, singleRun, 0.0f);
     app.start.unattended = true;
+    platform.SetUnattended(true);
+    for (int i = 0; i < 30; ++i) {
+        UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
+    }
+}
+
+// ... and the program started by a person again, without the files that benchmark wrote.
+void BackFromUnattended(App& app, FaultyPlatform& platform)
+{
+    std::remove(app.bench.reportPath.c_str());
+    std::remove(app.bench.resultsPath.c_str());
+    app.start.unattended = false;
+    platform.SetUnattended(false);
+}
+
+// After a failed resize recovery nothing can be drawn; a benchmark started from the command line has
+// nobody to resize the window, so the loop ends with the failure's text rather than waiting, once the
+// run so far is written.
+void RunUnattendedRecoveryFailureCheck(App& app, FaultyPlatform& platform)
+{
+    UnattendedInRun1(app, platform, true);
     app.gpu.resizeFailure = "Resize Error: ResizeBuffers (hr=0x887a0005)";
     app.gpu.d3d->renderTargetsUsable = false;  // as the failed recovery left it
     const std::string failure = MessageLoopFailure(app);
-    Check(failure == app.gpu.resizeFailure, "an unattended run that cannot draw ends with the resize failure", "%s",
-          failure.c_str());
-    app.start.unattended = false;
+    const BenchmarkRecorder& bench = app.bench;
+    Check(failure == app.gpu.resizeFailure && !bench.running && bench.runs.size() == 1 && bench.reportWritten &&
+              bench.resultsWritten,
+          "an unattended run that cannot draw writes the run so far and ends with the resize failure",
+          "%s; %zu runs, report %d, results %d", failure.c_str(), bench.runs.size(), bench.reportWritten,
+          bench.resultsWritten);
+    BackFromUnattended(app, platform);
     app.gpu.resizeFailure.clear();
     app.gpu.d3d->renderTargetsUsable = true;
 }
@@ -539,12 +593,7 @@ std::string FileText(const std::string& path)
 // The device is lost (its present fails as a removed device's does) in an unattended benchmark.
 void RunDeviceLossChecks(App& app, FaultyPlatform& platform)
 {
-    BenchmarkInRun1(app, false, 0.0f);
-    app.start.unattended = true;
-    platform.SetUnattended(true);
-    for (int i = 0; i < 30; ++i) {
-        UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);  // half a second of run 1
-    }
+    UnattendedInRun1(app, platform, false);
     app.gpu.d3d->simulatedRemovalReason = DXGI_ERROR_DEVICE_HUNG;
     const std::string failure = MessageLoopFailure(app);
     app.gpu.d3d->simulatedRemovalReason = S_OK;
@@ -560,11 +609,40 @@ void RunDeviceLossChecks(App& app, FaultyPlatform& platform)
           "the run so far is in the report and the results file, marked as ended by the loss",
           "%s; %zu runs kept, in the report %d, in the results file %d", note.c_str(), app.bench.runs.size(), inReport,
           inResults);
-    std::remove(app.bench.reportPath.c_str());
-    std::remove(app.bench.resultsPath.c_str());
-    app.start.unattended = false;
-    platform.SetUnattended(false);
+    BackFromUnattended(app, platform);
 }
+
+// A software adapter's last frame can outlast any fixed limit (the brute-force one takes about 17 s): a
+// second device's queue waits 11 s for a fence the processor signals while another thread destroys its
+// objects, beside the other checks; the teardown waits for it (the validation layers see what it frees).
+struct TeardownWatch {
+    GpuObjects gpu;
+    ComPtr<ID3D12Fence> gate;
+    HANDLE timer = nullptr, thread = nullptr;
+    double waited = 0.0;
+    TeardownWatch()
+    {
+        CreateDeviceObjects(gpu);
+        ThrowIfFailed(gpu.d3d->device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&gate)), "Create gate");
+        ThrowIfFailed(gpu.d3d->commandQueue->Wait(gate.Get(), 1), "Queue wait");
+        CreateTimerQueueTimer(&timer, nullptr, [](void* fence, BOOLEAN) { static_cast<ID3D12Fence*>(fence)->Signal(1); },
+                              gate.Get(), 11000, 0, WT_EXECUTEONLYONCE);
+        thread = CreateThread(nullptr, 0, [](void* watch) -> DWORD {
+            TeardownWatch& w = *static_cast<TeardownWatch*>(watch);
+            const double start = Seconds();
+            w.gpu.d3d.reset();
+            w.waited = Seconds() - start;
+            return 0;
+        }, this, 0, nullptr);
+    }
+    ~TeardownWatch()  // after the other checks, or when one of them threw
+    {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // after its call has returned
+        Check(waited > 10.8, "the teardown waits for the GPU's last work, beyond 10 s", "%.1f s", waited);
+    }
+};
 
 bool fatalBoxSeen = false;
 
@@ -609,10 +687,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             return 0;
         }
         CreatePipelines(b.gpu);
+        const TeardownWatch teardown;
         RunRenderingChecks(b);
         RunSettingChecks(b);
         RunReferenceChecks(b);
         RunDebrisChecks(b);
+        RunFailedResizeCheck(b);
         RunOddSizeCheck(b);
         RunPassTimeChecks(b);
         // The program's own frame on the same objects and window.
@@ -624,7 +704,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
             AppBinding binding;
             binding.Bind(app);
             RunPauseEndCheck(app);
-            RunUnattendedRecoveryFailureCheck(app);
+            RunUnattendedRecoveryFailureCheck(app, platform);
             RunModalLoopFailureCheck(app, platform);
             RunDeviceLossChecks(app, platform);
         }
