@@ -72,7 +72,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
                                 option == L"--vsync" || option == L"--output" || option == L"--adapter";
-        if (!takesValue && option != L"--deterministic") {
+        if (!takesValue && option != L"--deterministic" && option != L"--frame-log") {
             return Failure(option.rfind(L"-", 0) == 0 ? "unknown option \"" + Narrow(option) + "\""
                                                       : "unexpected argument \"" + Narrow(option) + "\"");
         }
@@ -82,8 +82,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         if (firstOption.empty()) {
             firstOption = option;
         }
-        if (option == L"--deterministic") {
-            choice.deterministic = true;
+        if (option == L"--deterministic" || option == L"--frame-log") {
+            (option == L"--frame-log" ? result.frameLog : choice.deterministic) = true;
             continue;
         }
         if (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0) {
@@ -158,6 +158,8 @@ std::string CommandLineHelp()
            "                            missing; default: the current folder)\n"
            "  --adapter N               the graphics adapter to measure: its number in\n"
            "                            --list-adapters (default: the high-performance one)\n"
+           "  --frame-log               also writes every measured frame, one CSV line each,\n"
+           "                            into <report name>_frames.csv beside the results\n"
            "  --list-adapters           lists the graphics adapters and ends\n"
            "  --help                    this text\n"
            "\n"
@@ -167,5 +169,5 @@ std::string CommandLineHelp()
            "\n"
            "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
            "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"
-           "results file could not be written.\n";
+           "results file (or the frame log asked for) could not be written.\n";
 }

@@ -175,6 +175,23 @@ std::string MachineName()
     return GetComputerNameW(name, &size) ? Narrow(name) : std::string();
 }
 
+// The file name the program was started from, "OrvalisBench.exe".
+std::string ExecutableName()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (length == 0 || length >= std::size(path)) {
+        return "OrvalisBench.exe";
+    }
+    const wchar_t* name = path;
+    for (const wchar_t* at = path; *at != L'\0'; ++at) {
+        if (*at == L'\\' || *at == L'/') {
+            name = at + 1;
+        }
+    }
+    return Narrow(name);
+}
+
 }  // namespace
 
 RunEnvironment Win32Platform::DescribeEnvironment()
@@ -182,6 +199,8 @@ RunEnvironment Win32Platform::DescribeEnvironment()
     RunEnvironment e;
     e.windowsVersion = WindowsVersion();
     e.machineName = MachineName();
+    e.executableName = ExecutableName();
+    e.processId = GetCurrentProcessId();
     if (app_ == nullptr) {
         return e;
     }

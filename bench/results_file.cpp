@@ -165,6 +165,12 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     if (!r.endedByDeviceLoss.empty()) {
         document["endedByDeviceLoss"] = r.endedByDeviceLoss;  // the runs stop where the device was lost
     }
+    if (r.frameLog.written) {
+        // Every sampled frame, in the file beside this one; frames beyond the log's bound are only counted.
+        document["frameLog"] = Json{{"file", r.frameLog.path},
+                                    {"frames", r.frameLog.framesWritten},
+                                    {"framesNotKept", r.frameLog.framesNotLogged}};
+    }
     document["configuration"] = Configuration(r, environment);
     document["system"] = System(environment, r.adapter);
     document["runs"] = runs;

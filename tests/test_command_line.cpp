@@ -18,6 +18,8 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
     EXPECT_EQ(std::make_pair(ParseCommandLine({L"--adapter", L"12", L"--benchmark", L"multi"}).adapter,
                              ParseCommandLine({L"--benchmark", L"multi"}).adapter),
               std::make_pair(std::optional<uint32_t>(12), std::optional<uint32_t>()));
+    EXPECT_EQ(std::make_pair(ParseCommandLine({L"--frame-log", L"--benchmark", L"multi"}).frameLog,
+                             ParseCommandLine({L"--benchmark", L"multi"}).frameLog), std::make_pair(true, false));
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -54,6 +56,7 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--deterministic", L"--benchmark", L"single", L"--deterministic"}, "--deterministic is given twice"},
         {{L"--debris", L"160"}, "--debris needs --benchmark single|multi"},
         {{L"--deterministic"}, "--deterministic needs --benchmark single|multi"},
+        {{L"--frame-log"}, "--frame-log needs --benchmark single|multi"},
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
         {{L"--benchmark", L"single", L"--adapter", L"-1"}, "\"--adapter -1\": the adapter is a number that --list-adapters shows"},
         {{L"--adapter", L"1"}, "--adapter needs --benchmark single|multi"},

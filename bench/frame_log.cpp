@@ -1,0 +1,269 @@
+#include "bench/frame_log.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "bench/benchmark_host.h"
+#include "bench/gpu_timing.h"
+#include "bench/recorder.h"
+
+namespace {
+
+constexpr size_t kBlockRows = size_t{1} << 16;  // 2.6 MB a block
+
+template <typename T>
+uint16_t Narrow16(T value)
+{
+    return static_cast<uint16_t>(std::clamp<T>(value, 0, 65535));
+}
+
+float Milliseconds(int64_t nanoseconds)
+{
+    return static_cast<float>(static_cast<double>(nanoseconds) * 1e-6);
+}
+
+// Appends a number in fixed notation (locale-independent), or nothing for NaN.
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    if (std::isnan(value)) {
+        return;
+    }
+    char text[64];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, decimals);
+    out.append(text, end.ptr);
+}
+
+// A text as one CSV field: quoted, its quotes doubled, when it holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char ch : text) {
+        quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    }
+    return quoted + "\"";
+}
+
+void AppendInteger(std::string& out, int64_t value)
+{
+    char text[24];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+    out.append(text, end.ptr);
+}
+
+// Whether each line's frame lies in a record the spike filter flagged: a
+// run's lines are its sampled frames in order, and its records hold them in
+// order, frameCount each.
+class OutlierCursor {
+public:
+    explicit OutlierCursor(const std::vector<RunResult>& runs) : runs_(runs) {}
+
+    // False when the line's run is not among the runs (it then has no record).
+    bool Next(uint16_t run, bool& outlier)
+    {
+        if (run != run_) {
+            run_ = run;
+            record_ = 0;
+            taken_ = 0;
+        }
+        if (run == 0 || run > runs_.size()) {
+            return false;
+        }
+        const std::vector<SecondRecord>& records = runs_[run - 1].seconds;
+        while (record_ < records.size() && taken_ >= records[record_].frameCount) {
+            ++record_;
+            taken_ = 0;
+        }
+        if (record_ >= records.size()) {
+            return false;
+        }
+        ++taken_;
+        outlier = records[record_].isOutlier;
+        return true;
+    }
+
+private:
+    const std::vector<RunResult>& runs_;
+    uint16_t run_ = 0;
+    size_t record_ = 0;
+    int32_t taken_ = 0;
+};
+
+}  // namespace
+
+void ClearFrameLog(FrameLog& log)
+{
+    FrameLog cleared;
+    cleared.enabled = log.enabled;
+    cleared.maxRows = log.maxRows;
+    log = std::move(cleared);
+}
+
+void RecordPresent(BenchmarkRecorder& r, const PresentCall& call)
+{
+    FrameLog& log = r.frameLog;
+    if (!log.enabled || !r.running) {
+        return;
+    }
+    if (!log.started) {
+        log.started = true;
+        log.originNs = call.beginNs;
+        log.previousPresentNs = call.beginNs;
+    } else {
+        log.previousPresentNs = log.last.beginNs;
+    }
+    log.last = call;
+    log.lastTaken = false;
+}
+
+void LogFrame(BenchmarkRecorder& r, uint32_t debris, uint32_t bricks, int balls)
+{
+    FrameLog& log = r.frameLog;
+    if (!log.enabled) {
+        return;
+    }
+    if (log.rows >= log.maxRows) {
+        log.framesNotLogged += 1;
+        return;
+    }
+    if (log.rows % kBlockRows == 0) {
+        log.blocks.emplace_back().reserve(kBlockRows);
+    }
+    FrameLogRow row;
+    row.run = Narrow16(r.currentRun);
+    row.debris = Narrow16(debris);
+    row.bricks = Narrow16(bricks);
+    row.balls = static_cast<uint8_t>(std::clamp(balls, 0, 255));
+    if (!log.lastTaken) {
+        const PresentCall& p = log.last;
+        row.presentNs = p.beginNs;
+        row.msBetweenPresents = Milliseconds(p.beginNs - log.previousPresentNs);
+        row.msInPresent = Milliseconds(p.endNs - p.beginNs);
+        row.syncInterval = static_cast<uint8_t>(std::min(p.syncInterval, 255u));
+        row.presentFlags = static_cast<uint16_t>(std::min(p.flags, 65535u));
+        log.pending[log.nextPending] = FrameLog::Pending{p.frame, log.rows};
+        log.nextPending = (log.nextPending + 1) % std::size(log.pending);
+        log.lastTaken = true;
+    }
+    log.blocks.back().push_back(row);
+    log.rows += 1;
+}
+
+void LogGpuPassTimes(FrameLog& log, const GpuPassTimes& times)
+{
+    if (!log.enabled || times.frame == 0) {
+        return;
+    }
+    for (const FrameLog::Pending& p : log.pending) {
+        if (p.frame == times.frame && p.row < log.rows) {
+            FrameLogRow& row = log.blocks[p.row / kBlockRows][p.row % kBlockRows];
+            row.gpuPhysicsMs = static_cast<float>(times.physicsMs);
+            row.gpuRenderMs = static_cast<float>(times.renderMs);
+            return;
+        }
+    }
+}
+
+const FrameLogRow& FrameLogLine(const FrameLog& log, size_t i)
+{
+    return log.blocks[i / kBlockRows][i % kBlockRows];
+}
+
+std::string FrameLogFileName(const std::string& reportPath)
+{
+    const std::string html = ".html";
+    const bool endsInHtml = reportPath.size() >= html.size() &&
+                            reportPath.compare(reportPath.size() - html.size(), html.size(), html) == 0;
+    return (endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath) + "_frames.csv";
+}
+
+bool WriteFrameLog(BenchmarkRecorder& r, BenchmarkHost& host)
+{
+    FrameLog& log = r.frameLog;
+    log.path = FrameLogFileName(r.reportPath);
+    log.written = false;
+    log.framesWritten = 0;
+    const RunEnvironment environment = host.DescribeEnvironment();
+    bool gpuTimes = false;
+    for (size_t i = 0; i < log.rows && !gpuTimes; ++i) {
+        gpuTimes = !std::isnan(FrameLogLine(log, i).gpuPhysicsMs);
+    }
+    // The columns every line starts with that hold the same on each line.
+    std::string fixed = CsvField(environment.executableName) + ",";
+    AppendInteger(fixed, environment.processId);
+    fixed += ",DXGI,";
+
+    const std::string temporary = log.path + ".partial";
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    std::string text = "Application,ProcessID,Runtime,SyncInterval,PresentFlags,AllowsTearing,TimeInSeconds,"
+                       "MsBetweenPresents,MsInPresentAPI,Run,";
+    text += gpuTimes ? "GpuPhysicsMs,GpuRenderMs,Debris,Balls,Bricks,IsOutlierRecord\r\n"
+                     : "Debris,Balls,Bricks,IsOutlierRecord\r\n";
+    OutlierCursor outliers(r.runs);
+    for (size_t i = 0; i < log.rows && file; ++i) {
+        const FrameLogRow& row = FrameLogLine(log, i);
+        bool outlier = false;
+        if (!outliers.Next(row.run, outlier)) {
+            continue;  // a frame of a run that was not kept
+        }
+        text += fixed;
+        if (!std::isnan(row.msInPresent)) {
+            AppendInteger(text, row.syncInterval);
+            text += ',';
+            AppendInteger(text, row.presentFlags);
+            text += (row.presentFlags & kPresentAllowTearing) != 0 ? ",1," : ",0,";
+            AppendFixed(text, static_cast<double>(row.presentNs - log.originNs) * 1e-9, 7);
+        } else {
+            text += ",,,";
+        }
+        text += ',';
+        AppendFixed(text, row.msBetweenPresents, 4);
+        text += ',';
+        AppendFixed(text, row.msInPresent, 4);
+        text += ',';
+        AppendInteger(text, row.run);
+        text += ',';
+        if (gpuTimes) {
+            AppendFixed(text, row.gpuPhysicsMs, 4);
+            text += ',';
+            AppendFixed(text, row.gpuRenderMs, 4);
+            text += ',';
+        }
+        AppendInteger(text, row.debris);
+        text += ',';
+        AppendInteger(text, row.balls);
+        text += ',';
+        AppendInteger(text, row.bricks);
+        text += outlier ? ",1\r\n" : ",0\r\n";
+        log.framesWritten += 1;
+        if (text.size() >= (size_t{1} << 20)) {
+            file.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
+    }
+    if (file) {
+        file.write(text.data(), static_cast<std::streamsize>(text.size()));
+        file.close();
+    }
+    // The lines are written or lost: either way their memory goes back now.
+    log.blocks = {};
+    log.rows = 0;
+    std::error_code error;
+    if (file) {
+        std::filesystem::rename(temporary, log.path, error);
+    }
+    if (!file || error) {
+        std::remove(temporary.c_str());
+        DebugLog(host, 512, "ERROR: Could not write the frame log %s\n", log.path.c_str());
+        return false;
+    }
+    log.written = true;
+    DebugLog(host, 512, "Frame log written to %s\n", log.path.c_str());
+    return true;
+}
