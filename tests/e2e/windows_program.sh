@@ -89,13 +89,14 @@ test_deterministic_benchmark_from_the_startup_window() {
 # for, with no box waiting for anyone (its summary goes to the debugger
 # output), makes its output folder with every missing level, writes the report
 # and the results file there, with the adapter, the GPU time per pass and the
-# video memory, and ends with 0. 854 x 480 does not fit the 800 x 600
-# screen: the results say the smaller size it rendered.
+# video memory, and the frame log that the results name, a line per sampled
+# frame with its Present call, and ends with 0. 854 x 480 does not fit the
+# 800 x 600 screen: the results say the smaller size it rendered.
 test_command_line_deterministic_benchmark() {
-  rm -f "$ARTIFACTS"/deterministic-command-line.*
+  rm -f "$ARTIFACTS"/deterministic-command-line*
   use_screen 800x600
   local out; out=$(mktemp -d /tmp/orvalis-cli.XXXXXX)/new/a/b
-  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --adapter 0 \
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --adapter 0 --frame-log \
     --output "$(windows_path "$out")"
   wait_for_exit 300
   [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
@@ -108,6 +109,15 @@ test_command_line_deterministic_benchmark() {
   done
   grep -q ' | Adapter: NVIDIA GeForce GTX 470 (asked for with --adapter 0)</div>' "$ARTIFACTS/deterministic-command-line.html" ||
     fail "the report does not name the adapter" || return 1
+  local log=$ARTIFACTS/deterministic-command-line_frames.csv frames
+  cp "$out"/benchmark_*_frames.csv "$log" || fail "no frame log" || return 1
+  [ "$(head -1 "$log")" = $'Application,ProcessID,Runtime,SyncInterval,PresentFlags,AllowsTearing,TimeInSeconds,MsBetweenPresents,MsInPresentAPI,Run,GpuPhysicsMs,GpuRenderMs,Debris,Balls,Bricks,IsOutlierRecord\r' ] ||
+    fail "the frame log's header is $(head -1 "$log")" || return 1
+  frames=$(grep -o '"totalFrames": [0-9]*' "$ARTIFACTS/deterministic-command-line.json" | cut -d' ' -f2)
+  local named='^"frameLog":\{"file":"benchmark_[0-9_-]+_frames.csv","frames":'$frames',"framesNotKept":0$'
+  [[ $(grep -A3 '"frameLog": {' "$ARTIFACTS/deterministic-command-line.json" | tr -d ' \n') =~ $named ]] &&
+    awk -F, -v frames="$frames" 'NR > 1 && $1 == "OrvalisBench.exe" && $3 == "DXGI" && $9 != "" && $10 == 1 { n++ }
+      END { exit !(n == frames && NR - 1 == frames) }' "$log" || fail "$frames frames, but not as many lines with their Present call" || return 1
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
@@ -164,6 +174,7 @@ panel_shows() { probe "Mission Control" | grep -qE "^child: 0 Static .* text=$1"
 # in free play: placement and focus, a ball key, telemetry, a level button, the ray steps field, the launch window
 # and its benchmark, "Abort", and the panel's close box.
 test_mission_control() {
+  rm -f "$ARTIFACTS/aborted-from-panel.json"
   start_program
   start_probe
   local m panel
@@ -225,6 +236,7 @@ test_mission_control() {
   debug_line_within '^Benchmark Run 1: Recording started' 30 || fail "the first run did not start" || return 1
   click_control "Mission Control" 233
   wait_until 10 eval 'grep -q "(Single Run)</h1>" "$work"/benchmark_*.html 2>/dev/null' || fail "no single run's report" || return 1
+  wait_until 10 eval 'cp "$work"/benchmark_*.json "$ARTIFACTS/aborted-from-panel.json" 2>/dev/null' || fail "no results file" || return 1
   wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 231 " visible)" = 1 ]' || fail "Launch Benchmark not back" || return 1
 
   # The panel's close box closes the panel only.
