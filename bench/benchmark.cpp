@@ -231,6 +231,7 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     b.currentRun += 1;
     b.pausing = true;
     b.pauseElapsed = 0.0;
+    PrepareFrameLog(b.frameLog, RunLength(b));  // in the pause, for the run that follows it
     if (b.config.deterministic) {
         world.random.Seed(kDeterministicSeed);
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +15,7 @@
 
 namespace {
 
-constexpr size_t kBlockRows = size_t{1} << 16;  // 2.6 MB a block
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
 template <typename T>
 uint16_t Narrow16(T value)
@@ -65,14 +67,14 @@ public:
     explicit OutlierCursor(const std::vector<RunResult>& runs) : runs_(runs) {}
 
     // False when the line's run is not among the runs (it then has no record).
-    bool Next(uint16_t run, bool& outlier)
+    bool Next(int run, bool& outlier)
     {
         if (run != run_) {
             run_ = run;
             record_ = 0;
             taken_ = 0;
         }
-        if (run == 0 || run > runs_.size()) {
+        if (run < 1 || static_cast<size_t>(run) > runs_.size()) {
             return false;
         }
         const std::vector<SecondRecord>& records = runs_[run - 1].seconds;
@@ -90,7 +92,7 @@ public:
 
 private:
     const std::vector<RunResult>& runs_;
-    uint16_t run_ = 0;
+    int run_ = 0;
     size_t record_ = 0;
     int32_t taken_ = 0;
 };
@@ -115,11 +117,13 @@ void RecordPresent(BenchmarkRecorder& r, const PresentCall& call)
         log.started = true;
         log.originNs = call.beginNs;
         log.previousPresentNs = call.beginNs;
+        log.prepareNs = call.beginNs;
     } else {
         log.previousPresentNs = log.last.beginNs;
     }
     log.last = call;
     log.lastTaken = false;
+    log.presentsSincePrepare += 1;
 }
 
 void LogFrame(BenchmarkRecorder& r, uint32_t debris, uint32_t bricks, int balls)
@@ -132,14 +136,16 @@ void LogFrame(BenchmarkRecorder& r, uint32_t debris, uint32_t bricks, int balls)
         log.framesNotLogged += 1;
         return;
     }
-    if (log.rows % kBlockRows == 0) {
-        log.blocks.emplace_back().reserve(kBlockRows);
+    while (log.runStarts.size() < static_cast<size_t>(r.currentRun)) {
+        log.runStarts.push_back(log.rows);
     }
-    FrameLogRow row;
-    row.run = Narrow16(r.currentRun);
-    row.debris = Narrow16(debris);
-    row.bricks = Narrow16(bricks);
-    row.balls = static_cast<uint8_t>(std::clamp(balls, 0, 255));
+    const size_t block = log.rows / kFrameLogBlockRows;
+    if (block == log.blocks.size()) {
+        // Not prepared: its pages come in one at a time as the frames fill them.
+        log.blocks.emplace_back().reserve(kFrameLogBlockRows);
+    }
+    FrameLogRow row{0, kNone, kNone, kNone, kNone, Narrow16(debris), Narrow16(bricks), 0,
+                    static_cast<uint8_t>(std::clamp(balls, 0, 255)), 0};
     if (!log.lastTaken) {
         const PresentCall& p = log.last;
         row.presentNs = p.beginNs;
@@ -151,7 +157,7 @@ void LogFrame(BenchmarkRecorder& r, uint32_t debris, uint32_t bricks, int balls)
         log.nextPending = (log.nextPending + 1) % std::size(log.pending);
         log.lastTaken = true;
     }
-    log.blocks.back().push_back(row);
+    log.blocks[block].push_back(row);
     log.rows += 1;
 }
 
@@ -162,7 +168,7 @@ void LogGpuPassTimes(FrameLog& log, const GpuPassTimes& times)
     }
     for (const FrameLog::Pending& p : log.pending) {
         if (p.frame == times.frame && p.row < log.rows) {
-            FrameLogRow& row = log.blocks[p.row / kBlockRows][p.row % kBlockRows];
+            FrameLogRow& row = log.blocks[p.row / kFrameLogBlockRows][p.row % kFrameLogBlockRows];
             row.gpuPhysicsMs = static_cast<float>(times.physicsMs);
             row.gpuRenderMs = static_cast<float>(times.renderMs);
             return;
@@ -170,9 +176,41 @@ void LogGpuPassTimes(FrameLog& log, const GpuPassTimes& times)
     }
 }
 
+void PrepareFrameLog(FrameLog& log, double nextRunSeconds)
+{
+    if (!log.enabled || !log.started) {
+        return;
+    }
+    const double seconds = static_cast<double>(log.last.beginNs - log.prepareNs) * 1e-9;
+    const double fps = seconds > 0.0 ? static_cast<double>(log.presentsSincePrepare) / seconds : 0.0;
+    log.presentsSincePrepare = 0;
+    log.prepareNs = log.last.beginNs;
+    const double wanted = std::min(fps * nextRunSeconds * 1.25, static_cast<double>(log.maxRows));
+    const size_t rows = std::min(log.maxRows, log.rows + static_cast<size_t>(wanted));
+    // Every block up to that line is allocated and its pages touched now (the
+    // values are overwritten before they are read), not by measured frames.
+    for (size_t block = log.rows / kFrameLogBlockRows; block * kFrameLogBlockRows < rows; ++block) {
+        if (block == log.blocks.size()) {
+            log.blocks.emplace_back();
+        }
+        std::vector<FrameLogRow>& lines = log.blocks[block];
+        if (lines.capacity() < kFrameLogBlockRows) {
+            lines.reserve(kFrameLogBlockRows);
+        }
+        const size_t used = lines.size();
+        lines.resize(kFrameLogBlockRows);
+        lines.resize(used);
+    }
+}
+
 const FrameLogRow& FrameLogLine(const FrameLog& log, size_t i)
 {
-    return log.blocks[i / kBlockRows][i % kBlockRows];
+    return log.blocks[i / kFrameLogBlockRows][i % kFrameLogBlockRows];
+}
+
+int FrameLogRun(const FrameLog& log, size_t i)
+{
+    return static_cast<int>(std::upper_bound(log.runStarts.begin(), log.runStarts.end(), i) - log.runStarts.begin());
 }
 
 std::string FrameLogFileName(const std::string& reportPath)
@@ -208,8 +246,9 @@ bool WriteFrameLog(BenchmarkRecorder& r, BenchmarkHost& host)
     OutlierCursor outliers(r.runs);
     for (size_t i = 0; i < log.rows && file; ++i) {
         const FrameLogRow& row = FrameLogLine(log, i);
+        const int run = FrameLogRun(log, i);
         bool outlier = false;
-        if (!outliers.Next(row.run, outlier)) {
+        if (!outliers.Next(run, outlier)) {
             continue;  // a frame of a run that was not kept
         }
         text += fixed;
@@ -227,7 +266,7 @@ bool WriteFrameLog(BenchmarkRecorder& r, BenchmarkHost& host)
         text += ',';
         AppendFixed(text, row.msInPresent, 4);
         text += ',';
-        AppendInteger(text, row.run);
+        AppendInteger(text, run);
         text += ',';
         if (gpuTimes) {
             AppendFixed(text, row.gpuPhysicsMs, 4);
@@ -253,6 +292,7 @@ bool WriteFrameLog(BenchmarkRecorder& r, BenchmarkHost& host)
     }
     // The lines are written or lost: either way their memory goes back now.
     log.blocks = {};
+    log.runStarts.clear();
     log.rows = 0;
     std::error_code error;
     if (file) {

@@ -15,14 +15,17 @@
 // times of that frame when they come back a frame or two later
 // (LogGpuPassTimes, matched by the frame's fence value).
 //
-// Nothing is written during the benchmark: lines are kept in memory, in
-// blocks that are allocated as they fill (no block is ever copied, so no frame
-// pays for moving the ones before), up to maxRows lines. Frames beyond that
-// are counted, not kept; the results file says how many.
-#include <cmath>
+// Nothing is written during the benchmark, and a measured frame only stores
+// its line. The lines live in blocks of memory that are made ready (allocated
+// and touched, so that no measured frame meets a page fault) when a run ends,
+// for as many frames as the next run will have at the frame rate seen so far
+// with a quarter to spare (PrepareFrameLog, in the pause that follows); a run
+// that outgrows them allocates further blocks as it goes (their pages are
+// then touched one at a time by the frames that fill them). No block is ever
+// moved. At most maxRows lines are kept: frames beyond are counted, not kept,
+// and the results file says how many.
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -30,9 +33,10 @@ struct BenchmarkRecorder;
 struct GpuPassTimes;
 class BenchmarkHost;
 
-// 2^21 lines of 40 bytes: 80 MB at most, four deterministic runs (4 x 60 s)
+// 2^21 lines of 32 bytes: 64 MB at most, four deterministic runs (4 x 60 s)
 // at 8700 frames a second.
 inline constexpr size_t kMaxFrameLogRows = size_t{1} << 21;
+inline constexpr size_t kFrameLogBlockRows = size_t{1} << 15;  // 1 MB
 
 // One Present call as the frame loop measured it: the fence value that the
 // frame's completion signals (GpuPassTimes::frame names the same frame), the
@@ -49,43 +53,49 @@ struct PresentCall {
 // DXGI_PRESENT_ALLOW_TEARING, the only flag the program presents with.
 inline constexpr uint32_t kPresentAllowTearing = 0x200;
 
-// One line of the log: a sampled frame.
+// One line of the log: a sampled frame; NaN stands for a value the frame did not get.
 struct FrameLogRow {
-    static constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
-    int64_t presentNs = 0;            // the frame clock at its Present call
-    float msBetweenPresents = kNone;  // since the Present call before it
-    float msInPresent = kNone;        // NaN: no Present call reported for this frame
-    float gpuPhysicsMs = kNone;       // NaN: no pass times came back for it
-    float gpuRenderMs = kNone;
-    uint16_t run = 0;
-    uint16_t debris = 0;
-    uint16_t bricks = 0;
-    uint16_t presentFlags = 0;
-    uint8_t balls = 0;
-    uint8_t syncInterval = 0;
+    int64_t presentNs;        // the frame clock at its Present call
+    float msBetweenPresents;  // since the Present call before it
+    float msInPresent;        // NaN: no Present call was reported for this frame
+    float gpuPhysicsMs;       // NaN: no pass times came back for it
+    float gpuRenderMs;
+    uint16_t debris;
+    uint16_t bricks;
+    uint16_t presentFlags;
+    uint8_t balls;
+    uint8_t syncInterval;
 };
 
 struct FrameLog {
     bool enabled = false;  // --frame-log
     size_t maxRows = kMaxFrameLogRows;
-    std::vector<std::vector<FrameLogRow>> blocks;  // each reserved whole when it is started
+    // The lines, in blocks of kFrameLogBlockRows, each allocated whole when
+    // it is started (and touched when it was prepared); the blocks beyond the
+    // line count are ready and empty.
+    std::vector<std::vector<FrameLogRow>> blocks;
     size_t rows = 0;
     int64_t framesNotLogged = 0;  // sampled beyond maxRows
+    // The first line of each recorded run (index i: run i + 1).
+    std::vector<size_t> runStarts;
     // The Present calls: the first of the benchmark (TimeInSeconds counts
     // from it), the one before the last, and the last, still to be joined to
-    // a line (lastTaken when it has been).
+    // a line (lastTaken when it has been); and how many came since the last
+    // PrepareFrameLog, from when (the frame rate the next run will have).
     bool started = false;
     int64_t originNs = 0;
     int64_t previousPresentNs = 0;
     PresentCall last;
     bool lastTaken = true;
+    uint64_t presentsSincePrepare = 0;
+    int64_t prepareNs = 0;
     // The lines of the last few frames by fence value, for the GPU pass times
     // that arrive after them.
     struct Pending {
         uint64_t frame = 0;
         size_t row = 0;
     };
-    Pending pending[4];
+    Pending pending[4] = {};
     size_t nextPending = 0;
     // Written at the end: the file's name, whether it reached the disk whole,
     // and how many lines it holds (its lines are freed once it is written).
@@ -107,8 +117,14 @@ void LogFrame(BenchmarkRecorder& recorder, uint32_t debris, uint32_t bricks, int
 // A frame's GPU pass times: into its line if it is one of the last few.
 void LogGpuPassTimes(FrameLog& log, const GpuPassTimes& times);
 
-// The line at index i (0 .. rows - 1).
+// When a run (or the warm-up) has ended and another follows: memory for the
+// lines of a run of nextRunSeconds at the frame rate of the Present calls
+// since the last preparation, a quarter more, made ready now.
+void PrepareFrameLog(FrameLog& log, double nextRunSeconds);
+
+// The line at index i (0 .. rows - 1) and the run it belongs to (from 1).
 const FrameLogRow& FrameLogLine(const FrameLog& log, size_t i);
+int FrameLogRun(const FrameLog& log, size_t i);
 
 // "benchmark_....html" gives "benchmark_..._frames.csv".
 std::string FrameLogFileName(const std::string& reportPath);

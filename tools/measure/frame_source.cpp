@@ -15,13 +15,14 @@
 //     +-JITTER_PERCENT (default 0) drawn from a fixed seed: every run's score,
 //     then the scores' mean, range and coefficient of variation
 //   orvalis_frame_source framelog [PAIRS [FPS]]
-//     the frame loop's CPU time per frame (the thread's CPU time; the
-//     program's portable per-frame work: the benchmark step and the game
+//     the frame loop's CPU time per measured frame (the thread's CPU time of
+//     the program's portable per-frame work: the benchmark step and the game
 //     update, the Present call and the GPU pass times handed to the benchmark)
 //     in a four-run deterministic benchmark at FPS (default 5000) frames a
 //     second, with the frame log (--frame-log) and without, PAIRS times each
-//     (default 5) in alternating order; then the medians and their ratio, and
-//     the CPU time of the last frame, which writes the files
+//     (default 5) in alternating order; then the medians and their ratio. The
+//     frames that are not measured (warm-up, pauses, the frame that ends a
+//     run) are timed together, and the last frame, which writes the files, alone
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -170,15 +171,19 @@ int64_t ThreadCpuNanoseconds()
 }
 
 struct LoopCost {
-    double nsPerFrame = 0.0;  // every frame but the last
-    double lastFrameMs = 0.0; // the last: it writes the report, the results and the frame log
+    double nsPerFrame = 0.0;   // the measured frames but those that end a run
+    size_t measuredFrames = 0;
+    double otherMs = 0.0;      // every other frame: warm-up, pauses, the ends of runs
+    double lastFrameMs = 0.0;  // of which the last, which writes the report, the results and the log
     size_t frames = 0;
     size_t logLines = 0;
 };
 
 // A four-run deterministic benchmark on frames of 1 / fps s, each presented
 // shortly before it ends, its GPU pass times handed over two frames later, as
-// the program's frame loop does.
+// the program's frame loop does. The thread's CPU time is read only where the
+// benchmark enters or leaves the measured frames of a run (and before the
+// frame that will end it), so that reading it costs the frames nothing.
 LoopCost PlayFourRuns(bool frameLog, double fps)
 {
     RecordingPlatform platform;
@@ -188,21 +193,34 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
     BuildLevel(app, kZivoLevel);
     app.world.random.Seed(42);
     ResetBallOnPaddle(app.world);
+    const int64_t begin = ThreadCpuNanoseconds();
     StartConfiguredBenchmark(app, 1920, 1080, 80, false, true);
     const BenchmarkRecorder& b = app.bench;
     const auto frameNs = static_cast<int64_t>(std::llround(1e9 / fps));
     const double dt = static_cast<double>(frameNs) * 1e-9;
     int64_t clock = 0;
     uint64_t frame = 0;
-    const int64_t begin = ThreadCpuNanoseconds();
-    int64_t lastFrameBegin = begin;
+    LoopCost cost;
+    int64_t measuredNs = 0;
+    int64_t segmentBegin = 0;
+    bool inSegment = false;
+    int64_t lastFrameBegin = 0;
     while (b.running) {
         ++frame;
         clock += frameNs;
-        // Only near the end, so that the loop itself is not timed frame by frame.
-        if (b.currentRun == b.targetRuns && !b.pausing && b.runElapsed + 2.0 * dt >= kDeterministicRunSeconds) {
+        // A measured frame samples its time (the frame after a pause does not) and does not end its run.
+        const bool measured = b.currentRun > 0 && !b.pausing && b.current.totalFrames > 0 &&
+                              b.runElapsed + dt < static_cast<double>(kDeterministicRunSeconds);
+        if (measured != inSegment) {
+            const int64_t now = ThreadCpuNanoseconds();
+            measuredNs += measured ? 0 : now - segmentBegin;
+            segmentBegin = now;
+            inSegment = measured;
+        }
+        if (b.currentRun == b.targetRuns && !measured && b.current.totalFrames > 0) {
             lastFrameBegin = ThreadCpuNanoseconds();
         }
+        cost.measuredFrames += measured ? 1 : 0;
         UpdateFrame(app, std::min(dt, 0.05), dt);
         RecordPresent(app.bench, PresentCall{frame, clock + frameNs - 20000, clock + frameNs - 15000, 0, kPresentAllowTearing});
         if (frame > 2) {
@@ -210,9 +228,9 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
         }
     }
     const int64_t end = ThreadCpuNanoseconds();
-    LoopCost cost;
     cost.frames = frame;
-    cost.nsPerFrame = static_cast<double>(lastFrameBegin - begin) / static_cast<double>(frame - 1);
+    cost.nsPerFrame = static_cast<double>(measuredNs) / static_cast<double>(cost.measuredFrames);
+    cost.otherMs = static_cast<double>(end - begin - measuredNs) * 1e-6;
     cost.lastFrameMs = static_cast<double>(end - lastFrameBegin) * 1e-6;
     cost.logLines = b.frameLog.framesWritten;
     return cost;
@@ -227,9 +245,10 @@ double MedianOf(std::vector<double> values)
 
 void FrameLogCost(int pairs, double fps)
 {
-    std::printf("a four-run deterministic benchmark at %.0f FPS, %d times with the frame log and without (CPU time)\n",
+    std::printf("a four-run deterministic benchmark at %.0f FPS, %d times with the frame log and without; thread CPU time\n",
                 fps, pairs);
-    std::printf("%-6s %-8s %9s %12s %12s %10s\n", "pair", "log", "frames", "ns/frame", "last frame", "log lines");
+    std::printf("%-5s %-8s %8s %9s %13s %12s %12s %10s\n", "pair", "log", "frames", "measured", "ns/measured", "other frames",
+                "last frame", "log lines");
     std::vector<double> with;
     std::vector<double> without;
     std::vector<double> ratios;
@@ -240,12 +259,13 @@ void FrameLogCost(int pairs, double fps)
             const LoopCost cost = PlayFourRuns(log, fps);
             ns[log ? 1 : 0] = cost.nsPerFrame;
             (log ? with : without).push_back(cost.nsPerFrame);
-            std::printf("%-6d %-8s %9zu %12.1f %9.1f ms %10zu\n", pair + 1, log ? "with" : "without", cost.frames,
-                        cost.nsPerFrame, cost.lastFrameMs, cost.logLines);
+            std::printf("%-5d %-8s %8zu %9zu %13.1f %9.1f ms %9.1f ms %10zu\n", pair + 1, log ? "with" : "without",
+                        cost.frames, cost.measuredFrames, cost.nsPerFrame, cost.otherMs, cost.lastFrameMs, cost.logLines);
         }
         ratios.push_back(ns[1] / ns[0]);
     }
-    std::printf("median ns/frame: with the log %.1f, without %.1f; with / without: median of the pairs' ratios %+.2f %%\n",
+    std::printf("CPU time per measured frame, medians: with the log %.1f ns, without %.1f ns; "
+                "with / without, median of the pairs' ratios: %+.2f %%\n",
                 MedianOf(with), MedianOf(without), (MedianOf(ratios) - 1.0) * 100.0);
 }
 
