@@ -338,13 +338,21 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
 // presents is its frame's (so a run's lines add up to its length), and the
 // lines of a record the spike filter flagged say so. Beyond its bound the log
 // keeps no more lines, and the results file says how many frames it left out.
+// A log that cannot be written is named in an error, left out of the results,
+// and ends a command-line benchmark with exit code 4.
 TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
 {
     constexpr int64_t kMs = 1000000;
-    for (const size_t bound : {kMaxFrameLogRows, size_t{1000}}) {
+    const char* const kLog = "benchmark_2026-12-06_140509_frames.csv";
+    for (const auto& [bound, obstacle] : {std::pair(kMaxFrameLogRows, false), std::pair(size_t{1000}, false),
+                                          std::pair(size_t{1000}, true)}) {
         ScratchDirectory scratch;
+        if (obstacle) {
+            fs::create_directories(fs::path(kLog) / "a folder");  // where the log goes
+        }
         TestApp t;
         std::tie(t.app.bench.frameLog.enabled, t.app.bench.frameLog.maxRows) = std::tuple(true, bound);
+        t.app.start.unattended = true;
         StartFromStartup(t, false, false);
         const BenchmarkRecorder& b = t.app.bench;
         int64_t clock = 0, frameNs = 10 * kMs, framesNs[3] = {};
@@ -364,6 +372,12 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
             }
         }
         const Json results = Json::parse(ReadText(kResults));
+        EXPECT_EQ(std::make_tuple(t.app.start.exitCode, results.contains("frameLog"),
+                                  t.platform.LinesStartingWith("ERROR: Could not write the frame log").size()),
+                  std::make_tuple(obstacle ? exit_code::kFilesNotWritten : exit_code::kSuccess, !obstacle, size_t{obstacle}));
+        if (obstacle) {
+            continue;
+        }
         int64_t frames = 0;
         std::vector<int> flags;  // of each frame's record, in order
         for (const Json& run : results["runs"]) {
@@ -373,9 +387,9 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
             }
         }
         const int64_t lines = std::min<int64_t>(frames, static_cast<int64_t>(bound));
-        EXPECT_EQ(results["frameLog"], (Json{{"file", "benchmark_2026-12-06_140509_frames.csv"}, {"frames", lines},
+        EXPECT_EQ(results["frameLog"], (Json{{"file", kLog}, {"frames", lines},
                                              {"framesNotKept", frames - lines}}));
-        std::istringstream csv(ReadText("benchmark_2026-12-06_140509_frames.csv"));
+        std::istringstream csv(ReadText(kLog));
         std::string line;
         std::getline(csv, line);
         EXPECT_EQ(line, "Application,ProcessID,Runtime,SyncInterval,PresentFlags,AllowsTearing,TimeInSeconds,MsBetweenPresents,"
