@@ -4,7 +4,7 @@
 
 #include "app/app.h"
 #include "app/frame.h"
-#include "app/frame_clock.h"
+#include "app/win32_platform.h"
 #include "bench/benchmark.h"
 #include "bench/frame_log.h"
 #include "gpu/d3d_backend.h"
@@ -16,17 +16,6 @@ namespace {
 GpuSurface SurfaceOf(const App& app)
 {
     return GpuSurface{app.mainWindow, app.width, app.height, app.presentMode, app.tearingSupported};
-}
-
-// A performance counter reading on the frame clock (Platform::ClockNanoseconds).
-int64_t CounterToNanoseconds(int64_t count)
-{
-    static const int64_t frequency = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<int64_t>(f.QuadPart);
-    }();
-    return CounterNanoseconds(count, frequency);
 }
 
 }  // namespace
@@ -51,8 +40,8 @@ void Render(App& app)
     if (Render(app.gpu, SurfaceOf(app), frame, finished)) {
         world.bricksDirty = false;
         const PresentTiming& p = app.gpu.lastPresent;
-        RecordPresent(app.bench, PresentCall{p.frame, CounterToNanoseconds(p.counterBefore),
-                                             CounterToNanoseconds(p.counterAfter), p.syncInterval, p.flags});
+        RecordPresent(app.bench, PresentCall{p.frame, PerformanceCounterNanoseconds(p.counterBefore),
+                                             PerformanceCounterNanoseconds(p.counterAfter), p.syncInterval, p.flags});
     }
     for (const GpuPassTimes& times : finished) {
         ReportGpuPassTimes(app, times);

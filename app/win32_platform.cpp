@@ -234,19 +234,24 @@ void Win32Platform::SetMainWindowClientSize(uint32_t w, uint32_t h)
     }
 }
 
-int64_t Win32Platform::ClockNanoseconds()
+int64_t PerformanceCounterNanoseconds(int64_t count)
 {
-    // The counter itself, in every build: the standard library's steady clock
-    // is the wall clock with some toolchains, and a change of the system time
-    // must not reach the frame times.
     static const int64_t frequency = [] {
         LARGE_INTEGER f{};
         QueryPerformanceFrequency(&f);
         return static_cast<int64_t>(f.QuadPart);
     }();
+    return CounterNanoseconds(count, frequency);
+}
+
+int64_t Win32Platform::ClockNanoseconds()
+{
+    // The counter itself, in every build: the standard library's steady clock
+    // is the wall clock with some toolchains, and a change of the system time
+    // must not reach the frame times.
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
-    return CounterNanoseconds(static_cast<int64_t>(count.QuadPart), frequency);
+    return PerformanceCounterNanoseconds(static_cast<int64_t>(count.QuadPart));
 }
 
 void Win32Platform::PrimaryScreenSize(int& w, int& h)

@@ -12,6 +12,7 @@
 #include "bench/benchmark_host.h"
 #include "bench/gpu_timing.h"
 #include "bench/recorder.h"
+#include "bench/results_file.h"
 
 namespace {
 
@@ -215,10 +216,7 @@ int FrameLogRun(const FrameLog& log, size_t i)
 
 std::string FrameLogFileName(const std::string& reportPath)
 {
-    const std::string html = ".html";
-    const bool endsInHtml = reportPath.size() >= html.size() &&
-                            reportPath.compare(reportPath.size() - html.size(), html.size(), html) == 0;
-    return (endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath) + "_frames.csv";
+    return ReportBaseName(reportPath) + "_frames.csv";
 }
 
 bool WriteFrameLog(BenchmarkRecorder& r, BenchmarkHost& host)

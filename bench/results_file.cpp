@@ -178,12 +178,17 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     return document.dump(2) + "\n";
 }
 
-std::string ResultsFileName(const std::string& reportPath)
+std::string ReportBaseName(const std::string& reportPath)
 {
     const std::string html = ".html";
     const bool endsInHtml = reportPath.size() >= html.size() &&
                             reportPath.compare(reportPath.size() - html.size(), html.size(), html) == 0;
-    return (endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath) + ".json";
+    return endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath;
+}
+
+std::string ResultsFileName(const std::string& reportPath)
+{
+    return ReportBaseName(reportPath) + ".json";
 }
 
 bool WriteResultsFile(BenchmarkRecorder& r, BenchmarkHost& host)
