@@ -94,7 +94,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
                                 option == L"--vsync" || option == L"--output" || option == L"--adapter";
-        if (!takesValue && option != L"--deterministic") {
+        if (!takesValue && option != L"--deterministic" && option != L"--frame-log") {
             return Failure(option.rfind(L"-", 0) == 0 ? "unknown option \"" + Narrow(option) + "\""
                                                       : "unexpected argument \"" + Narrow(option) + "\"");
         }
@@ -104,11 +104,11 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
         if (firstOption.empty()) {
             firstOption = option;
         }
-        if (option == L"--deterministic") {
+        if (option == L"--deterministic" || option == L"--frame-log") {
             if (inlineValue) {
-                return Failure("--deterministic takes no value");
+                return Failure(Narrow(option) + " takes no value");
             }
-            choice.deterministic = true;
+            (option == L"--frame-log" ? result.frameLog : choice.deterministic) = true;
             continue;
         }
         if (!inlineValue && (i + 1 >= arguments.size() || arguments[i + 1].rfind(L"--", 0) == 0)) {
@@ -183,6 +183,8 @@ std::string CommandLineHelp()
            "                            missing; default: the current folder)\n"
            "  --adapter N               the graphics adapter to measure: its number in\n"
            "                            --list-adapters (default: the high-performance one)\n"
+           "  --frame-log               also writes every measured frame, one CSV line each,\n"
+           "                            into <report name>_frames.csv beside the results\n"
            "  --list-adapters           lists the graphics adapters and ends\n"
            "  --help, -h, /?            this text\n"
            "\n"
@@ -194,7 +196,7 @@ std::string CommandLineHelp()
            "\n"
            "Exit codes: 0 the benchmark completed and its files were written; 1 a fatal error;\n"
            "2 a bad argument; 3 the program ended before the benchmark did; 4 the report or the\n"
-           "results file could not be written.\n";
+           "results file (or the frame log asked for) could not be written.\n";
 }
 
 StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesystem::path& folder)
@@ -215,17 +217,23 @@ StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesy
         }
     }
     const struct {
+        const char* line;
         const char* what;
         const std::string& path;
         bool written;
-    } files[] = {{"report", bench.reportPath, bench.reportWritten}, {"results", bench.resultsPath, bench.resultsWritten}};
+    } files[] = {{"report", "the report file", bench.reportPath, bench.reportWritten},
+                 {"results", "the results file", bench.resultsPath, bench.resultsWritten},
+                 {"frames", "the frame log", bench.frameLog.path, bench.frameLog.written}};
     for (const auto& file : files) {
+        if (&file == &files[2] && !bench.frameLog.enabled) {
+            continue;
+        }
         const std::u8string path = (folder / file.path).u8string();
         const std::string shown(reinterpret_cast<const char*>(path.data()), path.size());
         if (file.written) {
-            text.output += std::string(file.what) + ": " + shown + "\n";
+            text.output += std::string(file.line) + ": " + shown + "\n";
         } else {
-            text.errors += "OrvalisBench: the " + std::string(file.what) + " file could not be written: " + shown + "\n";
+            text.errors += "OrvalisBench: " + std::string(file.what) + " could not be written: " + shown + "\n";
         }
     }
     return text;

@@ -17,6 +17,7 @@ struct CommandLine {
     DialogChoice choice;           // Benchmark: the same, as the startup window would have recorded it
     std::wstring outputDirectory;  // Benchmark: where the report and the results go; empty: the current folder
     std::optional<uint32_t> adapter;  // Benchmark: --adapter N; nothing: the default adapter
+    bool frameLog = false;         // Benchmark: --frame-log, every sampled frame in a CSV file beside the results
     std::string error;             // Error: what was wrong, naming the argument
 };
 
@@ -48,5 +49,5 @@ inline constexpr int kSuccess = 0;          // completed, report and results wri
 inline constexpr int kFatalError = 1;       // the "Fatal error" of an interactive run
 inline constexpr int kBadArguments = 2;
 inline constexpr int kNotCompleted = 3;     // the program ended before the benchmark did
-inline constexpr int kFilesNotWritten = 4;  // the report or the results file could not be written
+inline constexpr int kFilesNotWritten = 4;  // the report, the results file or the frame log asked for could not be written
 }  // namespace exit_code

@@ -37,8 +37,9 @@ void FinishBenchmark(App& app)
     app.platform->SetAutoplayChecked(false);
     app.platform->ShowBenchmarkSummary(BuildBenchmarkSummary(app.bench));
     if (app.start.unattended) {
-        app.start.exitCode = app.bench.reportWritten && app.bench.resultsWritten ? exit_code::kSuccess
-                                                                                  : exit_code::kFilesNotWritten;
+        const bool written = app.bench.reportWritten && app.bench.resultsWritten &&
+                             (!app.bench.frameLog.enabled || app.bench.frameLog.written);
+        app.start.exitCode = written ? exit_code::kSuccess : exit_code::kFilesNotWritten;
         app.platform->EndProgram();
     }
 }

@@ -4,7 +4,9 @@
 
 #include "app/app.h"
 #include "app/frame.h"
+#include "app/win32_platform.h"
 #include "bench/benchmark.h"
+#include "bench/frame_log.h"
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_timing.h"
 #include "ui/control_panel.h"
@@ -38,6 +40,9 @@ void Render(App& app)
     GpuPassTimesList finished;
     if (Render(app.gpu, SurfaceOf(app), frame, finished)) {
         world.bricksDirty = false;
+        const PresentTiming& p = app.gpu.lastPresent;
+        RecordPresent(app.bench, PresentCall{p.frame, PerformanceCounterNanoseconds(p.counterBefore),
+                                             PerformanceCounterNanoseconds(p.counterAfter), p.syncInterval, p.flags});
     }
     for (const GpuPassTimes& times : finished) {
         ReportGpuPassTimes(app, times);

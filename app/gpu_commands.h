@@ -13,7 +13,8 @@ void CreatePipelines(App& app);
 
 // Draws and presents the frame that UpdateFrame assembled; the bricks are
 // uploaded when they changed. The GPU time per pass of earlier frames that
-// the backend read back goes to ReportGpuPassTimes.
+// the backend read back goes to ReportGpuPassTimes, the Present call's
+// timing to the benchmark's frame log.
 void Render(App& app);
 // Follows a new client size; never throws, recovers from failures itself and
 // reports them in the "Resize Failed" box (not in an unattended run). True when

@@ -201,6 +201,7 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const Adapter
         ApplyStartupConfiguration(app, startup);
         app.start.unattended = true;
         app.start.exitCode = exit_code::kNotCompleted;
+        app.bench.frameLog.enabled = commandLine.frameLog;
         platform.SetUnattended(true);
         const std::string line = ConfigLogLine(commandLine.choice);
         std::fputs(line.c_str(), stdout);

@@ -178,6 +178,23 @@ std::string MachineName()
     return GetComputerNameW(name, &size) ? Narrow(name) : std::string();
 }
 
+// The file name the program was started from, "OrvalisBench.exe".
+std::string ExecutableName()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    if (length == 0 || length >= std::size(path)) {
+        return "OrvalisBench.exe";
+    }
+    const wchar_t* name = path;
+    for (const wchar_t* at = path; *at != L'\0'; ++at) {
+        if (*at == L'\\' || *at == L'/') {
+            name = at + 1;
+        }
+    }
+    return Narrow(name);
+}
+
 }  // namespace
 
 RunEnvironment Win32Platform::DescribeEnvironment()
@@ -185,6 +202,8 @@ RunEnvironment Win32Platform::DescribeEnvironment()
     RunEnvironment e;
     e.windowsVersion = WindowsVersion();
     e.machineName = MachineName();
+    e.executableName = ExecutableName();
+    e.processId = GetCurrentProcessId();
     if (app_ == nullptr) {
         return e;
     }
@@ -218,19 +237,24 @@ void Win32Platform::SetMainWindowClientSize(uint32_t w, uint32_t h)
     }
 }
 
-int64_t Win32Platform::ClockNanoseconds()
+int64_t PerformanceCounterNanoseconds(int64_t count)
 {
-    // The counter itself, in every build: the standard library's steady clock
-    // is the wall clock with some toolchains, and a change of the system time
-    // must not reach the frame times.
     static const int64_t frequency = [] {
         LARGE_INTEGER f{};
         QueryPerformanceFrequency(&f);
         return static_cast<int64_t>(f.QuadPart);
     }();
+    return CounterNanoseconds(count, frequency);
+}
+
+int64_t Win32Platform::ClockNanoseconds()
+{
+    // The counter itself, in every build: the standard library's steady clock
+    // is the wall clock with some toolchains, and a change of the system time
+    // must not reach the frame times.
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
-    return CounterNanoseconds(static_cast<int64_t>(count.QuadPart), frequency);
+    return PerformanceCounterNanoseconds(static_cast<int64_t>(count.QuadPart));
 }
 
 void Win32Platform::PrimaryScreenSize(int& w, int& h)

@@ -41,3 +41,7 @@ private:
     App* app_ = nullptr;
     bool unattended_ = false;
 };
+
+// A reading of the high-resolution performance counter in the frame clock's
+// nanoseconds (ClockNanoseconds is the counter read now).
+int64_t PerformanceCounterNanoseconds(int64_t count);

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "bench/benchmark_host.h"
+#include "bench/frame_log.h"
 #include "bench/report.h"
 #include "bench/results_file.h"
 #include "bench/statistics.h"
@@ -102,11 +103,15 @@ void WriteReports(BenchmarkRecorder& b, BenchmarkHost& host)
 {
     b.reportWritten = false;
     b.resultsWritten = false;
+    b.frameLog.written = false;
     const bool reportable = !b.runs.empty() && std::all_of(b.runs.begin(), b.runs.end(), [](const RunResult& run) {
         return !run.seconds.empty();
     });
     GenerateHTMLReport(b, host);  // logs why when the runs cannot be reported
     if (reportable) {
+        if (b.frameLog.enabled) {
+            WriteFrameLog(b, host);  // first: the results file names it once it is written
+        }
         WriteResultsFile(b, host);
     }
 }
@@ -150,6 +155,7 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
     b.startLogged = false;
     b.runs.clear();
     b.endedByDeviceLoss.clear();
+    ClearFrameLog(b.frameLog);
     b.targetRuns = config.singleRun ? 1 : 4;
     b.config = config;
     if (config.deterministic) {
@@ -225,6 +231,7 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     b.currentRun += 1;
     b.pausing = true;
     b.pauseElapsed = 0.0;
+    PrepareFrameLog(b.frameLog, RunLength(b));  // in the pause, for the run that follows it
     if (b.config.deterministic) {
         world.random.Seed(kDeterministicSeed);
     }

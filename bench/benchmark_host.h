@@ -17,6 +17,8 @@ struct RunEnvironment {
     std::string driverVersion;          // the user-mode driver version the adapter reports, "a.b.c.d"
     std::string windowsVersion;         // "major.minor.build"
     std::string machineName;            // the computer's name
+    std::string executableName;         // the program's file name, "OrvalisBench.exe"
+    uint32_t processId = 0;
 };
 
 // What the benchmark asks of the world outside it: the debugger output, the

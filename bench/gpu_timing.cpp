@@ -8,6 +8,7 @@
 
 void RecordGpuPassTimes(BenchmarkRecorder& r, const GpuPassTimes& times)
 {
+    LogGpuPassTimes(r.frameLog, times);  // a run's last frames' times arrive in the pause after it
     if (!r.running || r.pausing || r.currentRun == 0 || r.currentBucket < 0) {
         return;
     }

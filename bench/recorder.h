@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/frame_log.h"
+
 // The configuration a benchmark was started with. width x height is the
 // chosen resolution preset, the size asked for (a run scores the size it
 // rendered, RunResult::width x height); every run starts with a copy of the
@@ -143,4 +145,6 @@ struct BenchmarkRecorder {
     uint32_t renderHeight = 0;
     // The adapter the device runs on, set once the device exists.
     MeasuredAdapter adapter;
+    // Every sampled frame, kept for the frame log when one was asked for.
+    FrameLog frameLog;
 };

@@ -168,6 +168,12 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     if (!r.endedByDeviceLoss.empty()) {
         document["endedByDeviceLoss"] = r.endedByDeviceLoss;  // the runs stop where the device was lost
     }
+    if (r.frameLog.written) {
+        // Every sampled frame, in the file beside this one; frames beyond the log's bound are only counted.
+        document["frameLog"] = Json{{"file", r.frameLog.path},
+                                    {"frames", r.frameLog.framesWritten},
+                                    {"framesNotKept", r.frameLog.framesNotLogged}};
+    }
     document["configuration"] = Configuration(r, environment);
     document["system"] = System(environment, r.adapter);
     document["runs"] = runs;
@@ -175,12 +181,17 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     return document.dump(2) + "\n";
 }
 
-std::string ResultsFileName(const std::string& reportPath)
+std::string ReportBaseName(const std::string& reportPath)
 {
     const std::string html = ".html";
     const bool endsInHtml = reportPath.size() >= html.size() &&
                             reportPath.compare(reportPath.size() - html.size(), html.size(), html) == 0;
-    return (endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath) + ".json";
+    return endsInHtml ? reportPath.substr(0, reportPath.size() - html.size()) : reportPath;
+}
+
+std::string ResultsFileName(const std::string& reportPath)
+{
+    return ReportBaseName(reportPath) + ".json";
 }
 
 bool WriteResultsFile(BenchmarkRecorder& r, BenchmarkHost& host)

@@ -17,6 +17,9 @@ inline constexpr int kResultsFormatVersion = 2;
 // that they read back to the same values.
 std::string BuildResultsDocument(const BenchmarkRecorder& recorder, const RunEnvironment& environment);
 
+// "benchmark_....html" gives "benchmark_....", the base name the files beside the report share.
+std::string ReportBaseName(const std::string& reportPath);
+
 // "benchmark_....html" gives "benchmark_....json".
 std::string ResultsFileName(const std::string& reportPath);
 

@@ -42,6 +42,7 @@ void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double fr
         return;
     }
     recorder.current.totalFrames += 1;
+    LogFrame(recorder, debris, bricks, balls);
     if (recorder.current.frameTimes.size() < kMaxFrameTimes) {
         recorder.current.frameTimes.push_back(static_cast<float>(seconds));
     } else {

@@ -80,7 +80,7 @@ void CreatePipelines(GpuObjects& gpu);
 // bricks, if any, are then still to be uploaded. `finished` gets the GPU time
 // per pass of the earlier frames whose timestamps were read back before this
 // one was recorded (oldest first; none without timestamps or when nothing was
-// recorded).
+// recorded). gpu.lastPresent then holds the timing of its Present call.
 bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame, GpuPassTimesList& finished);
 // False while there is nothing to draw into (after a failed resize recovery,
 // or once the swap chain is gone).

@@ -148,13 +148,18 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
         GpuTimestampsSubmitted(gpu.timestamps, i, gpu.fenceValues[i]);
     }
     const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
+    const UINT flags = present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0;
+    // The time spent inside Present, on the frame clock's counter (the frame log's MsInPresentAPI).
+    LARGE_INTEGER before{};
+    LARGE_INTEGER after{};
+    QueryPerformanceCounter(&before);
     const HRESULT presented =
-        d.simulatedRemovalReason != S_OK
-            ? DXGI_ERROR_DEVICE_REMOVED
-            : d.swapChain->Present(present.syncInterval, present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0);
+        d.simulatedRemovalReason != S_OK ? DXGI_ERROR_DEVICE_REMOVED : d.swapChain->Present(present.syncInterval, flags);
+    QueryPerformanceCounter(&after);
     ThrowIfFailed(presented, "Present");
     // A minimised window is hidden too, whether or not the present says so.
     gpu.occluded = presented == DXGI_STATUS_OCCLUDED || IsIconic(static_cast<HWND>(surface.window));
+    gpu.lastPresent = PresentTiming{gpu.fenceValues[i], before.QuadPart, after.QuadPart, present.syncInterval, flags};
     MoveToNextFrame(gpu);
     return true;
 }

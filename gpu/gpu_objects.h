@@ -19,6 +19,17 @@ inline constexpr uint32_t kStateNonPixelShaderResource = 0x40;
 inline constexpr uint32_t kStateCopySource = 0x800;
 inline constexpr uint32_t kStatePresent = 0x0;
 
+// The last Present call: the fence value that its frame's completion signals
+// (as its GPU pass times name it), the performance counter read just before
+// the call and just after it returned, and the sync interval and flags it was given.
+struct PresentTiming {
+    uint64_t frame = 0;
+    int64_t counterBefore = 0;
+    int64_t counterAfter = 0;
+    uint32_t syncInterval = 0;
+    uint32_t flags = 0;
+};
+
 // The GPU group of the App: the platform objects plus the bookkeeping the
 // backend keeps beside them (fence values, frame index, tracked states).
 struct GpuObjects {
@@ -39,6 +50,7 @@ struct GpuObjects {
     uint32_t outputTextureState = kStateUnorderedAccess;
     // The timestamp read-back slots of the GPU time per pass (gpu/gpu_timing.h).
     GpuTimestampRing timestamps;
+    PresentTiming lastPresent;
     // What the last resize whose recovery failed reported (nothing can be
     // drawn until another resize succeeds).
     std::string resizeFailure;

@@ -72,6 +72,7 @@ std::optional<GpuPassTimes> TakeGpuPassTimes(GpuTimestampRing& ring, uint32_t sl
     if (slot >= kTimestampSlots || ring.fenceValue[slot] == 0 || !RecordsGpuTimestamps(ring)) {
         return std::nullopt;
     }
+    const uint64_t frame = ring.fenceValue[slot];
     ring.fenceValue[slot] = 0;
     const auto at = [&stamps](TimestampPoint point) { return stamps[static_cast<size_t>(point)]; };
     const std::optional<double> physics = Span(at(TimestampPoint::PhysicsBegin), at(TimestampPoint::PhysicsEnd), ring.frequency);
@@ -79,7 +80,7 @@ std::optional<GpuPassTimes> TakeGpuPassTimes(GpuTimestampRing& ring, uint32_t sl
     if (!physics || !render) {
         return std::nullopt;
     }
-    return GpuPassTimes{*physics, *render};
+    return GpuPassTimes{*physics, *render, frame};
 }
 
 double TicksToMilliseconds(uint64_t ticks, uint64_t frequency)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libboost-math-dev glslang-tools
-          mingw-w64 g++-mingw-w64-x86-64 chromium python3-scipy python3-numpy)
+          mingw-w64 g++-mingw-w64-x86-64 chromium python3 python3-scipy python3-numpy python3-jsonschema)
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 

@@ -28,4 +28,13 @@ if [ -n "$newer" ]; then
 fi
 echo "ok - OrvalisBench.exe imports nothing that Windows 10 1607 lacks"
 mkdir -p artifacts
-bash scripts/wine-env.sh run bash tests/e2e/all.sh "$@"
+status=0
+bash scripts/wine-env.sh run bash tests/e2e/all.sh "$@" || status=$?
+# The results files the Windows program wrote (kept in artifacts/ by the
+# tests) against the published schema, with the host's JSON Schema validator.
+if [ $# = 0 ]; then
+  python=$(command -v /usr/bin/python3 python3 | head -1)
+  "$python" tests/schema/validate_results.py schema/results-v2.schema.json artifacts/deterministic-window.json \
+    artifacts/deterministic-command-line.json artifacts/aborted-from-panel.json || status=1
+fi
+exit $status

@@ -25,6 +25,20 @@ struct ScratchDirectory {
     ~ScratchDirectory()
     {
         std::filesystem::current_path(previous);
+#ifdef ORVALIS_RESULTS_COPIES
+        // The results files written here, for the schema check after the tests.
+        static int kept = 0;
+        const std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("benchmark_", 0) == 0 && entry.path().extension() == ".json" && entry.is_regular_file()) {
+                std::filesystem::create_directories(ORVALIS_RESULTS_COPIES);
+                std::filesystem::copy_file(entry.path(), std::filesystem::path(ORVALIS_RESULTS_COPIES) /
+                                                             (test + "_" + std::to_string(++kept) + ".json"),
+                                           std::filesystem::copy_options::overwrite_existing);
+            }
+        }
+#endif
         std::filesystem::remove_all(dir);
     }
     long Files() const { return std::distance(std::filesystem::directory_iterator(dir), {}); }

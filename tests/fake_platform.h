@@ -48,7 +48,7 @@ public:
     void EndProgram() override { ++programEnds; }
     int programEnds = 0;
     RunEnvironment environment{"off", "Test Adapter", 0x10DE, 0x1234, 8589934592ull, "31.0.15.5222", "10.0.19045",
-                               "BENCH-PC"};
+                               "BENCH-PC", "Orvalis, Bench.exe", 4242};
     std::optional<DialogChoice> AskLaunchChoice() override
     {
         ++launchWindows;

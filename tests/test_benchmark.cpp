@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include <nlohmann/json.hpp>
@@ -11,6 +12,8 @@
 #include "app/commands.h"
 #include "app/frame.h"
 #include "bench/benchmark.h"
+#include "bench/frame_log.h"
+#include "bench/gpu_timing.h"
 #include "bench_files.h"
 #include "test_support.h"
 
@@ -340,3 +343,101 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
     }
 }
 
+// --frame-log: beside the results file, which names it, one CSV line for each
+// sampled frame of the four runs, with the frame's Present call and its GPU
+// pass times, which come back two frames later. Each line's time between
+// presents is its frame's (so a run's lines add up to its length), and the
+// lines of a record the spike filter flagged say so. Beyond its bound the log
+// keeps no more lines, and the results file says how many frames it left out.
+// A log that cannot be written is named in an error, left out of the results,
+// and ends a command-line benchmark with exit code 4.
+TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
+{
+    constexpr int64_t kMs = 1000000;
+    const char* const kLog = "benchmark_2026-12-06_140509_frames.csv";
+    for (const auto& [bound, obstacle] : {std::pair(kMaxFrameLogRows, false), std::pair(size_t{1000}, false),
+                                          std::pair(size_t{1000}, true)}) {
+        ScratchDirectory scratch;
+        if (obstacle) {
+            fs::create_directories(fs::path(kLog) / "a folder");  // where the log goes
+        }
+        TestApp t;
+        std::tie(t.app.bench.frameLog.enabled, t.app.bench.frameLog.maxRows) = std::tuple(true, bound);
+        t.app.start.unattended = true;
+        StartFromStartup(t, false, false);
+        const BenchmarkRecorder& b = t.app.bench;
+        int64_t clock = 0, frameNs = 10 * kMs, framesNs[3] = {};
+        const auto seconds = [](int64_t ns) { return static_cast<double>(ns) * 1e-9; };
+        for (uint64_t frame = 1; b.running; ++frame) {
+            clock += frameNs;
+            UpdateFrame(t.app, std::min(seconds(frameNs), 0.05), seconds(frameNs));
+            // 10 to 25 ms a frame, and 0.1 s of 2 ms frames 10 s into run 2: a spike.
+            const bool spike = b.currentRun == 2 && !b.pausing && b.runElapsed >= 10.0 && b.runElapsed < 10.1;
+            frameNs = spike ? 2 * kMs : static_cast<int64_t>(10 + frame % 4 * 5) * kMs;
+            framesNs[frame % 3] = frameNs;
+            // This frame is presented 1 ms before it ends, for 0.25 ms; its GPU
+            // "render" takes as long as the frame (its times come back two frames later).
+            RecordPresent(t.app.bench, PresentCall{frame, clock + frameNs - kMs, clock + frameNs - 3 * kMs / 4, 0, kPresentAllowTearing});
+            if (frame > 2) {
+                ReportGpuPassTimes(t.app, GpuPassTimes{0.5, seconds(framesNs[(frame - 2) % 3]) * 1e3, frame - 2});
+            }
+        }
+        const Json results = Json::parse(ReadText(kResults));
+        EXPECT_EQ(std::make_tuple(t.app.start.exitCode, results.contains("frameLog"),
+                                  t.platform.LinesStartingWith("ERROR: Could not write the frame log").size()),
+                  std::make_tuple(obstacle ? exit_code::kFilesNotWritten : exit_code::kSuccess, !obstacle, size_t{obstacle}));
+        if (obstacle) {
+            continue;
+        }
+        int64_t frames = 0;
+        std::vector<int> flags;  // of each frame's record, in order
+        for (const Json& run : results["runs"]) {
+            frames += run["totalFrames"].get<int64_t>();
+            for (const Json& record : run["records"]) {
+                flags.insert(flags.end(), record["frameCount"].get<size_t>(), record["isOutlier"].get<bool>() ? 1 : 0);
+            }
+        }
+        const int64_t lines = std::min<int64_t>(frames, static_cast<int64_t>(bound));
+        EXPECT_EQ(results["frameLog"], (Json{{"file", kLog}, {"frames", lines},
+                                             {"framesNotKept", frames - lines}}));
+        std::istringstream csv(ReadText(kLog));
+        std::string line;
+        std::getline(csv, line);
+        EXPECT_EQ(line, "Application,ProcessID,Runtime,SyncInterval,PresentFlags,AllowsTearing,TimeInSeconds,MsBetweenPresents,"
+                        "MsInPresentAPI,Run,GpuPhysicsMs,GpuRenderMs,Debris,Balls,Bricks,IsOutlierRecord\r");
+        std::vector<double> runSeconds(5, 0.0);
+        std::vector<int64_t> runLines(5, 0);
+        int64_t read = 0, withoutGpu = 0;
+        std::vector<int> lineFlags;
+        const std::string fixed = "\"Orvalis, Bench.exe\",4242,DXGI,0,512,1,";
+        for (; std::getline(csv, line); ++read) {
+            ASSERT_EQ(line.rfind(fixed, 0), 0u) << line;
+            double time, between, inPresent, physics = -1.0, render = -1.0;
+            int run, debris, balls, bricks, outlier;
+            std::string rest = line.substr(fixed.size());
+            std::replace(rest.begin(), rest.end(), ',', ' ');
+            std::istringstream fields(rest);
+            fields >> time >> between >> inPresent >> run;
+            if (rest.find("  ") == std::string::npos) {  // the GPU times are there
+                fields >> physics >> render;
+            }
+            ASSERT_TRUE(fields >> debris >> balls >> bricks >> outlier) << line;
+            runSeconds.at(run) += between / 1000.0;
+            runLines.at(run) += 1;
+            lineFlags.push_back(outlier);
+            withoutGpu += physics < 0.0 ? 1 : 0;
+            EXPECT_EQ(std::make_tuple(inPresent, bricks > 0 && bricks <= 80, balls >= 1), std::make_tuple(0.25, true, true)) << line;
+            EXPECT_TRUE(physics < 0.0 || (physics == 0.5 && render == between)) << line;  // the times of its own frame
+        }
+        EXPECT_EQ(read, lines);
+        if (bound == kMaxFrameLogRows) {
+            for (size_t run = 1; run <= 4; ++run) {
+                EXPECT_NEAR(runSeconds[run], results["runs"][run - 1]["measuredSeconds"].get<double>(), 1e-9) << run;
+                EXPECT_EQ(runLines[run], results["runs"][run - 1]["totalFrames"].get<int64_t>()) << run;
+            }
+            EXPECT_TRUE(lineFlags == flags) << "the lines' IsOutlierRecord is not their records' isOutlier";
+            // The spike's records are flagged; the benchmark's last two frames' GPU times came back after the log was written.
+            EXPECT_EQ(std::make_pair(std::count(flags.begin(), flags.end(), 1) > 0, withoutGpu), std::make_pair(true, int64_t{2}));
+        }
+    }
+}

@@ -28,6 +28,8 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
     // --help wherever it stands, also in a comparison, whose files it does not read.
     const CompareCommandResult help = RunCompareCommand({L"--compare", L"-h", L"x.json"}, std::tm{});
     EXPECT_EQ(std::make_tuple(IsCompareCommand({L"--compare=x"}), help.exitCode, help.output), std::make_tuple(true, 0, CommandLineHelp()));
+    EXPECT_EQ(std::make_pair(ParseCommandLine({L"--frame-log", L"--benchmark", L"multi"}).frameLog,
+                             ParseCommandLine({L"--benchmark", L"multi"}).frameLog), std::make_pair(true, false));
     const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
@@ -66,6 +68,7 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--deterministic", L"--benchmark", L"single", L"--deterministic"}, "--deterministic is given twice"},
         {{L"--debris", L"160"}, "--debris needs --benchmark single|multi"},
         {{L"--deterministic"}, "--deterministic needs --benchmark single|multi"},
+        {{L"--frame-log"}, "--frame-log needs --benchmark single|multi"},
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
         {{L"--benchmark", L"single", L"--adapter", L"-1"}, "\"--adapter -1\": the adapter is a number that --list-adapters shows"},
         {{L"--adapter", L"1"}, "--adapter needs --benchmark single|multi"},
@@ -131,6 +134,14 @@ TEST(CommandLine, ARunEndsWithItsAbortAndSaysWhereItsFilesWent)
                                            "\nnote: run 1 rendered 800 x 480; 854 x 480 does not fit this screen\n" +
                                            files.substr(files.find("results")) +
                                            "OrvalisBench: the report file could not be written: out/" + b.reportPath + "\n");
+    // A frame log asked for is named as the files are.
+    std::tie(b.frameLog.enabled, b.frameLog.path) = std::tuple(true, "f_frames.csv");
+    for (const bool written : {true, false}) {
+        b.frameLog.written = written;
+        const StarterText logged = CommandLineSummary(b, "out");
+        EXPECT_EQ((written ? logged.output : logged.errors).substr((written ? cut.output : cut.errors).size()),
+                  written ? "frames: out/f_frames.csv\n" : "OrvalisBench: the frame log could not be written: out/f_frames.csv\n");
+    }
     b.runs.clear();
     EXPECT_EQ(CommandLineSummary(b, "out").errors, "OrvalisBench: no run was recorded, so no report or results file was written\n");
 }

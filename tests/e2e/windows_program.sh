@@ -94,14 +94,15 @@ test_deterministic_benchmark_from_the_startup_window() {
 # for, with no box waiting for anyone (its summary goes to the debugger
 # output), makes its output folder with every missing level, writes the report
 # and the results file there, with the adapter, the GPU time per pass and the
-# video memory, prints its score and where the files went, and ends with 0.
-# 854 x 480 does not fit the 800 x 600 screen: the results and the printed note
-# say the smaller size it rendered.
+# video memory, and the frame log that the results name, a line per sampled
+# frame with its Present call, prints its score and where the files went, and
+# ends with 0. 854 x 480 does not fit the 800 x 600 screen: the results and the
+# printed note say the smaller size it rendered.
 test_command_line_deterministic_benchmark() {
-  rm -f "$ARTIFACTS"/deterministic-command-line.*
+  rm -f "$ARTIFACTS"/deterministic-command-line*
   use_screen 800x600
   local out; out=$(mktemp -d /tmp/orvalis-cli.XXXXXX)/new/a/b
-  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --adapter 0 \
+  WINEDEBUG=-all,+debugstr,trace+msgbox start_program --benchmark single --deterministic --adapter 0 --frame-log \
     --output "$(windows_path "$out")"
   wait_for_exit 300
   [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
@@ -117,6 +118,15 @@ test_command_line_deterministic_benchmark() {
   local name; name=$(windows_path "$out")\\$(basename "$(ls "$out"/benchmark_*.html)" .html)
   program_stdout | grep -Eqx 'score: [0-9]+' && program_stdout | grep -Eqx 'note: run 1 rendered [0-9]+ x [0-9]+; 854 x 480 does not fit this screen' &&
     [ "$(program_stdout | grep -cxF -e "report: $name.html" -e "results: $name.json")" = 2 ] || fail "printed: $(program_stdout | tr '\n' '|')" || return 1
+  local log=$ARTIFACTS/deterministic-command-line_frames.csv frames
+  cp "$out"/benchmark_*_frames.csv "$log" || fail "no frame log" || return 1
+  [ "$(head -1 "$log")" = $'Application,ProcessID,Runtime,SyncInterval,PresentFlags,AllowsTearing,TimeInSeconds,MsBetweenPresents,MsInPresentAPI,Run,GpuPhysicsMs,GpuRenderMs,Debris,Balls,Bricks,IsOutlierRecord\r' ] ||
+    fail "the frame log's header is $(head -1 "$log")" || return 1
+  frames=$(grep -o '"totalFrames": [0-9]*' "$ARTIFACTS/deterministic-command-line.json" | cut -d' ' -f2)
+  local named='^"frameLog":\{"file":"benchmark_[0-9_-]+_frames.csv","frames":'$frames',"framesNotKept":0$'
+  [[ $(grep -A3 '"frameLog": {' "$ARTIFACTS/deterministic-command-line.json" | tr -d ' \n') =~ $named ]] &&
+    awk -F, -v frames="$frames" 'NR > 1 && $1 == "OrvalisBench.exe" && $3 == "DXGI" && $9 != "" && $10 == 1 { n++ }
+      END { exit !(n == frames && NR - 1 == frames) }' "$log" || fail "$frames frames, but not as many lines with their Present call" || return 1
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
@@ -183,6 +193,7 @@ panel_enabled() {
 # the work locked (the window's size too) and a minimised run noted, "Abort", a minimised window drawing
 # nothing, and the panel's close box.
 test_mission_control() {
+  rm -f "$ARTIFACTS/aborted-from-panel.json"
   start_program
   start_probe
   local m panel
@@ -288,6 +299,7 @@ test_mission_control() {
   click_control "Mission Control" 233
   wait_until 10 eval 'grep -q "(Single Run)</h1>" "$work"/benchmark_*.html 2>/dev/null' || fail "no single run's report" || return 1
   wait_until 10 eval 'grep -q "\"occluded\": true" "$work"/benchmark_*.json 2>/dev/null' || fail "the run does not say it was hidden" || return 1
+  wait_until 10 eval 'cp "$work"/benchmark_*.json "$ARTIFACTS/aborted-from-panel.json" 2>/dev/null' || fail "no results file" || return 1
   wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 231 " visible)" = 1 ]' || fail "Launch Benchmark not back" || return 1
   probe "Mission Control" | panel_enabled 1 1 || fail "the work is still locked after the benchmark" || return 1
 

@@ -14,6 +14,15 @@
 //     of FRAME_MS (default 1000 / 60) each, scaled by a uniform factor within
 //     +-JITTER_PERCENT (default 0) drawn from a fixed seed: every run's score,
 //     then the scores' mean, range and coefficient of variation
+//   orvalis_frame_source framelog [PAIRS [FPS]]
+//     the frame loop's CPU time per measured frame (the thread's CPU time of
+//     the program's portable per-frame work: the benchmark step and the game
+//     update, the Present call and the GPU pass times handed to the benchmark)
+//     in a four-run deterministic benchmark at FPS (default 5000) frames a
+//     second, with the frame log (--frame-log) and without, PAIRS times each
+//     (default 5) in alternating order; then the medians and their ratio. The
+//     frames that are not measured (warm-up, pauses, the frame that ends a
+//     run) are timed together, and the last frame, which writes the files, alone
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +30,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <time.h>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -28,6 +38,9 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/frame.h"
+#include "bench/benchmark.h"
+#include "bench/frame_log.h"
+#include "bench/gpu_timing.h"
 #include "fake_platform.h"
 #include "game/levels.h"
 #include "game/spawning.h"
@@ -149,19 +162,129 @@ void Repeat(int runs, double frameMs, double jitterPercent)
     }
 }
 
+// The CPU time this thread has used, nanoseconds.
+int64_t ThreadCpuNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+struct LoopCost {
+    double nsPerFrame = 0.0;   // the measured frames but those that end a run
+    size_t measuredFrames = 0;
+    double otherMs = 0.0;      // every other frame: warm-up, pauses, the ends of runs
+    double lastFrameMs = 0.0;  // of which the last, which writes the report, the results and the log
+    size_t frames = 0;
+    size_t logLines = 0;
+};
+
+// A four-run deterministic benchmark on frames of 1 / fps s, each presented
+// shortly before it ends, its GPU pass times handed over two frames later, as
+// the program's frame loop does. The thread's CPU time is read only where the
+// benchmark enters or leaves the measured frames of a run (and before the
+// frame that will end it), so that reading it costs the frames nothing.
+LoopCost PlayFourRuns(bool frameLog, double fps)
+{
+    RecordingPlatform platform;
+    App app(platform);
+    app.bench.frameLog.enabled = frameLog;
+    std::tie(app.width, app.height) = std::pair(1920u, 1080u);
+    BuildLevel(app, kZivoLevel);
+    app.world.random.Seed(42);
+    ResetBallOnPaddle(app.world);
+    const int64_t begin = ThreadCpuNanoseconds();
+    StartConfiguredBenchmark(app, 1920, 1080, 80, false, true);
+    const BenchmarkRecorder& b = app.bench;
+    const auto frameNs = static_cast<int64_t>(std::llround(1e9 / fps));
+    const double dt = static_cast<double>(frameNs) * 1e-9;
+    int64_t clock = 0;
+    uint64_t frame = 0;
+    LoopCost cost;
+    int64_t measuredNs = 0;
+    int64_t segmentBegin = 0;
+    bool inSegment = false;
+    int64_t lastFrameBegin = 0;
+    while (b.running) {
+        ++frame;
+        clock += frameNs;
+        // A measured frame samples its time (the frame after a pause does not) and does not end its run.
+        const bool measured = b.currentRun > 0 && !b.pausing && b.current.totalFrames > 0 &&
+                              b.runElapsed + dt < static_cast<double>(kDeterministicRunSeconds);
+        if (measured != inSegment) {
+            const int64_t now = ThreadCpuNanoseconds();
+            measuredNs += measured ? 0 : now - segmentBegin;
+            segmentBegin = now;
+            inSegment = measured;
+        }
+        if (b.currentRun == b.targetRuns && !measured && b.current.totalFrames > 0) {
+            lastFrameBegin = ThreadCpuNanoseconds();
+        }
+        cost.measuredFrames += measured ? 1 : 0;
+        UpdateFrame(app, std::min(dt, 0.05), dt);
+        RecordPresent(app.bench, PresentCall{frame, clock + frameNs - 20000, clock + frameNs - 15000, 0, kPresentAllowTearing});
+        if (frame > 2) {
+            ReportGpuPassTimes(app, GpuPassTimes{0.05, 0.1, frame - 2});
+        }
+    }
+    const int64_t end = ThreadCpuNanoseconds();
+    cost.frames = frame;
+    cost.nsPerFrame = static_cast<double>(measuredNs) / static_cast<double>(cost.measuredFrames);
+    cost.otherMs = static_cast<double>(end - begin - measuredNs) * 1e-6;
+    cost.lastFrameMs = static_cast<double>(end - lastFrameBegin) * 1e-6;
+    cost.logLines = b.frameLog.framesWritten;
+    return cost;
+}
+
+double MedianOf(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void FrameLogCost(int pairs, double fps)
+{
+    std::printf("a four-run deterministic benchmark at %.0f FPS, %d times with the frame log and without; thread CPU time\n",
+                fps, pairs);
+    std::printf("%-5s %-8s %8s %9s %13s %12s %12s %10s\n", "pair", "log", "frames", "measured", "ns/measured", "other frames",
+                "last frame", "log lines");
+    std::vector<double> with;
+    std::vector<double> without;
+    std::vector<double> ratios;
+    for (int pair = 0; pair < pairs; ++pair) {
+        double ns[2] = {};
+        // The order alternates pair by pair, so that neither always runs first.
+        for (const bool log : pair % 2 == 0 ? std::vector<bool>{true, false} : std::vector<bool>{false, true}) {
+            const LoopCost cost = PlayFourRuns(log, fps);
+            ns[log ? 1 : 0] = cost.nsPerFrame;
+            (log ? with : without).push_back(cost.nsPerFrame);
+            std::printf("%-5d %-8s %8zu %9zu %13.1f %9.1f ms %9.1f ms %10zu\n", pair + 1, log ? "with" : "without",
+                        cost.frames, cost.measuredFrames, cost.nsPerFrame, cost.otherMs, cost.lastFrameMs, cost.logLines);
+        }
+        ratios.push_back(ns[1] / ns[0]);
+    }
+    std::printf("CPU time per measured frame, medians: with the log %.1f ns, without %.1f ns; "
+                "with / without, median of the pairs' ratios: %+.2f %%\n",
+                MedianOf(with), MedianOf(without), (MedianOf(ratios) - 1.0) * 100.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 12;
+    const bool framelog = command == "framelog";
+    const int runs = argc > 2 ? std::atoi(argv[2]) : (framelog ? 5 : 12);  // framelog: PAIRS
     const double frameMs = argc > 3 ? std::atof(argv[3]) : 1000.0 / 60.0;
+    const double fps = argc > 3 ? std::atof(argv[3]) : 5000.0;
     const double jitter = argc > 4 ? std::atof(argv[4]) : 0.0;
-    if ((command != "cases" && command != "repeat") || argc > (command == "cases" ? 2 : 5) || runs < 1 ||
-        !(frameMs > 0.0) || !(jitter >= 0.0 && jitter < 100.0)) {
+    if ((command != "cases" && command != "repeat" && !framelog) ||
+        argc > (command == "cases" ? 2 : (framelog ? 4 : 5)) || runs < 1 || !(frameMs > 0.0) || !(fps >= 1.0) ||
+        !(jitter >= 0.0 && jitter < 100.0)) {
         std::fprintf(stderr,
-                     "usage: %s cases | repeat [RUNS [FRAME_MS [JITTER_PERCENT]]]\n"
-                     "  RUNS at least 1, FRAME_MS above 0, JITTER_PERCENT from 0 to below 100\n",
+                     "usage: %s cases | repeat [RUNS [FRAME_MS [JITTER_PERCENT]]] | framelog [PAIRS [FPS]]\n"
+                     "  RUNS and PAIRS at least 1, FRAME_MS above 0, JITTER_PERCENT from 0 to below 100, FPS at least 1\n",
                      argv[0]);
         return 2;
     }
@@ -173,6 +296,8 @@ int main(int argc, char** argv)
     std::filesystem::current_path(scratch);
     if (command == "cases") {
         Cases();
+    } else if (framelog) {
+        FrameLogCost(runs, fps);
     } else {
         Repeat(runs, frameMs, jitter);
     }
