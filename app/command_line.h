@@ -16,6 +16,7 @@ struct CommandLine {
     DialogChoice choice;           // Benchmark: the same, as the startup window would have recorded it
     std::wstring outputDirectory;  // Benchmark: where the report and the results go; empty: the current folder
     std::optional<uint32_t> adapter;  // Benchmark: --adapter N; nothing: the default adapter
+    uint32_t stressLoops = 0;      // Benchmark: --stress, a deterministic stress test of so many loops; 0: none
     std::string error;             // Error: what was wrong, naming the argument
 };
 

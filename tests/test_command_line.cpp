@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/output_folder.h"
+#include "bench/stress.h"
 #include "bench_files.h"
 #include "test_support.h"
 
@@ -18,7 +19,7 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
     EXPECT_EQ(std::make_pair(ParseCommandLine({L"--adapter", L"12", L"--benchmark", L"multi"}).adapter,
                              ParseCommandLine({L"--benchmark", L"multi"}).adapter),
               std::make_pair(std::optional<uint32_t>(12), std::optional<uint32_t>()));
-    const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
+    const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; uint32_t loops = 0; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
          "1280x720 debris 0 present 1 benchmark multi", L""},
@@ -26,13 +27,17 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
           L"--deterministic"}, "1920x1080 debris 640 present 2 benchmark single deterministic", L""},
         {{L"--output", L"C:\\results", L"--benchmark", L"multi", L"--resolution", L"854x480", L"--vsync", L"off"},
          "854x480 debris 80 present 0 benchmark multi", L"C:\\results"},
+        // A stress test is deterministic, of 20 loops unless a number follows.
+        {{L"--stress", L"--debris", L"0"}, "854x480 debris 0 present 0 benchmark single deterministic", L"", 20},
+        {{L"--resolution", L"1280x720", L"--stress", L"100"}, "1280x720 debris 80 present 0 benchmark single deterministic", L"", 100},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
         ASSERT_EQ(parsed.action, CommandLine::Action::Benchmark) << parsed.error;
         // The configuration, also as the startup window records it, and the output folder.
-        EXPECT_EQ(std::make_tuple(Describe(parsed.config), Describe(ConfigurationFor(parsed.choice)), parsed.outputDirectory),
-                  std::make_tuple(std::string(c.config), std::string(c.config), std::wstring(c.output)));
+        EXPECT_EQ(std::make_tuple(Describe(parsed.config), Describe(ConfigurationFor(parsed.choice)), parsed.outputDirectory,
+                                  parsed.stressLoops),
+                  std::make_tuple(std::string(c.config), std::string(c.config), std::wstring(c.output), c.loops));
     }
 }
 
@@ -57,10 +62,20 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--benchmark", L"single", L"--output", L""}, "--output needs a folder"},
         {{L"--benchmark", L"single", L"--adapter", L"-1"}, "\"--adapter -1\": the adapter is a number that --list-adapters shows"},
         {{L"--adapter", L"1"}, "--adapter needs --benchmark single|multi"},
+        {{L"--stress", L"1"}, "\"--stress 1\": the loops are a whole number from 2 to 100"},
+        {{L"--stress", L"twenty"}, "\"--stress twenty\": the loops are a whole number from 2 to 100"},
+        {{L"--stress", L"--benchmark", L"multi"}, "--stress and --benchmark cannot be combined: a stress test plays its own loops"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
         EXPECT_EQ(std::make_pair(parsed.action, parsed.error), std::make_pair(CommandLine::Action::Error, std::string(c.error)));
+    }
+    // The tests' shorter stress loops: whole seconds up to the run's length, else a clear error.
+    std::string error;
+    EXPECT_EQ(std::make_pair(ParseTestLoopSeconds("2", 60, error), error), std::make_pair(std::optional<int32_t>(2), std::string()));
+    for (const std::string value : {"0", "61", "1.5", ""}) {
+        EXPECT_EQ(ParseTestLoopSeconds(value, 60, error), std::nullopt) << value;
+        EXPECT_EQ(error, "ORVALIS_TEST_LOOP_SECONDS=" + value + ": a test's loop length is a whole number of seconds from 1 to 60");
     }
 }
 
