@@ -15,7 +15,8 @@ lanes=(
   "gpu_backend.sh"
   "windows_program.sh test_deterministic_benchmark_from_the_startup_window test_mission_control
      test_missing_shader_is_a_fatal_error"
-  "windows_program.sh test_command_line_deterministic_benchmark test_choices_reach_the_configuration_and_resizing_follows
+  "windows_program.sh test_command_line_deterministic_benchmark test_command_line_stress_test
+     test_choices_reach_the_configuration_and_resizing_follows
      test_startup_window_ends_the_program test_command_line_ends_with_its_exit_code"
 )
 logs=$(mktemp -d /tmp/orvalis-lanes.XXXXXX)
