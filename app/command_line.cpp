@@ -81,7 +81,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             result.stressLoops = kDefaultStressLoops;
             if (i + 1 < arguments.size() && arguments[i + 1].rfind(L"--", 0) != 0) {
                 const std::wstring& value = arguments[++i];
-                const bool digits = !value.empty() && value.size() <= 4 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
+                const bool digits =
+                    !value.empty() && value.size() <= 4 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
                 result.stressLoops = digits ? static_cast<uint32_t>(std::stoul(value)) : 0;
                 if (result.stressLoops < kFewestStressLoops || result.stressLoops > kMostStressLoops) {
                     return Failure(Quoted(option, value) + ": the loops are a whole number from " +

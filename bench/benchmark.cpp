@@ -332,7 +332,7 @@ std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason
     } else if (b.currentRun >= 2) {
         std::snprintf(where, sizeof(where), "after %s %d of %d", run, b.currentRun - 1, b.targetRuns);
     } else {
-        std::snprintf(where, sizeof(where), "before any run was recorded");
+        std::snprintf(where, sizeof(where), "before any %s was recorded", run);
     }
     return std::string("Ended by a device loss ") + where + ": " + reason;
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "bench/benchmark.h"
 #include "bench/benchmark_host.h"
@@ -148,9 +149,8 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
 
 // The stress test's verdict, its stability, the worst and best loops and the
 // trend, above the chart of every loop's average FPS against the pass mark.
-void WriteStressSection(ReportStream& out, const BenchmarkRecorder& r)
+void WriteStressSection(ReportStream& out, const StressFigures& f)
 {
-    const StressFigures f = ComputeStressFigures(r);
     const char* colour = f.verdict == StressVerdict::Pass ? "#0f0" : (f.verdict == StressVerdict::Fail ? "#f33" : "#f90");
     std::string verdict = StressVerdictText(f.verdict);
     for (char& ch : verdict) {
@@ -192,8 +192,9 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
 {
     out << "<div class=\"stats\">\n<h2>" << RunWord(r.config) << " Statistics</h2>\n";
     if (!r.config.deterministic) {
-        out << "<table>\n<tr><th>" << RunWord(r.config) << "</th><th>Avg FPS</th><th>Cleaned FPS</th><th>Median FPS</th><th>Min FPS</th>"
-               "<th>Max FPS</th><th>Cleaned Min</th><th>Cleaned Max</th><th>Avg Debris</th><th>Avg Balls</th>"
+        out << "<table>\n<tr><th>" << RunWord(r.config)
+            << "</th><th>Avg FPS</th><th>Cleaned FPS</th><th>Median FPS</th><th>Min FPS</th><th>Max FPS</th>"
+               "<th>Cleaned Min</th><th>Cleaned Max</th><th>Avg Debris</th><th>Avg Balls</th>"
                "<th>Avg Bricks</th><th>Outliers</th><th>Score</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
@@ -212,8 +213,9 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
                 << "<td>" << precision(0) << run.score << "</td></tr>\n";
         }
     } else {
-        out << "<table>\n<tr><th>" << RunWord(r.config) << "</th><th>Total Frames</th><th>Weighted Score</th><th>Avg FPS</th><th>Min FPS</th>"
-               "<th>Max FPS</th><th>Median FPS</th><th>Avg Debris</th><th>Avg Balls</th><th>Avg Bricks</th></tr>\n";
+        out << "<table>\n<tr><th>" << RunWord(r.config)
+            << "</th><th>Total Frames</th><th>Weighted Score</th><th>Avg FPS</th><th>Min FPS</th><th>Max FPS</th>"
+               "<th>Median FPS</th><th>Avg Debris</th><th>Avg Balls</th><th>Avg Bricks</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
             out << "<tr><td>" << RunName(run, i, r.config) << "</td>"
@@ -255,9 +257,8 @@ void WriteChartContainer(ReportStream& out, const std::string& canvasId, const s
 
 // Each loop's timeline folded away under a line that gives its average: a
 // stress test's twenty charts would bury the page.
-void WriteLoopTimelines(ReportStream& out, const BenchmarkRecorder& r)
+void WriteLoopTimelines(ReportStream& out, const BenchmarkRecorder& r, const StressFigures& f)
 {
-    const StressFigures f = ComputeStressFigures(r);
     out << "<div class=\"stats\">\n<h2>Loop Timelines</h2>\n";
     for (size_t i = 0; i < r.runs.size(); ++i) {
         const std::string number = std::to_string(i + 1);
@@ -273,9 +274,8 @@ void WriteLoopTimelines(ReportStream& out, const BenchmarkRecorder& r)
 }
 
 // What the stress chart draws: each loop's average FPS, score and state, and the pass mark.
-void WriteStressData(ReportStream& out, const BenchmarkRecorder& r)
+void WriteStressData(ReportStream& out, const StressFigures& f)
 {
-    const StressFigures f = ComputeStressFigures(r);
     out << "const stressLoops = [\n";
     for (size_t i = 0; i < f.loops.size(); ++i) {
         const StressLoop& loop = f.loops[i];
@@ -349,19 +349,20 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     // over from one value to the next, exactly as they were last set.
     ReportStream out;
     const CrossRunFigures figures = ComputeCrossRunFigures(r.runs);
+    const std::optional<StressFigures> stress = IsStressTest(r) ? std::optional(ComputeStressFigures(r)) : std::nullopt;
 
     WriteHead(out);
     WriteHeading(out, r, r.runs.size());
     WriteScoreBox(out, r, figures);
-    if (IsStressTest(r)) {
-        WriteStressSection(out, r);
+    if (stress) {
+        WriteStressSection(out, *stress);
         WriteChartContainer(out, "stressChart", "Stress Test - Average FPS per Loop");
     }
     WriteStatisticsTable(out, r, figures);
     log("Checkpoint: Statistics table complete\n");
 
-    if (IsStressTest(r)) {
-        WriteLoopTimelines(out, r);
+    if (stress) {
+        WriteLoopTimelines(out, r, *stress);
     } else {
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const std::string number = std::to_string(i + 1);
@@ -382,8 +383,8 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     log("Checkpoint: Timestamp complete, starting JavaScript data\n");
 
     WriteRunsData(out, r.runs);
-    if (IsStressTest(r)) {
-        WriteStressData(out, r);
+    if (stress) {
+        WriteStressData(out, *stress);
     }
     log("Checkpoint: JavaScript data array complete\n");
 
@@ -401,7 +402,7 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     log("Checkpoint: Starting scatter plot generation\n");
     WriteScatterChart(out);
     log("Checkpoint: Scatter plot complete\n");
-    if (IsStressTest(r)) {
+    if (stress) {
         WriteStressChart(out);
     }
     WriteDoubleClickReset(out);

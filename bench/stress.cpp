@@ -29,8 +29,8 @@ std::optional<int32_t> ParseTestLoopSeconds(const std::string& value, int32_t ru
     const bool digits = !value.empty() && value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
     const int32_t seconds = digits ? std::stoi(value) : 0;
     if (seconds < 1 || seconds > runSeconds) {
-        error = std::string(kTestLoopSecondsVariable) + "=" + value + ": a test's loop length is a whole number of seconds from 1 to " +
-                std::to_string(runSeconds);
+        error = std::string(kTestLoopSecondsVariable) + "=" + value +
+                ": a test's loop length is a whole number of seconds from 1 to " + std::to_string(runSeconds);
         return std::nullopt;
     }
     return seconds;
@@ -71,7 +71,7 @@ StressFigures ComputeStressFigures(const BenchmarkRecorder& recorder)
             f.worstLoop = number;
         }
     }
-    f.complete = f.loopsComplete == f.loopsAsked && recorder.runs.size() == f.loopsAsked;
+    f.complete = f.loopsComplete == f.loopsAsked;
     const double best = f.bestLoop > 0 ? f.loops[f.bestLoop - 1].averageFps : 0.0;
     if (best > 0.0) {
         f.stabilityPercent = PercentOf(f.loops[f.worstLoop - 1].averageFps, best);
