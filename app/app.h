@@ -26,6 +26,10 @@ struct StartRequests {
     bool benchmarkAtStart = false;
     bool singleRun = false;
     bool deterministic = false;
+    // --stress: a stress test of so many loops (0: none), of testLoopSeconds
+    // each where the tests shortened them (0: the configuration's run length).
+    uint32_t stressLoops = 0;
+    int32_t testLoopSeconds = 0;
     // Started from the command line: no window waits for a person, the report
     // is not opened, and the program ends when the benchmark does, with exitCode.
     bool unattended = false;

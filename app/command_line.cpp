@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bench/benchmark.h"
+#include "bench/stress.h"
 
 namespace {
 
@@ -92,6 +93,25 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             inlineValue = option.substr(equals + 1);
             option.resize(equals);
         }
+        if (option == L"--stress") {
+            // A stress test in place of --benchmark; its loop count may follow.
+            if (!seen.insert(option).second) {
+                return Failure("--stress is given twice");
+            }
+            firstOption = firstOption.empty() ? option : firstOption;
+            result.stressLoops = kDefaultStressLoops;
+            if (inlineValue || (i + 1 < arguments.size() && arguments[i + 1].rfind(L"--", 0) != 0)) {
+                const std::wstring value = inlineValue ? *inlineValue : arguments[++i];
+                const bool digits =
+                    !value.empty() && value.size() <= 4 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
+                result.stressLoops = digits ? static_cast<uint32_t>(std::stoul(value)) : 0;
+                if (result.stressLoops < kFewestStressLoops || result.stressLoops > kMostStressLoops) {
+                    return Failure(Quoted(option, value) + ": the loops are a whole number from " +
+                                   std::to_string(kFewestStressLoops) + " to " + std::to_string(kMostStressLoops));
+                }
+            }
+            continue;
+        }
         const bool takesValue = option == L"--benchmark" || option == L"--resolution" || option == L"--debris" ||
                                 option == L"--vsync" || option == L"--output" || option == L"--adapter";
         if (!takesValue && option != L"--deterministic" && option != L"--frame-log") {
@@ -153,6 +173,15 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
             result.outputDirectory = value;
         }
     }
+    if (result.stressLoops > 0) {
+        if (benchmark) {
+            return Failure("--stress and --benchmark cannot be combined: a stress test plays its own loops");
+        }
+        // Each loop plays the same game, so that only the card can change between them.
+        benchmark = true;
+        choice.multiRun = false;
+        choice.deterministic = true;
+    }
     if (!benchmark && !firstOption.empty()) {
         return Failure(Narrow(firstOption) + " needs --benchmark single|multi");
     }
@@ -167,6 +196,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments)
 std::string CommandLineHelp()
 {
     return "Usage: OrvalisBench.exe [--benchmark single|multi [options]]\n"
+           "       OrvalisBench.exe --stress [LOOPS] [options]\n"
            "       OrvalisBench.exe --compare A.json B.json [C.json ...] [--output DIR]\n"
            "       OrvalisBench.exe --list-adapters\n"
            "\n"
@@ -176,6 +206,10 @@ std::string CommandLineHelp()
            "\n"
            "  --benchmark single|multi  one recorded run or four (40 s each; 60 s deterministic)\n"
            "  --deterministic           fixed random seed 42, the ZIVO level, fixed ticks, no input\n"
+           "  --stress [LOOPS]          a stress test instead: LOOPS deterministic runs (2 to 100,\n"
+           "                            default 20) back to back with no pause; the report and the\n"
+           "                            results give the frame-rate stability, the worst loop's\n"
+           "                            average FPS as a percentage of the best's (97 % passes)\n"
            "  --resolution WxH          854x480 (default), 1280x720, 1920x1080, 2560x1440 or 3840x2160\n"
            "  --debris N                0, 80 (default), 160, 320 or 640\n"
            "  --vsync off|on|triple     vertical sync off (default), on, or triple buffering\n"
@@ -211,6 +245,9 @@ StarterText CommandLineSummary(const BenchmarkRecorder& bench, const std::filesy
         scores += static_cast<double>(run.score);
     }
     text.output = "score: " + std::to_string(std::llround(scores / static_cast<double>(bench.runs.size()))) + "\n";
+    if (bench.config.stressLoops > 0) {
+        text.output += "stress: " + StressSummaryLine(ComputeStressFigures(bench)) + "\n";
+    }
     for (size_t i = 0; i < bench.runs.size(); ++i) {
         if (const std::string note = RenderedSizeNote(bench.runs[i], bench.config); !note.empty()) {
             text.output += "note: run " + std::to_string(i + 1) + " " + note + "\n";

@@ -18,6 +18,7 @@ struct CommandLine {
     std::wstring outputDirectory;  // Benchmark: where the report and the results go; empty: the current folder
     std::optional<uint32_t> adapter;  // Benchmark: --adapter N; nothing: the default adapter
     bool frameLog = false;         // Benchmark: --frame-log, every sampled frame in a CSV file beside the results
+    uint32_t stressLoops = 0;      // Benchmark: --stress, a deterministic stress test of so many loops; 0: none
     std::string error;             // Error: what was wrong, naming the argument
 };
 

@@ -73,7 +73,7 @@ void HandlePointerClick(App& app)
 }
 
 void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
-                              bool deterministic)
+                              bool deterministic, uint32_t stressLoops, int32_t testLoopSeconds)
 {
     World& world = app.world;
     world.raySteps = kBenchmarkRaySteps;
@@ -93,8 +93,10 @@ void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t
     config.raySteps = static_cast<uint32_t>(world.raySteps);
     config.debrisCount = static_cast<uint32_t>(debrisCount);
     config.debrisEnabled = world.debrisEnabled;
-    config.singleRun = singleRun;
+    config.singleRun = singleRun && stressLoops == 0;  // a stress test is many runs
     config.deterministic = deterministic;
+    config.stressLoops = stressLoops;
+    config.testLoopSeconds = testLoopSeconds;
     StartBenchmark(app.bench, world, config);
     app.platform->ShowBenchmarkRunning(true);
 }

@@ -28,8 +28,10 @@ void HandlePointerClick(App& app);
 // built: the benchmark's settings (ray steps 72, the debris preset, autoplay),
 // the panel's check boxes and sliders, the accumulator, the start itself and
 // the launch/abort buttons. width x height is the chosen resolution preset.
+// With stressLoops a stress test of so many loops starts instead (of
+// testLoopSeconds each where the tests shortened them, bench/stress.h).
 void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t debrisCount, bool singleRun,
-                              bool deterministic);
+                              bool deterministic, uint32_t stressLoops = 0, int32_t testLoopSeconds = 0);
 
 // The panel's "Abort": keeps and reports the runs so far, then shows "Launch
 // Benchmark" again. When their report could not be written, the summary box

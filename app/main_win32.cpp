@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <string_view>
 #include <vector>
 
 #include "app/app.h"
@@ -23,6 +24,7 @@
 #include "app/output_folder.h"
 #include "app/win32_platform.h"
 #include "bench/benchmark.h"
+#include "bench/stress.h"
 #include "game/levels.h"
 #include "gpu/adapter_choice.h"
 #include "gpu/d3d_backend.h"
@@ -62,7 +64,7 @@ void Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& pa
 
     if (start.benchmarkAtStart) {
         StartConfiguredBenchmark(app, startup.width, startup.height, startup.debrisCount, start.singleRun,
-                                 start.deterministic);
+                                 start.deterministic, start.stressLoops, start.testLoopSeconds);
         app.start.benchmarkAtStart = false;
     }
 }
@@ -185,7 +187,31 @@ struct SummaryForStarter {
     }
 };
 
-int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const AdapterSelection& adapter)
+// ORVALIS_TEST_LOOP_SECONDS, for a stress test only: the loop length the
+// tests ask for, 0 when the variable is not set (or empty); nothing when its
+// value is not a length the test can take (`error` says why).
+std::optional<int32_t> TestLoopSeconds(const CommandLine& commandLine, std::string& error)
+{
+    if (commandLine.stressLoops == 0) {
+        return 0;
+    }
+    const std::string_view name = kTestLoopSecondsVariable;
+    wchar_t value[16] = {};
+    const DWORD length = GetEnvironmentVariableW(std::wstring(name.begin(), name.end()).c_str(), value, 16);
+    if (length == 0) {
+        return 0;
+    }
+    std::string typed;  // as ASCII, for the message
+    for (const wchar_t* ch = value; length < 16 && *ch != L'\0'; ++ch) {
+        typed += *ch >= 32 && *ch < 127 ? static_cast<char>(*ch) : '?';
+    }
+    BenchmarkConfig config;
+    config.deterministic = commandLine.config.deterministic;
+    return ParseTestLoopSeconds(length < 16 ? typed : "(16 characters or more)", RunSeconds(config), error);
+}
+
+int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const AdapterSelection& adapter,
+               int32_t testLoopSeconds)
 {
     Win32Platform platform;
     App app(platform);
@@ -202,8 +228,10 @@ int RunProgram(HINSTANCE instance, const CommandLine& commandLine, const Adapter
         app.start.unattended = true;
         app.start.exitCode = exit_code::kNotCompleted;
         app.bench.frameLog.enabled = commandLine.frameLog;
+        app.start.stressLoops = commandLine.stressLoops;
+        app.start.testLoopSeconds = testLoopSeconds;
         platform.SetUnattended(true);
-        const std::string line = ConfigLogLine(commandLine.choice);
+        const std::string line = ConfigLogLine(commandLine.choice, commandLine.stressLoops);
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     } else if (const std::optional<StartupConfiguration> chosen = ShowStartupDialog(instance, AdapterLine(adapter.name))) {
@@ -233,6 +261,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     const CommandLine commandLine = ParseCommandLine(ProgramArguments());
     const bool unattended = commandLine.action == CommandLine::Action::Benchmark;
     AdapterSelection adapter;
+    int32_t testLoopSeconds = 0;
     switch (commandLine.action) {
     case CommandLine::Action::Help:
         TellStarter(CommandLineHelp(), false);
@@ -246,6 +275,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         if (!adapter.error.empty()) {
             TellStarter("OrvalisBench: " + adapter.error + "\nSee OrvalisBench.exe --list-adapters.\n", true);
             return exit_code::kBadArguments;
+        }
+        {
+            std::string error;
+            const std::optional<int32_t> seconds = TestLoopSeconds(commandLine, error);
+            if (!seconds) {
+                TellStarter("OrvalisBench: " + error + "\n", true);
+                return exit_code::kBadArguments;
+            }
+            testLoopSeconds = *seconds;
         }
         // The report and results go there (--output, else the current
         // folder): a folder that cannot take them ends the program now, not
@@ -270,7 +308,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     case CommandLine::Action::Interactive: adapter = ChooseAdapter(commandLine); break;
     }
     try {
-        return RunProgram(instance, commandLine, adapter);
+        return RunProgram(instance, commandLine, adapter, testLoopSeconds);
     } catch (const std::exception& e) {
         // The App is gone by now; theApp was cleared before it went.
         if (unattended) {

@@ -9,6 +9,7 @@
 #include "bench/report.h"
 #include "bench/results_file.h"
 #include "bench/statistics.h"
+#include "bench/stress.h"
 #include "game/levels.h"
 #include "game/spawning.h"
 #include "game/world.h"
@@ -64,10 +65,15 @@ void FireRunEvents(BenchmarkRecorder& b, World& world, bool launchDue, bool trio
 
 double RunLength(const BenchmarkRecorder& b)
 {
-    if (b.currentRun == 0) {
-        return kWarmupSeconds;
-    }
-    return b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds;
+    return b.currentRun == 0 ? kWarmupSeconds : RunSeconds(b.config);
+}
+
+// A stress test's loops follow one another with no pause: the load on the
+// card is what it measures. The pause's one frame stays, the frame on which
+// the next loop's level is built.
+double PauseLength(const BenchmarkConfig& config)
+{
+    return config.stressLoops > 0 ? 0.0 : kPauseSeconds;
 }
 
 // The run under way, complete or cut short where its sampled time stands.
@@ -156,7 +162,7 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
     b.runs.clear();
     b.endedByDeviceLoss.clear();
     ClearFrameLog(b.frameLog);
-    b.targetRuns = config.singleRun ? 1 : 4;
+    b.targetRuns = config.stressLoops > 0 ? static_cast<int32_t>(config.stressLoops) : (config.singleRun ? 1 : 4);
     b.config = config;
     if (config.deterministic) {
         world.random.Seed(kDeterministicSeed);
@@ -171,7 +177,7 @@ BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHo
     BenchmarkStep step;
     if (b.pausing) {
         b.pauseElapsed += rawDt;
-        if (b.pauseElapsed >= kPauseSeconds) {
+        if (b.pauseElapsed >= PauseLength(b.config)) {
             b.pausing = false;
             step.effects = RestartLevelAfterPause(b, world);
         }
@@ -302,6 +308,19 @@ std::string CutShortNote(const RunResult& run)
     return text;
 }
 
+int32_t RunSeconds(const BenchmarkConfig& config)
+{
+    if (config.stressLoops > 0 && config.testLoopSeconds > 0) {
+        return config.testLoopSeconds;
+    }
+    return config.deterministic ? kDeterministicRunSeconds : kRunSeconds;
+}
+
+const char* RunWord(const BenchmarkConfig& config)
+{
+    return config.stressLoops > 0 ? "Loop" : "Run";
+}
+
 std::string RunNote(const RunResult& run, const BenchmarkConfig& config)
 {
     const std::string cut = CutShortNote(run);
@@ -312,21 +331,24 @@ std::string RunNote(const RunResult& run, const BenchmarkConfig& config)
 std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason)
 {
     char where[96];
+    const char* run = b.config.stressLoops > 0 ? "loop" : "run";
     if (b.currentRun >= 1 && b.currentBucket >= 0) {
         // The run under way has recorded frames: it is kept, cut short.
-        std::snprintf(where, sizeof(where), "in run %d of %d, cut short at %.1f s", b.currentRun, b.targetRuns,
+        std::snprintf(where, sizeof(where), "in %s %d of %d, cut short at %.1f s", run, b.currentRun, b.targetRuns,
                       b.runElapsed);
     } else if (b.currentRun >= 2) {
-        std::snprintf(where, sizeof(where), "after run %d of %d", b.currentRun - 1, b.targetRuns);
+        std::snprintf(where, sizeof(where), "after %s %d of %d", run, b.currentRun - 1, b.targetRuns);
     } else {
-        std::snprintf(where, sizeof(where), "before any run was recorded");
+        std::snprintf(where, sizeof(where), "before any %s was recorded", run);
     }
     return std::string("Ended by a device loss ") + where + ": " + reason;
 }
 
 std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
 {
-    const std::wstring seconds = std::to_wstring(b.config.deterministic ? kDeterministicRunSeconds : kRunSeconds);
+    const std::wstring seconds = std::to_wstring(RunSeconds(b.config));
+    const bool stress = b.config.stressLoops > 0;
+    const std::string runWord = RunWord(b.config);
     const std::wstring reportName(b.reportPath.begin(), b.reportPath.end());
     std::wstring text = aborted ? L"Benchmark Aborted\n\n" : L"Benchmark Complete!\n\n";
     if (!b.endedByDeviceLoss.empty()) {
@@ -338,7 +360,10 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
     } else {
         text += L"The report could not be written: " + reportName + L"\n\n";
     }
-    if (b.runs.size() == 1) {
+    if (stress) {
+        const std::string line = StressSummaryLine(ComputeStressFigures(b));
+        text += L"Stress test: " + std::wstring(line.begin(), line.end()) + L"\n";
+    } else if (b.runs.size() == 1) {
         text += L"Single run (" + seconds + L" seconds)\n";
     } else {
         text += L"Runs: " + std::to_wstring(b.runs.size()) + L" (" + seconds + L" seconds each)\n";
@@ -349,7 +374,8 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
     for (size_t i = 0; i < b.runs.size(); ++i) {
         const std::string note = RunNote(b.runs[i], b.config);
         if (!note.empty()) {
-            text += L"Run " + std::to_wstring(i + 1) + L": " + std::wstring(note.begin(), note.end()) + L"\n";
+            text += std::wstring(runWord.begin(), runWord.end()) + L" " + std::to_wstring(i + 1) + L": " +
+                    std::wstring(note.begin(), note.end()) + L"\n";
         }
     }
     if (b.config.deterministic) {
@@ -357,6 +383,8 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         text += L"- Fixed random seed (" + std::to_wstring(kDeterministicSeed) + L")\n";
         text += L"- ZIVO level\n";
         text += L"- No mouse/keyboard input\n";
+    }
+    if (b.config.deterministic && !stress) {  // a stress test's loops are in its report
         text += L"\nResults per Run:\n";
         for (size_t i = 0; i < b.runs.size(); ++i) {
             text += L"  Run " + std::to_wstring(i + 1) + L": " + std::to_wstring(b.runs[i].totalFrames) + L" frames, " +
@@ -364,7 +392,7 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         }
     }
     text += L"\nIncludes:\n";
-    text += L"- Timeline charts per run\n";
+    text += stress ? L"- Average FPS per loop and timeline charts per loop\n" : L"- Timeline charts per run\n";
     if (!b.config.deterministic) {
         text += L"- Scatter plot (complexity analysis)\n";
         text += L"- Spike outlier removal\n";
@@ -378,8 +406,8 @@ std::wstring BuildBenchmarkSummary(const BenchmarkRecorder& b, bool aborted)
         float scoreSum = 0.0f;
         for (size_t i = 0; i < b.runs.size(); ++i) {
             wchar_t line[96];
-            std::swprintf(line, sizeof(line) / sizeof(line[0]), L"  Run %d: score %.0f, average %.1f FPS\n",
-                          static_cast<int>(i + 1), static_cast<double>(b.runs[i].score),
+            std::swprintf(line, sizeof(line) / sizeof(line[0]), L"  %ls %d: score %.0f, average %.1f FPS\n",
+                          stress ? L"Loop" : L"Run", static_cast<int>(i + 1), static_cast<double>(b.runs[i].score),
                           static_cast<double>(b.runs[i].avg));
             text += line;
             scoreSum += b.runs[i].score;

@@ -15,8 +15,17 @@ inline constexpr int kDeterministicRunSeconds = 60;
 inline constexpr uint32_t kDeterministicSeed = 42;
 inline constexpr int32_t kBenchmarkRaySteps = 72;
 
+// The length of each recorded run in seconds of sampled frame time: 60 for a
+// deterministic benchmark, else 40; a stress test's loops as long, unless the
+// tests shortened them.
+int32_t RunSeconds(const BenchmarkConfig& config);
+
 // Resets the recorder and starts a benchmark: a 1 s warm-up, then one or four
-// recorded runs. The first frame after this call is not sampled.
+// recorded runs, each after a 2 s pause; or a stress test: the warm-up, then
+// its loops back to back, each loop starting as a run does after the pause
+// (the level built again on one frame that does not update the game, the
+// frame after it not sampled) but without the pause. The first frame after
+// this call is not sampled.
 void StartBenchmark(BenchmarkRecorder& recorder, World& world, const BenchmarkConfig& config);
 
 // What the benchmark's part of a frame did.
@@ -45,7 +54,8 @@ bool AbortBenchmark(BenchmarkRecorder& recorder, World& world, BenchmarkHost& ho
 // What the report, the results file and the summary box say of a benchmark
 // that a device loss ended, `reason` being the device's removal text: where
 // the benchmark was ("in run 2 of 4, cut short at 12.5 s", "after run 1 of 4"
-// or "before any run was recorded"), then the reason.
+// or "before any run was recorded"; a stress test's "in loop 8 of 20, ..."),
+// then the reason.
 std::string DeviceLossNote(const BenchmarkRecorder& recorder, const std::string& reason);
 
 // The text of the "Benchmark Finished" box; `aborted` for the box of an
@@ -74,3 +84,6 @@ std::string CutShortNote(const RunResult& run);
 // Everything the summary box and the report's score box say of one run: the
 // cut-short note and the size note, joined by "; "; empty when neither applies.
 std::string RunNote(const RunResult& run, const BenchmarkConfig& config);
+
+// What the report and the summaries call a recorded run: "Run", or "Loop" in a stress test.
+const char* RunWord(const BenchmarkConfig& config);

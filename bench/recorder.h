@@ -18,6 +18,12 @@ struct BenchmarkConfig {
     bool debrisEnabled = false;
     bool singleRun = false;      // one recorded run instead of four
     bool deterministic = false;  // fixed seed, ZIVO level, fixed ticks, no input
+    // A stress test: so many recorded runs (its loops) back to back, with no
+    // pause between them; 0 for a benchmark of one or four runs.
+    uint32_t stressLoops = 0;
+    // A stress test's loop length in whole seconds when the tests shorten it
+    // (bench/stress.h); 0: the configuration's run length.
+    int32_t testLoopSeconds = 0;
 };
 
 // One closed 0.1 s bucket of samples: the frames whose end fell into it.
@@ -107,7 +113,7 @@ inline constexpr size_t kMaxFrameTimes = 1u << 20;
 struct BenchmarkRecorder {
     bool running = false;
     int32_t currentRun = 0;   // 0 = warm-up, 1..targetRuns = recorded runs
-    int32_t targetRuns = 4;
+    int32_t targetRuns = 4;   // 1, 4, or a stress test's loops
     // Clocks add up frame times in double precision: at 10,000 frames a second
     // a float would run 0.6 % fast within a minute and stop within hours.
     double runElapsed = 0.0;

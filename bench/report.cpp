@@ -1,7 +1,9 @@
 #include "bench/report.h"
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "bench/benchmark.h"
 #include "bench/benchmark_host.h"
@@ -9,6 +11,7 @@
 #include "bench/recorder.h"
 #include "bench/report_stream.h"
 #include "bench/statistics.h"
+#include "bench/stress.h"
 
 namespace {
 
@@ -41,10 +44,27 @@ void WriteHead(ReportStream& out)
         << "</style>\n</head>\n<body>\n";
 }
 
+// A number in fixed notation with `digits` decimals, rounded as the report's
+// stream rounds, without touching the precision the stream carries.
+std::string Fixed(double value, int digits)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, digits);
+    return std::string(buffer, result.ptr);
+}
+
+bool IsStressTest(const BenchmarkRecorder& r)
+{
+    return r.config.stressLoops > 0;
+}
+
 void WriteHeading(ReportStream& out, const BenchmarkRecorder& r, size_t runCount)
 {
     out << "<h1>DirectX 12 Raymarching Benchmark";
-    if (r.config.deterministic) {
+    if (IsStressTest(r)) {
+        out << (r.config.deterministic ? " (Deterministic Stress Test - " : " (Stress Test - ") << runCount
+            << (runCount == 1 ? " Loop)" : " Loops)");
+    } else if (r.config.deterministic) {
         out << " (Deterministic";
         if (r.config.singleRun) {
             out << " - Single Run)";
@@ -67,7 +87,7 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
             << "<div style=\"text-align:center;padding:10px;\">\n"
             << "<div style=\"color:#0f0;\">TOTAL FRAMES</div>\n"
             << "<div class=\"score-value\">" << f.framesPerRun << "</div>\n"
-            << "<div style=\"color:#888;font-size:11px;\">Raw frame count (60 sec)</div>\n"
+            << "<div style=\"color:#888;font-size:11px;\">Raw frame count (" << RunSeconds(r.config) << " sec)</div>\n"
             << "</div>\n"
             << "<div style=\"text-align:center;padding:10px;\">\n"
             << "<div style=\"color:#0cf;\">WEIGHTED SCORE</div>\n"
@@ -104,7 +124,11 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     } else {
         out << " | Debris: OFF";
     }
-    out << (r.config.deterministic ? " | Run Time: 60 seconds (Deterministic)" : " | Run Time: 40 seconds");
+    out << (IsStressTest(r) ? " | Loop Time: " : " | Run Time: ") << RunSeconds(r.config) << " seconds"
+        << (r.config.deterministic ? " (Deterministic)" : "");
+    if (IsStressTest(r) && r.config.testLoopSeconds > 0) {
+        out << " (shortened for tests by " << kTestLoopSecondsVariable << ")";
+    }
     if (const std::string adapter = AdapterNote(r.adapter); !adapter.empty()) {
         out << " | Adapter: " << HtmlEscape(adapter);
     }
@@ -113,8 +137,8 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     for (size_t i = 0; i < r.runs.size(); ++i) {
         const std::string note = RunNote(r.runs[i], c);
         if (!note.empty()) {
-            out << "<div style=\"margin-top:5px;color:#f90;font-size:13px;\">Run " << (i + 1) << ": " << note
-                << "</div>\n";
+            out << "<div style=\"margin-top:5px;color:#f90;font-size:13px;\">" << RunWord(c) << " " << (i + 1) << ": "
+                << note << "</div>\n";
         }
     }
     if (!r.endedByDeviceLoss.empty()) {
@@ -123,23 +147,58 @@ void WriteScoreBox(ReportStream& out, const BenchmarkRecorder& r, const CrossRun
     out << "</div>\n";
 }
 
-// "Run 2", or "Run 2 (cut short at 12.5 s)": the run's row says when it is not a whole run.
-std::string RunName(const RunResult& run, size_t index)
+// The stress test's verdict, its stability, the worst and best loops and the
+// trend, above the chart of every loop's average FPS against the pass mark.
+void WriteStressSection(ReportStream& out, const StressFigures& f)
 {
-    const std::string cut = CutShortNote(run);
-    return "Run " + std::to_string(index + 1) + (cut.empty() ? "" : " (" + cut + ")");
+    const char* colour = f.verdict == StressVerdict::Pass ? "#0f0" : (f.verdict == StressVerdict::Fail ? "#f33" : "#f90");
+    std::string verdict = StressVerdictText(f.verdict);
+    for (char& ch : verdict) {
+        ch = static_cast<char>(ch - 'a' + 'A');
+    }
+    out << "<div class=\"stats\" style=\"text-align:center;\">\n"
+        << "<h2>Stress Test: Frame-Rate Stability</h2>\n"
+        << "<div class=\"score-value\" style=\"color:" << colour << ";\">"
+        << (f.stabilityPercent ? StabilityText(*f.stabilityPercent) : std::string("-")) << "</div>\n"
+        << "<div style=\"color:" << colour << ";font-size:1.4em;font-weight:bold;\">" << verdict << "</div>\n"
+        << "<div style=\"color:#888;margin-top:5px;font-size:12px;\">Stability = the worst loop's average FPS as a "
+           "percentage of the best loop's; 97 % passes. Loops cut short do not count.</div>\n";
+    if (f.stabilityPercent) {
+        out << "<div style=\"margin-top:10px;\">Worst: Loop " << f.worstLoop << " at "
+            << Fixed(f.loops[f.worstLoop - 1].averageFps, 2) << " FPS | Best: Loop " << f.bestLoop << " at "
+            << Fixed(f.loops[f.bestLoop - 1].averageFps, 2) << " FPS";
+        if (f.trendPercent) {
+            out << " | Trend (first to last loop): " << TrendText(*f.trendPercent);
+        }
+        out << "</div>\n";
+    }
+    out << "<div style=\"margin-top:5px;color:#ccc;\">" << f.loopsComplete << " of " << f.loopsAsked << " loops of "
+        << f.loopSeconds << " seconds played whole, back to back</div>\n"
+        << "</div>\n";
+}
+
+// "Run 2", or "Run 2 (cut short at 12.5 s)": the run's row says when it is not a whole run.
+std::string RunName(const RunResult& run, size_t index, const BenchmarkConfig& config)
+{
+    std::string name = RunWord(config);
+    name.append(" ").append(std::to_string(index + 1));
+    if (const std::string cut = CutShortNote(run); !cut.empty()) {
+        name.append(" (").append(cut).append(")");
+    }
+    return name;
 }
 
 void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const CrossRunFigures& f)
 {
-    out << "<div class=\"stats\">\n<h2>Run Statistics</h2>\n";
+    out << "<div class=\"stats\">\n<h2>" << RunWord(r.config) << " Statistics</h2>\n";
     if (!r.config.deterministic) {
-        out << "<table>\n<tr><th>Run</th><th>Avg FPS</th><th>Cleaned FPS</th><th>Median FPS</th><th>Min FPS</th>"
-               "<th>Max FPS</th><th>Cleaned Min</th><th>Cleaned Max</th><th>Avg Debris</th><th>Avg Balls</th>"
+        out << "<table>\n<tr><th>" << RunWord(r.config)
+            << "</th><th>Avg FPS</th><th>Cleaned FPS</th><th>Median FPS</th><th>Min FPS</th><th>Max FPS</th>"
+               "<th>Cleaned Min</th><th>Cleaned Max</th><th>Avg Debris</th><th>Avg Balls</th>"
                "<th>Avg Bricks</th><th>Outliers</th><th>Score</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
-            out << "<tr><td>" << RunName(run, i) << "</td>"
+            out << "<tr><td>" << RunName(run, i, r.config) << "</td>"
                 << "<td>" << fixedNotation << precision(1) << run.avg << "</td>"
                 << "<td class=\"cleaned\">" << run.cleaned << "</td>"
                 << "<td>" << run.median << "</td>"
@@ -154,11 +213,12 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
                 << "<td>" << precision(0) << run.score << "</td></tr>\n";
         }
     } else {
-        out << "<table>\n<tr><th>Run</th><th>Total Frames</th><th>Weighted Score</th><th>Avg FPS</th><th>Min FPS</th>"
-               "<th>Max FPS</th><th>Median FPS</th><th>Avg Debris</th><th>Avg Balls</th><th>Avg Bricks</th></tr>\n";
+        out << "<table>\n<tr><th>" << RunWord(r.config)
+            << "</th><th>Total Frames</th><th>Weighted Score</th><th>Avg FPS</th><th>Min FPS</th><th>Max FPS</th>"
+               "<th>Median FPS</th><th>Avg Debris</th><th>Avg Balls</th><th>Avg Bricks</th></tr>\n";
         for (size_t i = 0; i < r.runs.size(); ++i) {
             const RunResult& run = r.runs[i];
-            out << "<tr><td>" << RunName(run, i) << "</td>"
+            out << "<tr><td>" << RunName(run, i, r.config) << "</td>"
                 << "<td class=\"cleaned\" style=\"font-size:1.1em;\">" << run.totalFrames << "</td>"
                 << "<td style=\"color:#0cf;\">" << fixedNotation << precision(0) << run.score << "</td>"
                 << "<td>" << precision(1) << run.avg << "</td>"
@@ -193,6 +253,38 @@ void WriteChartContainer(ReportStream& out, const std::string& canvasId, const s
         << "<canvas id=\"" << canvasId << "\"></canvas>\n"
         << "<div class=\"zoom-hint\">[TIP] Mouse Wheel: Zoom | Click & Drag: Pan | Double-Click: Reset</div>\n"
         << "</div>\n";
+}
+
+// Each loop's timeline folded away under a line that gives its average: a
+// stress test's twenty charts would bury the page.
+void WriteLoopTimelines(ReportStream& out, const BenchmarkRecorder& r, const StressFigures& f)
+{
+    out << "<div class=\"stats\">\n<h2>Loop Timelines</h2>\n";
+    for (size_t i = 0; i < r.runs.size(); ++i) {
+        const std::string number = std::to_string(i + 1);
+        const std::string cut = CutShortNote(r.runs[i]);
+        const std::string heading = "Loop " + number + " - Timeline" + (cut.empty() ? "" : " (" + cut + ")");
+        out << "<details>\n<summary style=\"cursor:pointer;padding:4px 0;\">" << heading << ": "
+            << Fixed(f.loops[i].averageFps, 2) << " FPS" << (f.loops[i].belowPass ? " (below the pass mark)" : "")
+            << "</summary>\n";
+        WriteChartContainer(out, "chart" + number, heading);
+        out << "</details>\n";
+    }
+    out << "</div>\n";
+}
+
+// What the stress chart draws: each loop's average FPS, score and state, and the pass mark.
+void WriteStressData(ReportStream& out, const StressFigures& f)
+{
+    out << "const stressLoops = [\n";
+    for (size_t i = 0; i < f.loops.size(); ++i) {
+        const StressLoop& loop = f.loops[i];
+        out << "  {loop:" << (i + 1) << ",avgFps:" << Fixed(loop.averageFps, 2) << ",score:" << Fixed(loop.score, 0)
+            << ",complete:" << (loop.complete ? "true" : "false") << ",belowPass:" << (loop.belowPass ? "true" : "false")
+            << "}" << (i + 1 < f.loops.size() ? "," : "") << "\n";
+    }
+    out << "];\n"
+        << "const stressPassFps = " << (f.stabilityPercent ? Fixed(f.passFps, 2) : std::string("null")) << ";\n\n";
 }
 
 void WriteRunsData(ReportStream& out, const std::vector<RunResult>& runs)
@@ -257,17 +349,26 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     // over from one value to the next, exactly as they were last set.
     ReportStream out;
     const CrossRunFigures figures = ComputeCrossRunFigures(r.runs);
+    const std::optional<StressFigures> stress = IsStressTest(r) ? std::optional(ComputeStressFigures(r)) : std::nullopt;
 
     WriteHead(out);
     WriteHeading(out, r, r.runs.size());
     WriteScoreBox(out, r, figures);
+    if (stress) {
+        WriteStressSection(out, *stress);
+        WriteChartContainer(out, "stressChart", "Stress Test - Average FPS per Loop");
+    }
     WriteStatisticsTable(out, r, figures);
     log("Checkpoint: Statistics table complete\n");
 
-    for (size_t i = 0; i < r.runs.size(); ++i) {
-        const std::string number = std::to_string(i + 1);
-        const std::string cut = CutShortNote(r.runs[i]);
-        WriteChartContainer(out, "chart" + number, "Run " + number + " - Timeline" + (cut.empty() ? "" : " (" + cut + ")"));
+    if (stress) {
+        WriteLoopTimelines(out, r, *stress);
+    } else {
+        for (size_t i = 0; i < r.runs.size(); ++i) {
+            const std::string number = std::to_string(i + 1);
+            const std::string cut = CutShortNote(r.runs[i]);
+            WriteChartContainer(out, "chart" + number, "Run " + number + " - Timeline" + (cut.empty() ? "" : " (" + cut + ")"));
+        }
     }
     log("Checkpoint: Chart containers complete\n");
     WriteChartContainer(out, "scatterChart", "Performance vs Scene Complexity (All Runs)");
@@ -282,6 +383,9 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     log("Checkpoint: Timestamp complete, starting JavaScript data\n");
 
     WriteRunsData(out, r.runs);
+    if (stress) {
+        WriteStressData(out, *stress);
+    }
     log("Checkpoint: JavaScript data array complete\n");
 
     out << "\n// Chart instance storage for zoom reset\n"
@@ -298,6 +402,9 @@ std::string BuildReportDocument(const BenchmarkRecorder& r, const std::tm& gener
     log("Checkpoint: Starting scatter plot generation\n");
     WriteScatterChart(out);
     log("Checkpoint: Scatter plot complete\n");
+    if (stress) {
+        WriteStressChart(out);
+    }
     WriteDoubleClickReset(out);
 
     out << "</script>\n</body>\n</html>";

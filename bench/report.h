@@ -28,6 +28,9 @@ class ReportStream;
 // The two chart scripts (timeline per run, scatter over all runs).
 void WriteTimelineCharts(ReportStream& out);
 void WriteScatterChart(ReportStream& out);
+// A stress test's chart: every loop's average FPS (from stressLoops) against
+// the pass mark (stressPassFps), loops below it in red, loops cut short crossed.
+void WriteStressChart(ReportStream& out);
 // chart.js, Hammer.js and the zoom plug-in, each written whole in its own
 // script element, so that a page draws its charts with no network.
 void WriteChartLibraries(ReportStream& out);

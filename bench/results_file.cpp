@@ -13,6 +13,7 @@
 #include "bench/recorder.h"
 #include "bench/significance.h"
 #include "bench/statistics.h"
+#include "bench/stress.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ Json Configuration(const BenchmarkRecorder& r, const RunEnvironment& environment
                 {"debrisEnabled", c.debrisEnabled},
                 {"debrisCount", c.debrisCount},
                 {"presentMode", environment.presentMode},
-                {"runs", c.singleRun ? "single" : "multi"},
+                {"runs", c.stressLoops > 0 ? "stress" : (c.singleRun ? "single" : "multi")},
                 {"deterministic", c.deterministic}};
 }
 
@@ -156,6 +157,37 @@ Json AcrossRuns(const BenchmarkRecorder& r)
     return across;
 }
 
+// A stress test's loops (its runs) and what they say: the stability, the
+// verdict against 97 % and the trend. Figures that need complete loops are
+// left out where there are none (or, for the trend, fewer than two).
+Json Stress(const BenchmarkRecorder& r)
+{
+    const StressFigures f = ComputeStressFigures(r);
+    Json loops = Json::array();
+    for (size_t i = 0; i < f.loops.size(); ++i) {
+        // The very figures of runs[i], written as they are there.
+        const RunResult& run = r.runs[i];
+        loops.push_back(Json{{"loop", i + 1}, {"averageFps", run.avg}, {"score", run.score}, {"complete", run.complete}});
+    }
+    Json stress{{"loopsAsked", f.loopsAsked},
+                {"loopSeconds", f.loopSeconds},
+                {"shortenedForTests", f.shortenedForTests},
+                {"loopsComplete", f.loopsComplete},
+                {"complete", f.complete},
+                {"loops", loops},
+                {"passPercent", kStressPassPercent}};
+    if (f.stabilityPercent) {
+        stress["stabilityPercent"] = *f.stabilityPercent;
+        stress["worstLoop"] = f.worstLoop;
+        stress["bestLoop"] = f.bestLoop;
+    }
+    if (f.trendPercent) {
+        stress["trendPercent"] = *f.trendPercent;
+    }
+    stress["verdict"] = StressVerdictText(f.verdict);
+    return stress;
+}
+
 }  // namespace
 
 std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironment& environment)
@@ -178,6 +210,9 @@ std::string BuildResultsDocument(const BenchmarkRecorder& r, const RunEnvironmen
     document["system"] = System(environment, r.adapter);
     document["runs"] = runs;
     document["acrossRuns"] = AcrossRuns(r);
+    if (r.config.stressLoops > 0) {
+        document["stress"] = Stress(r);
+    }
     return document.dump(2) + "\n";
 }
 

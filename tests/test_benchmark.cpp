@@ -14,6 +14,8 @@
 #include "bench/benchmark.h"
 #include "bench/frame_log.h"
 #include "bench/gpu_timing.h"
+#include "bench/compare.h"
+#include "bench/stress.h"
 #include "bench_files.h"
 #include "test_support.h"
 
@@ -438,6 +440,109 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
             EXPECT_TRUE(lineFlags == flags) << "the lines' IsOutlierRecord is not their records' isOutlier";
             // The spike's records are flagged; the benchmark's last two frames' GPU times came back after the log was written.
             EXPECT_EQ(std::make_pair(std::count(flags.begin(), flags.end(), 1) > 0, withoutGpu), std::make_pair(true, int64_t{2}));
+        }
+    }
+}
+
+// A stress test plays its loops back to back: between two loops one frame
+// builds the level again, and no 2 s pause passes. Each loop is the same
+// deterministic game, so loops played on the same frames score the same.
+// Its verdict: pass when the worst complete loop keeps 97 % of the best
+// loop's average FPS; fail below that, even when an abort or a device loss cut
+// the test short (more loops could only lower it); otherwise incomplete. The
+// report, the results file, the summary box and the line for standard output
+// say so, and the comparison reads the file.
+TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFrameRates)
+{
+    const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
+    const std::string shortened = " (shortened for tests by ORVALIS_TEST_LOOP_SECONDS)";
+    const struct {
+        const char* what;
+        uint32_t loops;
+        int32_t loopSeconds;  // 0: the configuration's 60 s
+        float (*frame)(int loop);
+        int stopInLoop;       // 1 s into this loop the panel's Abort (or a device loss) stops the test; 0: never
+        bool deviceLoss;
+        double stability;     // -1: none (no loop played whole)
+        int worst, best;      // loop numbers; 0: none
+        std::string line;
+    } cases[] = {
+        {"frames that hold steady, every other loop 1 % slower", 20, 2, [](int loop) { return kFrame * (loop % 2 ? 1.0f : 1.01f); },
+         0, false, 100.0 / 1.01, 2, 1, "pass, stability 99.0 % (97 % needed), trend -1.0 % from the first loop to the last, 20 of 20 loops of 2 s" + shortened},
+        {"frames 5 % slower after the tenth loop", 20, 2, [](int loop) { return kFrame * (loop > 10 ? 1.05f : 1.0f); }, 0, false,
+         100.0 / 1.05, 11, 1, "fail, stability 95.2 % (97 % needed), trend -4.8 % from the first loop to the last, 20 of 20 loops of 2 s" + shortened},
+        {"steady frames, aborted in loop 1", 20, 2, [](int) { return kFrame; }, 1, false, -1.0, 0, 0,
+         "incomplete, no loop played whole, 0 of 20 loops of 2 s" + shortened},
+        {"steady frames, aborted in loop 2: no trend from one loop", 20, 2, [](int) { return kFrame; }, 2, false, 100.0, 1, 1,
+         "incomplete, stability 100.0 % (97 % needed), 1 of 20 loops of 2 s" + shortened},
+        {"frames 5 % slower after the tenth loop, the device lost in loop 14", 20, 2,
+         [](int loop) { return kFrame * (loop > 10 ? 1.05f : 1.0f); }, 14, true, 100.0 / 1.05, 11, 1,
+         "fail, stability 95.2 % (97 % needed), trend -4.8 % from the first loop to the last, 13 of 20 loops of 2 s" + shortened},
+        {"two loops of the full 60 s", 2, 0, [](int) { return kFrame; }, 0, false, 100.0, 1, 1,
+         "pass, stability 100.0 % (97 % needed), trend +0.0 % from the first loop to the last, 2 of 2 loops of 60 s"},
+    };
+    for (const auto& c : cases) {
+        ScratchDirectory scratch;
+        TestApp t;
+        std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
+        BuildLevel(t.app, 3);
+        t.world.random.Seed(42);
+        ResetBallOnPaddle(t.world);
+        StartConfiguredBenchmark(t.app, 854, 480, 80, true, true, c.loops, c.loopSeconds);
+        const BenchmarkRecorder& b = t.app.bench;
+        int pausedFrames = 0;
+        while (b.running && !(b.currentRun == c.stopInLoop && b.runElapsed >= 1.0)) {
+            pausedFrames += b.pausing ? 1 : 0;
+            const float dt = c.frame(b.currentRun);
+            UpdateFrame(t.app, std::min(dt, 0.05f), dt);
+        }
+        if (c.stopInLoop > 0) {
+            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app);
+        }
+        const size_t played = c.stopInLoop > 0 ? static_cast<size_t>(c.stopInLoop) : c.loops;
+        ASSERT_EQ(b.runs.size(), played) << c.what;
+        EXPECT_EQ(pausedFrames, static_cast<int>(played)) << c.what;  // one frame before each loop
+        for (size_t i = 2; i < played; ++i) {  // the same game on the same frames
+            if (c.frame(static_cast<int>(i + 1)) == c.frame(static_cast<int>(i - 1)) && b.runs[i].complete) {
+                EXPECT_EQ(std::make_pair(b.runs[i].score, b.runs[i].totalFrames),
+                          std::make_pair(b.runs[i - 2].score, b.runs[i - 2].totalFrames)) << c.what << ", loop " << i + 1;
+            }
+        }
+
+        const Json results = Json::parse(ReadText(kResults));
+        const Json& stress = results["stress"];
+        const std::string verdict = c.line.substr(0, c.line.find(','));
+        EXPECT_EQ(std::make_tuple(results["configuration"]["runs"], stress["verdict"], stress["loopsAsked"], stress["loopSeconds"],
+                                  stress["shortenedForTests"], stress["complete"], stress["loopsComplete"], stress["passPercent"]),
+                  std::make_tuple(Json("stress"), Json(verdict), Json(c.loops), Json(c.loopSeconds ? c.loopSeconds : 60),
+                                  Json(c.loopSeconds > 0), Json(c.stopInLoop == 0), Json(played - (c.stopInLoop ? 1 : 0)), Json(97.0)))
+            << c.what;
+        EXPECT_NEAR(stress.value("stabilityPercent", -1.0), c.stability, 1e-3) << c.what;
+        EXPECT_EQ(std::make_pair(stress.value("worstLoop", 0), stress.value("bestLoop", 0)), std::make_pair(c.worst, c.best)) << c.what;
+        ASSERT_EQ(stress["loops"].size(), played) << c.what;
+        for (size_t i = 0; i < played; ++i) {  // each loop's figures are those of its run
+            const Json& run = results["runs"][i];
+            EXPECT_EQ(stress["loops"][i], (Json{{"loop", i + 1}, {"averageFps", run["averageFps"]}, {"score", run["score"]},
+                                                {"complete", run["complete"]}})) << c.what;
+        }
+        std::string problem;
+        const std::optional<ResultsFileContent> compared = ParseResultsDocument(ReadText(kResults), kResults, problem);
+        EXPECT_EQ(compared ? compared->runs.size() : 0u, played) << problem;
+
+        const std::string report = ReadText(kReport);
+        std::string shown = verdict;
+        std::transform(shown.begin(), shown.end(), shown.begin(), [](char ch) { return static_cast<char>(ch - 'a' + 'A'); });
+        EXPECT_NE(report.find(";\">" + shown + "</div>"), std::string::npos) << c.what;
+        EXPECT_NE(report.find(" Stress Test - " + std::to_string(played) + (played > 1 ? " Loops)</h1>" : " Loop)</h1>")),
+                  std::string::npos) << c.what;
+        // The line standard output gives; the box (only a test played to its end shows one) gives it too.
+        EXPECT_EQ(StressSummaryLine(ComputeStressFigures(b)), c.line) << c.what;
+        ASSERT_EQ(t.platform.summaries.size(), c.stopInLoop > 0 ? 0u : 1u) << c.what;
+        EXPECT_TRUE(c.stopInLoop > 0 ||
+                    t.platform.summaries[0].find(L"\nStress test: " + std::wstring(c.line.begin(), c.line.end()) + L"\n") !=
+                        std::wstring::npos) << c.what;
+        if (c.deviceLoss) {
+            EXPECT_EQ(results["endedByDeviceLoss"], "Ended by a device loss in loop 14 of 20, cut short at 1.0 s: " + lost);
         }
     }
 }

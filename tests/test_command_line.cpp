@@ -11,6 +11,7 @@
 #include "app/frame.h"
 #include "bench/benchmark.h"
 #include "app/output_folder.h"
+#include "bench/stress.h"
 #include "bench_files.h"
 #include "test_support.h"
 
@@ -30,7 +31,7 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
     EXPECT_EQ(std::make_tuple(IsCompareCommand({L"--compare=x"}), help.exitCode, help.output), std::make_tuple(true, 0, CommandLineHelp()));
     EXPECT_EQ(std::make_pair(ParseCommandLine({L"--frame-log", L"--benchmark", L"multi"}).frameLog,
                              ParseCommandLine({L"--benchmark", L"multi"}).frameLog), std::make_pair(true, false));
-    const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; } cases[] = {
+    const struct { std::vector<std::wstring> arguments; const char* config; const wchar_t* output; uint32_t loops = 0; } cases[] = {
         {{L"--benchmark", L"single"}, "854x480 debris 80 present 0 benchmark single", L""},
         {{L"--resolution", L"1280x720", L"--vsync", L"on", L"--debris", L"0", L"--benchmark", L"multi"},
          "1280x720 debris 0 present 1 benchmark multi", L""},
@@ -40,13 +41,17 @@ TEST(CommandLine, OptionsChooseAmongTheStartupWindowsPresets)
          "854x480 debris 80 present 0 benchmark multi", L"C:\\results"},
         {{L"--benchmark=single", L"--resolution=2560X1440", L"--debris=160", L"--vsync=on", L"--output=C:\\a=b"},
          "2560x1440 debris 160 present 1 benchmark single", L"C:\\a=b"},
+        // A stress test is deterministic, of 20 loops unless a number follows.
+        {{L"--stress", L"--debris", L"0"}, "854x480 debris 0 present 0 benchmark single deterministic", L"", 20},
+        {{L"--resolution", L"1280x720", L"--stress=100"}, "1280x720 debris 80 present 0 benchmark single deterministic", L"", 100},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
         ASSERT_EQ(parsed.action, CommandLine::Action::Benchmark) << parsed.error;
         // The configuration, also as the startup window records it, and the output folder.
-        EXPECT_EQ(std::make_tuple(Describe(parsed.config), Describe(ConfigurationFor(parsed.choice)), parsed.outputDirectory),
-                  std::make_tuple(std::string(c.config), std::string(c.config), std::wstring(c.output)));
+        EXPECT_EQ(std::make_tuple(Describe(parsed.config), Describe(ConfigurationFor(parsed.choice)), parsed.outputDirectory,
+                                  parsed.stressLoops),
+                  std::make_tuple(std::string(c.config), std::string(c.config), std::wstring(c.output), c.loops));
     }
 }
 
@@ -76,10 +81,20 @@ TEST(CommandLine, BadArgumentsAreNamedAsTyped)
         {{L"--benchmark=single", L"--deterministic=yes"}, "--deterministic takes no value"},
         {{L"--benchmark=single", L"--resolution=1280*720"},
          "\"--resolution 1280*720\": the resolution is one of 854x480, 1280x720, 1920x1080, 2560x1440, 3840x2160"},
+        {{L"--stress", L"1"}, "\"--stress 1\": the loops are a whole number from 2 to 100"},
+        {{L"--stress", L"twenty"}, "\"--stress twenty\": the loops are a whole number from 2 to 100"},
+        {{L"--stress", L"--benchmark", L"multi"}, "--stress and --benchmark cannot be combined: a stress test plays its own loops"},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = ParseCommandLine(c.arguments);
         EXPECT_EQ(std::make_pair(parsed.action, parsed.error), std::make_pair(CommandLine::Action::Error, std::string(c.error)));
+    }
+    // The tests' shorter stress loops: whole seconds up to the run's length, else a clear error.
+    std::string error;
+    EXPECT_EQ(std::make_pair(ParseTestLoopSeconds("2", 60, error), error), std::make_pair(std::optional<int32_t>(2), std::string()));
+    for (const std::string value : {"0", "61", "1.5", ""}) {
+        EXPECT_EQ(ParseTestLoopSeconds(value, 60, error), std::nullopt) << value;
+        EXPECT_EQ(error, "ORVALIS_TEST_LOOP_SECONDS=" + value + ": a test's loop length is a whole number of seconds from 1 to 60");
     }
 }
 

@@ -50,7 +50,8 @@ BenchmarkRecorder CutShort(BenchmarkRecorder r)
 // Each variant's bytes: CR LF line ends, no line end after "</html>", the
 // numbers with the precision the stream carries over from the value before;
 // a run cut short says so; the results file beside the report, with every
-// figure; the adapter, named as text, and how it was chosen.
+// figure; the adapter, named as text, and how it was chosen; a stress test's
+// verdict, chart and loops.
 TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
 {
     const std::tuple<BenchmarkRecorder, const char*, const char*> cases[] = {
@@ -72,6 +73,13 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
                   {{Record(0, 20, 8, 39, 1, 2), Record(1, 21, 16, 38, 1, 2)},
                    {Record(0, 20.5f, 8, 39, 1, 2), Record(1, 22, 16, 37, 1, 3)}}),
          "report_deterministic_multi.html", nullptr},
+        // A stress test of three loops, aborted in the third: the stability of the two complete
+        // ones, their chart against the pass mark, each loop's timeline folded away.
+        {CutShort(Recorder(BenchmarkConfig{854, 480, 72, 80, true, false, true, 3, 0},
+                           {{Record(0, 60, 8, 39, 1, 6), Record(1, 61, 16, 38, 1, 6)},
+                            {Record(0, 59.5f, 8, 39, 1, 6), Record(1, 59, 16, 38, 1, 6)},
+                            {Record(0, 50, 8, 39, 1, 5)}})),
+         "report_stress.html", "results_stress.json"},
     };
     for (const auto& [recorder, golden, resultsGolden] : cases) {
         ScratchDirectory scratch;

@@ -76,14 +76,16 @@ StartupConfiguration ConfigurationFor(const DialogChoice& choice)
     return config;
 }
 
-std::string ConfigLogLine(const DialogChoice& choice)
+std::string ConfigLogLine(const DialogChoice& choice, uint32_t stressLoops)
 {
     static const char* const vsyncWords[3] = {"off", "on", "triple-buffer"};
     const ResolutionPreset& preset = resolutionPresets[choice.resolutionIndex];
     const char* mode = choice.justPlay ? "play" : (choice.multiRun ? "multi" : "single");
     char line[160];
-    std::snprintf(line, sizeof(line), "[DX12] Config: %ux%u, debris=%d, vsync=%s, mode=%s\n", preset.width,
-                  preset.height, debrisPresetCounts[choice.debrisIndex], vsyncWords[choice.presentModeIndex], mode);
+    const std::string stress = stressLoops > 0 ? ", loops=" + std::to_string(stressLoops) : "";
+    std::snprintf(line, sizeof(line), "[DX12] Config: %ux%u, debris=%d, vsync=%s, mode=%s%s\n", preset.width,
+                  preset.height, debrisPresetCounts[choice.debrisIndex], vsyncWords[choice.presentModeIndex],
+                  stressLoops > 0 ? "stress" : mode, stress.c_str());
     return line;
 }
 

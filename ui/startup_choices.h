@@ -69,8 +69,9 @@ struct StartupConfiguration {
 };
 StartupConfiguration ConfigurationFor(const DialogChoice& choice);
 
-// "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n"
-std::string ConfigLogLine(const DialogChoice& choice);
+// "[DX12] Config: 854x480, debris=80, vsync=off, mode=single\n"; for a
+// stress test of 20 loops "..., mode=stress, loops=20\n".
+std::string ConfigLogLine(const DialogChoice& choice, uint32_t stressLoops = 0);
 
 // MulDiv(value, dpi, 96): scaled and rounded to the nearest, halves away from zero.
 int ScaleForDpi(int value, int dpi);

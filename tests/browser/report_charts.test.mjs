@@ -141,3 +141,16 @@ test('a comparison page overlays its files in both charts, which zoom and pan', 
       await zoomAndPan(page, id);
     }
   }, 'comparison.png'));
+
+test('a stress report draws every loop against the pass mark and folds each loop\'s timeline away until opened', () =>
+  withReport('report_stress.html', ['chart1', 'chart2', 'chart3', 'scatterChart', 'stressChart'], async (page) => {
+    const stress = await shown(page, 'stressChart');
+    assert.deepEqual([stress.labels, stress.datasets.map(([label, , data]) => [label, data])], [[1, 2, 3], [
+      ['Average FPS', [60.5, 59.25, 50]],
+      ['97 % of the best loop (pass mark)', [58.68, 58.68, 58.68]],
+    ]]);
+    const visible = () => page.evaluate(() => chartInstances.chart2.canvas.checkVisibility());
+    assert.equal(await visible(), false);  // folded away
+    await page.click('summary >> text=Loop 2 - Timeline');
+    assert.deepEqual([await visible(), (await shown(page, 'chart2')).datasets[0]], [true, ['FPS', 'fps', [59.5, 59]]]);
+  }, 'report-stress.png'));

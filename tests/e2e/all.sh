@@ -17,7 +17,8 @@ lanes=(
      test_missing_shader_is_a_fatal_error"
   "windows_program.sh test_command_line_deterministic_benchmark test_choices_reach_the_configuration_and_resizing_follows
      test_startup_window_ends_the_program test_command_line_ends_with_its_exit_code
-     test_command_line_benchmark_aborted_at_a_prompt"
+     test_command_line_benchmark_aborted_at_a_prompt
+     test_command_line_stress_test"
 )
 logs=$(mktemp -d /tmp/orvalis-lanes.XXXXXX)
 for i in "${!lanes[@]}"; do

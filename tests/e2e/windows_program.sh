@@ -130,6 +130,31 @@ test_command_line_deterministic_benchmark() {
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
+# A stress test from the command line, its loops shortened to 2 s by the
+# tests' variable: three deterministic loops back to back, a report with the
+# stability verdict and its chart, a results file with one run per loop and
+# the stress block, the verdict in one line on standard output, exit code 0.
+# (Whether lavapipe on a loaded machine passes the 97 % is not for this test to say.)
+test_command_line_stress_test() {
+  local out; out=$(mktemp -d /tmp/orvalis-stress.XXXXXX)
+  ORVALIS_TEST_LOOP_SECONDS=2 start_program --stress 3 --debris 0 --output "$(windows_path "$out")"
+  wait_for_exit 180
+  [ "$exit_status" = 0 ] || fail "exit code $exit_status" || return 1
+  program_stdout | grep -qx '\[DX12\] Config: 854x480, debris=0, vsync=off, mode=stress, loops=3' || fail "no stress configuration" || return 1
+  program_stdout | grep -Eqx 'stress: (pass|fail), stability [0-9]+\.[0-9] % \(97 % needed\), trend [-+][0-9]+\.[0-9] % from the first loop to the last, 3 of 3 loops of 2 s \(shortened for tests by ORVALIS_TEST_LOOP_SECONDS\)' ||
+    fail "no verdict line: $(program_stdout)" || return 1
+  keep_benchmark_files stress-command-line '(Deterministic Stress Test - 3 Loops)' "$out" || return 1
+  grep -q '<canvas id="stressChart">' "$ARTIFACTS/stress-command-line.html" || fail "the report has no stress chart" || return 1
+  local want results=$ARTIFACTS/stress-command-line.json
+  for want in '"runs": "stress"' '"loopsAsked": 3,' '"loopSeconds": 2,' '"shortenedForTests": true,' '"loopsComplete": 3,' \
+      '"stabilityPercent": [0-9]' '"verdict": "(pass|fail)"'; do
+    grep -Eq "$want" "$results" || fail "the results have no $want" || return 1
+  done
+  # One run per loop, and each loop in the block: all of them whole.
+  [ "$(grep -c '"measuredSeconds": ' "$results")/$(grep -c '"complete": true' "$results")" = 3/7 ] &&
+    ! grep -q '"complete": false' "$results" || fail "not three whole loops"
+}
+
 # The 0.1 s records of a report: "time bricks balls" per line.
 report_records() {
   tr -d '\r' <"$1" | sed -n 's/.*{time:\([0-9.]*\),.*,bricks:\([0-9.]*\),balls:\([0-9.]*\),isOutlier.*/\1 \2 \3/p'
