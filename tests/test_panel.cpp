@@ -157,7 +157,7 @@ TEST(PanelLayout, FollowsThePanelsGridAndFitsTheWorkArea)
                                                          {0, 1400, 800}};
     for (const auto& a : areas) {
         const PanelPlacement p = PanelPlacementFor(-1366, a.top, 0, a.bottom);
-        const int page = p.height - 60;
+        const int page = p.height - 60;  // the client area a 144-dpi frame leaves
         EXPECT_EQ(std::make_tuple(p.x, p.y, p.height, page >= 40 && ClampPanelScroll(kPanelContentHeight, page) + page > 1090),
                   std::make_tuple(-1326, a.top + 40, a.height, true)) << a.bottom;
     }

@@ -28,7 +28,8 @@ World FreeFlight(std::vector<Ball> balls, float paddleX = 0.0f)
 
 }  // namespace
 
-// A 1/60 s frame: walls turn back outward balls, the paddle sends a ball off at d / 3 x 0.8 rad, lost below y = -16.
+// A 1/60 s frame: walls turn back outward balls; the paddle sends a ball off at d / 3 x 0.8 rad from the vertical
+// (d from its centre), 2 % faster up to 0.8, the horizontal part x 1.5; a ball is lost below y = -16.
 TEST(UpdateFrame, OneFrameOfABall)
 {
     // x, y, vx, vy before and after
