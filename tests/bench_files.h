@@ -1,6 +1,5 @@
 #pragma once
-// The files the benchmark and the comparison write: a scratch working folder
-// for them, reading them back, and the golden files their bytes must match.
+// The files the benchmark and the comparison write: a scratch folder, reading them back, their goldens.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -50,9 +49,7 @@ inline std::string ReadText(const std::filesystem::path& path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// The pages carry the chart libraries whole. Their goldens keep no copies:
-// where a page holds a library's bytes (line ends written as CR LF), the golden
-// holds "{{" + its path + "}}".
+// The goldens keep no copies of the chart libraries: where a page holds one (CR LF), the golden holds "{{" + path + "}}".
 inline const char* const kPageLibraries[] = {"third_party/chart.js/chart.min.js", "third_party/hammerjs/hammer.min.js",
                                              "third_party/chartjs-plugin-zoom/chartjs-plugin-zoom.min.js"};
 

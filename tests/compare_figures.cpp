@@ -1,6 +1,4 @@
-// Prints, every digit kept, what the comparison makes of results files: for
-// each its score and frame-rate verdicts against the first and its frame-time
-// curve, as JSON for tests/compare_check.py.
+// Prints, every digit kept, each file's verdicts against the first and its frame-time curve for compare_check.py.
 #include <array>
 #include <cmath>
 #include <iostream>

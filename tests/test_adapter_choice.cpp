@@ -12,10 +12,7 @@ const AdapterDescription kSoftware{"Microsoft Basic Render Driver", 0x1414, 0x00
 
 }  // namespace
 
-// The card a benchmark measures unless told otherwise: the system's
-// high-performance one, whatever its vendor and place in the list; without a
-// ranking the first hardware adapter of the preferred vendor, else the first
-// hardware adapter; a software adapter only when it is all there is.
+// By default the high-performance hardware adapter, else the preferred vendor's, else hardware; software only if alone.
 TEST(AdapterChoice, TheDefaultIsTheHighPerformanceHardwareAdapter)
 {
     const auto Ranking = [](std::vector<uint64_t> ids) { return std::optional<std::vector<uint64_t>>(std::move(ids)); };
@@ -36,8 +33,7 @@ TEST(AdapterChoice, TheDefaultIsTheHighPerformanceHardwareAdapter)
     }
 }
 
-// --list-adapters shows every adapter and marks the default; --adapter N
-// takes adapter N, and an N the system lacks names the adapters there are.
+// --list-adapters shows every adapter and marks the default; --adapter N takes N, or names the adapters there are.
 TEST(AdapterChoice, ListedAdaptersAreTheOnesThatCanBeAskedFor)
 {
     const AdapterList laptop{{kIntegrated, kDiscrete, kSoftware}, std::vector<uint64_t>{12, 11, 15}};

@@ -26,13 +26,12 @@ using Json = nlohmann::json;
 
 // 1/64 s is exact in binary, so sums of frame times land exactly on 1, 2, 40 and 60 s.
 constexpr float kFrame = 1.0f / 64.0f;
-// The report and results file names at the recording platform's local time.
 const char* const kReport = "benchmark_2026-12-06_140509.html";
 const char* const kResults = "benchmark_2026-12-06_140509.json";
+const std::string kLost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
 
-// What initialisation does when the startup window chose a benchmark (its
-// window drawn at the 854 x 480 asked for).
-void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80)
+// What initialisation does when the startup window chose a benchmark (its window drawn at the 854 x 480 asked for).
+void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80, uint32_t loops = 0, int32_t loopSeconds = 0)
 {
     std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
     BuildLevel(t.app, deterministic ? 3 : 0);
@@ -40,21 +39,13 @@ void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris
         t.world.random.Seed(42);
     }
     ResetBallOnPaddle(t.world);
-    StartConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic);
+    StartConfiguredBenchmark(t.app, 854, 480, debris, singleRun, deterministic, loops, loopSeconds);
 }
 
 }  // namespace
 
-// What the startup window's "single run" starts and ends with. A long first
-// frame and a long frame right after the pause (each would hold a level build)
-// are not sampled: the warm-up still ends at 1.00 s, and no record of the run
-// holds a slow frame. The run scores the size it rendered on its first sampled
-// frame (Windows cuts a window that does not fit the screen) and names it
-// beside the size asked for. Started from the command line, the program then
-// ends with the exit code that says whether the files were written; a report
-// that cannot be created or written (a folder has its name, the disk is full)
-// leaves the results in the box and the results file, and no cut-off report.
-// The box names the adapter; the results file keeps the run's video memory peak.
+// A single run records 40 s after the warm-up and pause (slow first frames unsampled), scored at the size rendered;
+// a report that cannot be written leaves the results in the box and the file, and the exit code says so.
 TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReportsThem)
 {
     const struct {
@@ -134,8 +125,7 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
 
 namespace {
 
-// The world of a deterministic run at one tick: its balls, the score gained
-// in the run, the paddle, the next random value, the bricks' bytes; whether the trio has come.
+// A deterministic run's world at one tick: balls, score gained, paddle, next draw, brick bytes; whether the trio came.
 struct TickState {
     std::vector<float> numbers;
     std::string bricks;
@@ -149,7 +139,6 @@ struct DeterministicPlay {
     std::vector<std::wstring> summaries;
 };
 
-// Plays a deterministic benchmark with the given frame times (cycled).
 DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool singleRun)
 {
     ScratchDirectory scratch;
@@ -180,9 +169,7 @@ DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool s
 
 }  // namespace
 
-// Every run of a deterministic benchmark is the same game at every tick,
-// whatever the frame rate: four runs at 64 FPS, single runs at 144 and 30 FPS
-// and at frame times jittering between 4 and 70 ms.
+// Every deterministic run is the same game at every tick, at 64, 144 and 30 FPS and at jittering frame times.
 TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRate)
 {
     const DeterministicPlay four = PlayDeterministic({kFrame}, false);
@@ -213,7 +200,6 @@ TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRat
     for (const DeterministicPlay& play : plays) {
         EXPECT_NEAR(static_cast<double>(play.states.rbegin()->first.second), 3600.0, 5.0);
     }
-    // The four runs' frames and scores, the same in each.
     const std::wstring run = L": 3840 frames, " + std::to_wstring(static_cast<int64_t>(four.runs.at(0).score)) + L" score\n";
     EXPECT_EQ(four.summaries.at(0), L"Benchmark Complete!\n\nGenerated: benchmark_2026-12-06_140509.html\nOpening in browser...\n\n"
                                     L"Runs: 4 (60 seconds each)\n\nDETERMINISTIC MODE:\n- Fixed random seed (42)\n- ZIVO level\n"
@@ -221,17 +207,10 @@ TEST(Benchmark, EveryDeterministicRunIsTheSameGameAtEveryTickWhateverTheFrameRat
                                     run + L"  Run 4" + run + L"\nIncludes:\n- Timeline charts per run\n- Benchmark score\n");
 }
 
-// Each run starts on a fresh first level and plays itself, serving its first
-// ball, even when autoplay was switched off in the run before; 15 s into each
-// the red, green and blue trio comes. An abort (the panel's button), a device
-// loss or a failure nobody can mend keeps the runs recorded so far, the one
-// under way cut short and marked so in the report, the results file and the
-// box (and noted as hidden when its window was), and reports them; where no
-// report can be written the summary box shows them. Afterwards nothing of the
-// benchmark goes on.
+// Each run starts afresh on autoplay, the trio 15 s in; an abort, a device loss or a failure keeps and reports the
+// runs so far (the one under way marked cut short), and nothing of the benchmark goes on.
 TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
 {
-    const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
     const struct {
         const char* what;
         int run;          // stop in this run (0: the warm-up) ...
@@ -245,7 +224,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
     } cases[] = {
         {"abort in the warm-up", 0, false, 0.4f, 'a', true, 0, "", L""},
         {"device loss in the pause after the warm-up", 1, true, 0.0f, 'd', true, 0,
-         "Ended by a device loss before any run was recorded: " + lost, L""},
+         "Ended by a device loss before any run was recorded: " + kLost, L""},
         {"abort in the pause after the warm-up", 1, true, 0.0f, 'a', true, 0, "", L""},
         {"abort 8 s into run 2", 2, false, 8.0f, 'a', true, 2, "", L""},
         {"a failure 3 s into run 2", 2, false, 3.0f, 'f', true, 2, "Ended by a failure: Resize Error: ResizeBuffers", L""},
@@ -253,10 +232,10 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
          L"Benchmark Aborted\n\nThe report could not be written: benchmark_2026-12-06_140509.html\n\n"
          L"Runs: 2 (40 seconds each)\nRun 2: cut short at 5.0 s\n"},
         {"device loss 5 s into run 2", 2, false, 5.0f, 'd', true, 2,
-         "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + lost, L""},
+         "Ended by a device loss in run 2 of 4, cut short at 5.0 s: " + kLost, L""},
         {"device loss in the pause after run 1, nothing writable", 2, true, 0.0f, 'd', false, 1,
-         "Ended by a device loss after run 1 of 4: " + lost,
-         L"Benchmark Aborted\n\nEnded by a device loss after run 1 of 4: " + std::wstring(lost.begin(), lost.end()) +
+         "Ended by a device loss after run 1 of 4: " + kLost,
+         L"Benchmark Aborted\n\nEnded by a device loss after run 1 of 4: " + std::wstring(kLost.begin(), kLost.end()) +
              L"\n\nThe report could not be written: "},
     };
     for (const auto& c : cases) {
@@ -292,7 +271,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         EXPECT_EQ(std::make_tuple(restarts, trios, unservedFrames, fewestBricks < 80),
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
-        const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, lost) : c.stop == 'f' ?
+        const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, kLost) : c.stop == 'f' ?
             EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : AbortBenchmark(t.app); };
         ReportOccludedFrame(t.app);  // the run under way, if any, was hidden for a while
         stop();
@@ -345,14 +324,8 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
     }
 }
 
-// --frame-log: beside the results file, which names it, one CSV line for each
-// sampled frame of the four runs, with the frame's Present call and its GPU
-// pass times, which come back two frames later. Each line's time between
-// presents is its frame's (so a run's lines add up to its length), and the
-// lines of a record the spike filter flagged say so. Beyond its bound the log
-// keeps no more lines, and the results file says how many frames it left out.
-// A log that cannot be written is named in an error, left out of the results,
-// and ends a command-line benchmark with exit code 4.
+// --frame-log: a CSV line per sampled frame (its Present call, its GPU times from two frames later, its record's
+// outlier flag) up to its bound; a log that cannot be written is named and ends a command-line run with 4.
 TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
 {
     constexpr int64_t kMs = 1000000;
@@ -377,8 +350,7 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
             const bool spike = b.currentRun == 2 && !b.pausing && b.runElapsed >= 10.0 && b.runElapsed < 10.1;
             frameNs = spike ? 2 * kMs : static_cast<int64_t>(10 + frame % 4 * 5) * kMs;
             framesNs[frame % 3] = frameNs;
-            // This frame is presented 1 ms before it ends, for 0.25 ms; its GPU
-            // "render" takes as long as the frame (its times come back two frames later).
+            // Presented 1 ms before its end, for 0.25 ms; its GPU "render" takes the frame's time (known two frames later).
             RecordPresent(t.app.bench, PresentCall{frame, clock + frameNs - kMs, clock + frameNs - 3 * kMs / 4, 0, kPresentAllowTearing});
             if (frame > 2) {
                 ReportGpuPassTimes(t.app, GpuPassTimes{0.5, seconds(framesNs[(frame - 2) % 3]) * 1e3, frame - 2});
@@ -444,17 +416,10 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
     }
 }
 
-// A stress test plays its loops back to back: between two loops one frame
-// builds the level again, and no 2 s pause passes. Each loop is the same
-// deterministic game, so loops played on the same frames score the same.
-// Its verdict: pass when the worst complete loop keeps 97 % of the best
-// loop's average FPS; fail below that, even when an abort or a device loss cut
-// the test short (more loops could only lower it); otherwise incomplete. The
-// report, the results file, the summary box and the line for standard output
-// say so, and the comparison reads the file.
+// Stress loops play back to back with no pause; pass when the worst complete loop keeps 97 % of the best's FPS,
+// fail below that even when cut short (more loops could only lower it), else incomplete.
 TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFrameRates)
 {
-    const std::string lost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (the GPU stopped responding and was reset)";
     const std::string shortened = " (shortened for tests by ORVALIS_TEST_LOOP_SECONDS)";
     const struct {
         const char* what;
@@ -484,11 +449,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
     for (const auto& c : cases) {
         ScratchDirectory scratch;
         TestApp t;
-        std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
-        BuildLevel(t.app, 3);
-        t.world.random.Seed(42);
-        ResetBallOnPaddle(t.world);
-        StartConfiguredBenchmark(t.app, 854, 480, 80, true, true, c.loops, c.loopSeconds);
+        StartFromStartup(t, true, true, 80, c.loops, c.loopSeconds);
         const BenchmarkRecorder& b = t.app.bench;
         int pausedFrames = 0;
         while (b.running && !(b.currentRun == c.stopInLoop && b.runElapsed >= 1.0)) {
@@ -497,7 +458,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
         }
         if (c.stopInLoop > 0) {
-            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app);
+            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, kLost) : AbortBenchmark(t.app);
         }
         const size_t played = c.stopInLoop > 0 ? static_cast<size_t>(c.stopInLoop) : c.loops;
         ASSERT_EQ(b.runs.size(), played) << c.what;
@@ -542,7 +503,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
                     t.platform.summaries[0].find(L"\nStress test: " + std::wstring(c.line.begin(), c.line.end()) + L"\n") !=
                         std::wstring::npos) << c.what;
         if (c.deviceLoss) {
-            EXPECT_EQ(results["endedByDeviceLoss"], "Ended by a device loss in loop 14 of 20, cut short at 1.0 s: " + lost);
+            EXPECT_EQ(results["endedByDeviceLoss"], "Ended by a device loss in loop 14 of 20, cut short at 1.0 s: " + kLost);
         }
     }
 }

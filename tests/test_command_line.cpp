@@ -118,10 +118,7 @@ TEST(OutputFolder, MadeWithEveryLevelAndCheckedBeforeTheBenchmark)
     EXPECT_TRUE(std::filesystem::is_empty("new/a/b"));  // the probe file is gone
 }
 
-// A benchmark started from the command line measures what its command line
-// asked for, once: "Launch Benchmark" opens nothing, and "Abort" ends the
-// program with 3 after writing the partial files. Its last words say what it
-// measured and where the files went, one line each.
+// A command-line benchmark opens no launch window; "Abort" ends it with 3, and its last lines say where the files went.
 TEST(CommandLine, ARunEndsWithItsAbortAndSaysWhereItsFilesWent)
 {
     ScratchDirectory scratch;

@@ -35,9 +35,7 @@ RunSpec Around(double fps, size_t records = 100)
     return run;
 }
 
-// A results document written from the format's definition: version 1 gives a
-// record its 0.1 s index, version 2 its start and duration and a run its
-// completeness and measured seconds.
+// A results document: version 1 records carry a 0.1 s index, version 2 a start and duration and runs completeness.
 Json Document(int version, const std::vector<RunSpec>& runs, bool deterministic = true)
 {
     Json list = Json::array();
@@ -91,14 +89,12 @@ const std::vector<double> kTightRuns = {100.0, 100.4, 99.6, 100.2};
 
 }  // namespace
 
-// Only complete runs count; the change and the evidence of a verdict measure
-// the same quantity (the score, or the frame rate as frames over time).
+// Only complete runs count; change and evidence measure one quantity (the score, or frames over time).
 TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
 {
     std::vector<RunSpec> withCutShort = Runs(kTightRuns);
     withCutShort.push_back(RunSpec{Around(300.0).pattern, 9999.0, 40, false});
-    // Frames over time: 21 frames in 0.6 s (35 FPS) against 50 FPS, though the
-    // mean of the first file's record rates (2 and 200) is 101.
+    // 21 frames in 0.6 s (35 FPS) against 50 FPS, though the mean of the first file's record rates (2, 200) is 101.
     const RunSpec uneven{{{1, 0.5}, {20, 0.1}}, 875.0}, steady{{{5, 0.1}}, 1250.0};
     const struct {
         const char* what;
@@ -132,7 +128,6 @@ TEST(Compare, VerdictsWeighTheChangeAgainstTheFilesOwnSpread)
     }
 }
 
-// What the comparison warns of: whatever makes a difference not the hardware's alone.
 TEST(Compare, WarnsOfWhatMakesTheFilesMeasureDifferentWork)
 {
     const Json base = Document(2, Runs({100, 100}));
@@ -252,11 +247,8 @@ TEST(CompareCommand, BadInputIsNamedWithItsFileAndEndsWithExitCodeTwo)
 TEST(CompareCommand, WritesThePageAndPrintsTheTable)
 {
     ScratchDirectory scratch;
-    // A baseline and a 10 % faster file of four runs each with GPU figures
-    // (one of them limited by what another one's limit contains), measured on
-    // two adapters of a machine whose name holds control characters, and an
-    // older free single run at another resolution, 165 times as fast, from a
-    // machine whose adapter name holds a script.
+    // A baseline, a 10 % faster file (two adapters; a machine name with control characters) and an older free run 165 times
+    // as fast at another size, whose adapter name holds a script.
     std::vector<Json> files = {Document(2, Runs(kTightRuns)), Document(2, Runs(kTightRuns, 1.1)),
                                Document(1, Runs({16500.0}, 1.0, 400), false)};
     for (int i : {0, 1}) {

@@ -5,11 +5,7 @@
 #include "game/input.h"
 #include "test_support.h"
 
-// Every destroyed brick queues a burst at the next position of the debris ring
-// (a burst is 8 particles, the ring as many bursts as the debris count holds,
-// 512 while debris is off), coded position + 100 x the brick's colour, and
-// counts 8 more debris live, up to the debris count; the GPU draws those and
-// the burst being started.
+// A destroyed brick queues a burst of 8 at the next ring position, coded position + 100 x colour, live up to the count.
 TEST(Debris, EachBrickQueuesABurstAtTheNextRingPositionUpToTheDebrisCount)
 {
     const struct {

@@ -9,11 +9,7 @@
 #include "gpu/frame_constants.h"
 #include "test_support.h"
 
-// A frame writes the block both shaders read, each value at its offset; the
-// dispatch reads the size of the texture it writes, even after a resize since
-// the update; after 40 hours of game time the debris still moves by the
-// frame's step; the benchmark's pause re-sends the block without its burst
-// and without a step.
+// The block both shaders read: the texture's size after a resize, the step after 40 hours, the pause without a burst.
 TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
 {
     TestApp t;
@@ -48,9 +44,7 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     EXPECT_EQ(std::make_tuple(c.paddleX, c.explosionCode, c.frameStep), std::make_tuple(paddleX, 0.0f, 0.0f));  // a burst starts once
 }
 
-// The GPU draws the first twelve balls in play in their colours, wherever
-// their records stand; lost balls leave no gap and unused entries are zero.
-// A benchmark samples as many balls as are drawn.
+// The first twelve balls in play reach the GPU in their colours, no gaps, unused entries zero; the benchmark samples them.
 TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColoursAndTheScore)
 {
     const struct {

@@ -13,8 +13,7 @@
 
 namespace {
 
-// Records the frame's command sequence as text; a barrier call lists its
-// transitions as "resource before>after".
+// The frame's commands as text; a barrier lists its transitions as "resource before>after".
 class RecordingSink : public FrameCommandSink {
 public:
     std::vector<std::string> calls;
@@ -60,10 +59,7 @@ TEST(FailureText, NamesTheOperationAndTheCodeOrTheRemovalReason)
     }
 }
 
-// A frame uploads dirty bricks, brings debris and output to unordered access
-// where they are not, dispatches both programs (854 x 480 needs 107 x 60
-// groups of 8 x 8, 1920 x 1080 exactly 240 x 135) and copies the image into
-// the back buffer; the tracked states follow.
+// Barriers only where a tracked state differs; 854 x 480 needs 107 x 60 groups of 8 x 8, 1920 x 1080 exactly 240 x 135.
 TEST(FrameRecording, BarriersOnlyWhereATrackedStateDiffersAndDispatchesThatCoverEveryPixel)
 {
     const std::vector<std::string> draw = {"bind", "physics 128x1x1", "debris uav barrier"};

@@ -12,9 +12,7 @@
 
 namespace {
 
-// A recorded run of `frames` frames of `frameSeconds` each; frame i's pass
-// times are gpu(i) (none when it gives nothing), handed over after the frame's
-// sample as the backend does. Returns the results file of that one run.
+// The results file of one run of `frames` frames; frame i's pass times gpu(i) arrive after its sample, as the backend's do.
 template <typename Gpu>
 nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
 {
@@ -73,9 +71,7 @@ TEST(GpuTimestamps, ASlotIsReadOnceItsFrameHasPassedTheFenceAndOnlyOnce)
     EXPECT_FALSE(TakeGpuPassTimes(ring, 0, FrameTimestamps{0, 1, 2, 3}));
 }
 
-// A run's GPU figures: each pass's mean and percentiles, each record's means,
-// the share of the frame time the GPU was busy, and where that is under 80 %,
-// that the run measured something other than the graphics card.
+// Each pass's mean and percentiles per run and record, the GPU's busy share, and under 80 % what limited the run.
 TEST(GpuTimesInResults, PassFiguresPerRunAndRecordAndWhatLimitedTheRun)
 {
     // 100 frames of 0.125 s, one per record; frame i's render pass takes i + 1 ms.
@@ -83,7 +79,6 @@ TEST(GpuTimesInResults, PassFiguresPerRunAndRecordAndWhatLimitedTheRun)
         return std::optional<GpuPassTimes>(GpuPassTimes{1.0, static_cast<double>(i + 1)});
     });
     const nlohmann::json& gpu = run["gpu"];
-    // The percentiles: the 50th, 95th and 99th of 100.
     EXPECT_EQ(std::make_tuple(gpu["frames"], gpu["physicsMs"]["mean"], gpu["renderMs"]["mean"], gpu["renderMs"]["p50"],
                               gpu["renderMs"]["p95"], gpu["renderMs"]["p99"]),
               std::make_tuple(100, 1.0, 50.5, 50.0, 95.0, 99.0));

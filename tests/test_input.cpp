@@ -11,7 +11,6 @@ namespace {
 constexpr int64_t kFirstPress = 0x00000001;
 constexpr int64_t kRepeat = 0x00000001 | kKeyWasDown;
 
-// What the keys change, as the player and the panel see it.
 std::string State(const TestApp& t)
 {
     const World& w = t.world;
@@ -24,8 +23,7 @@ std::string State(const TestApp& t)
 
 }  // namespace
 
-// Left and A, Right and D share their flags; repeats keep the paddle moving.
-// The pointer's x across the client area spans the paddle's travel.
+// Left and A, Right and D share their flags; repeats keep moving; the pointer across the client area spans the travel.
 TEST(Paddle, FollowsAHeldMoveKeyThirtyUnitsASecondAndThePointer)
 {
     TestApp t;
@@ -44,8 +42,7 @@ TEST(Paddle, FollowsAHeldMoveKeyThirtyUnitsASecondAndThePointer)
         EXPECT_EQ(std::make_pair(t.world.paddleX, t.world.balls[0].x), std::make_pair(s.paddleX, s.paddleX));  // the ball rides along
     }
     HandleGameKeyUp(t.app, key::kRight);
-    // Beyond the client area the next update clamps; without one the paddle stays.
-    // The window's width, not the size drawn (which stops at 8192), spans the travel.
+    // Beyond the client area the next update clamps; the window's width (not the size drawn) spans the travel.
     const struct { uint32_t x, width; float paddleX; } pointer[] = {
         {427, 854, 0.0f}, {0, 854, -16.5f}, {854, 854, 16.5f}, {9000, 10000, 13.2f}, {1000, 854, 22.14169f},
         {10, 0, 22.14169f}};
@@ -55,8 +52,7 @@ TEST(Paddle, FollowsAHeldMoveKeyThirtyUnitsASecondAndThePointer)
     }
 }
 
-// A setting key steps its setting once per press, within its bounds, as the
-// panel's slider shows it (brightness and ball glow in hundredths).
+// A setting key steps its setting once per press, within its bounds (hundredths as the slider shows them).
 TEST(Keys, SettingKeysStepOnTheFirstPressWithinTheirBounds)
 {
     using S = PanelSetting;
@@ -78,11 +74,7 @@ TEST(Keys, SettingKeysStepOnTheFirstPressWithinTheirBounds)
     }
 }
 
-// From a benchmark's start to its end or abort, in every benchmark, no key,
-// pointer move or click acts (not even the panel's refresh): the work under
-// measurement stays as configured. A key release still clears its move flag.
-// After the end command keys act on a first press; every key, acted on or
-// not, refreshes the panel.
+// No key, pointer move or click acts during a benchmark (a release clears its flag); afterwards every key refreshes.
 TEST(Keys, CommandKeysActOnTheGameOnceButNotDuringABenchmark)
 {
     TestApp t;

@@ -17,8 +17,7 @@ struct View {
     int cols, rows;
 };
 
-// The bricks as the player sees them through the view: one character per cell,
-// the colour of the first brick whose centre lies in it, '.' where none does.
+// The bricks through the view: a cell shows the colour of the first brick centred in it, '.' where none is.
 std::vector<std::string> Picture(const World& world, const View& v)
 {
     std::vector<std::string> rows(static_cast<size_t>(v.rows), std::string(static_cast<size_t>(v.cols), '.'));
@@ -67,11 +66,7 @@ const Level kLevels[] = {
 
 }  // namespace
 
-// Each level button builds its level: the bricks stand where its picture shows
-// them, in its colours, the outermost ones at its edges, and the rest of the
-// brick table is empty. Outside a benchmark the debris count follows the
-// level, 8 per brick. The game starts afresh, a ball waiting on the paddle,
-// but the score stays.
+// Each level button builds its level as pictured (8 debris per brick outside a benchmark); the score stays.
 TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
 {
     for (int level = 0; level < kLevelCount; ++level) {

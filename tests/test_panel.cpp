@@ -9,10 +9,7 @@
 
 using S = PanelSetting;
 
-// Typing into a value field sets the setting, limited to its slider's range,
-// and moves the slider; text that reads as no number changes nothing. The
-// refresh that follows writes the setting's text, which the field reads back:
-// the value stays.
+// Typed text sets the setting within its slider's range (no number: no change), and survives the refresh.
 TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderAndSurvivesTheRefresh)
 {
     const std::wstring fortyDigits = std::wstring(31, L'0') + L"420000000";  // only 31 characters are read
@@ -41,8 +38,7 @@ TEST(PanelFields, TypedTextSetsTheSettingAndTheSliderAndSurvivesTheRefresh)
     }
 }
 
-// A slider shows its setting (in hundredths, rounded, for brightness and ball
-// glow) and never leaves its range; moving it sets the setting and the field.
+// A slider shows its setting (hundredths, rounded) within its range; moving it sets the setting.
 TEST(PanelFields, SlidersShowTheSettingsInTheirRangeAndMovingThemSetsThem)
 {
     const struct { S setting; float stored; int position; } shown[] = {
@@ -66,10 +62,7 @@ TEST(PanelFields, SlidersShowTheSettingsInTheirRangeAndMovingThemSetsThem)
     }
 }
 
-// From a benchmark's start to its end or abort only "Abort" acts and is
-// enabled: every other button, check box, slider and value field changes
-// nothing and is shown disabled (the labels stay). After the end each button
-// does what its caption says.
+// During a benchmark only "Abort" acts and is enabled; afterwards each button does what its caption says.
 TEST(PanelButtons, OnlyAbortActsDuringABenchmarkAndAfterItEachButtonDoesWhatItsCaptionSays)
 {
     TestApp t;
@@ -126,8 +119,7 @@ TEST(PanelButtons, OnlyAbortActsDuringABenchmarkAndAfterItEachButtonDoesWhatItsC
                               t.world.debrisEnabled), std::make_tuple(size_t{2}, size_t{6}, true, true));
 }
 
-// "Launch Benchmark" starts what the launch window gives: the defaults, "No
-// Debris", and the deterministic ZIVO run (the paddle centred, srand(42)).
+// "Launch Benchmark" starts what the launch window gives; "Cancel" changes nothing.
 TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothing)
 {
     const struct { int click; int level; bool debris, deterministic; int draw; } cases[] = {
@@ -158,20 +150,14 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
               std::make_tuple(1, size_t{0}, 2, false, refreshes));
 }
 
-// The panel's look: headers (and the two benchmark buttons) in the bold font;
-// headers and separators across the column, a separator a 2-pixel line 15
-// pixels above the next control; the buttons of a row side by side, 5 pixels
-// apart; only a slider's label reaches into it; all inside the column. On a
-// short work area (the taskbar below or above) the panel ends at its bottom,
-// its tallest control fits the client area left by a 144-dpi frame (under 60
-// pixels), and scrolling reaches the content's end.
+// The panel's grid (bold headers, separators, buttons 5 apart, no overlaps) fits a short work area and scrolls to its end.
 TEST(PanelLayout, FollowsThePanelsGridAndFitsTheWorkArea)
 {
     const struct { int top, bottom, height; } areas[] = {{0, 768, 728}, {40, 768, 688}, {0, 720, 680}, {0, 600, 560},
                                                          {0, 1400, 800}};
     for (const auto& a : areas) {
         const PanelPlacement p = PanelPlacementFor(-1366, a.top, 0, a.bottom);
-        const int page = p.height - 60;
+        const int page = p.height - 60;  // the client area a 144-dpi frame leaves
         EXPECT_EQ(std::make_tuple(p.x, p.y, p.height, page >= 40 && ClampPanelScroll(kPanelContentHeight, page) + page > 1090),
                   std::make_tuple(-1326, a.top + 40, a.height, true)) << a.bottom;
     }

@@ -17,7 +17,6 @@ SecondRecord Record(float time, float fps, float debris, float bricks, float bal
                         frames / static_cast<double>(fps)};
 }
 
-// A benchmark of the given runs' records, their figures computed as at the end of a run.
 BenchmarkRecorder Recorder(const BenchmarkConfig& config, const std::vector<std::vector<SecondRecord>>& runs)
 {
     BenchmarkRecorder r;
@@ -38,7 +37,6 @@ BenchmarkRecorder Recorder(const BenchmarkConfig& config, const std::vector<std:
     return r;
 }
 
-// The benchmark's last run ended before its time.
 BenchmarkRecorder CutShort(BenchmarkRecorder r)
 {
     r.runs.back().complete = false;
@@ -47,11 +45,7 @@ BenchmarkRecorder CutShort(BenchmarkRecorder r)
 
 }  // namespace
 
-// Each variant's bytes: CR LF line ends, no line end after "</html>", the
-// numbers with the precision the stream carries over from the value before;
-// a run cut short says so; the results file beside the report, with every
-// figure; the adapter, named as text, and how it was chosen; a stress test's
-// verdict, chart and loops.
+// Each variant's bytes (CR LF, the stream's carried precision, cut-short runs, adapter as text, stress verdict).
 TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
 {
     const std::tuple<BenchmarkRecorder, const char*, const char*> cases[] = {
@@ -59,8 +53,7 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
                   {{Record(0, 59.5f, 8, 80, 1, 6), Record(1, 61.25f, 16, 79, 1, 6), Record(2, 60.125f, 24, 78.5f, 1.5f, 6),
                     Record(3, 58.75f, 32, 77, 2, 5)}}),
          "report_single.html", nullptr},
-        // Debris off; the second run holds a single-record spike that the filter removes and a
-        // gap in its tenths of a second (the records either side share it), and an abort cut it short.
+        // Debris off; run 2 has a filtered single-record spike, a gap in its tenths shared by its neighbours, and was cut short.
         {CutShort(Recorder(BenchmarkConfig{1280, 720, 72, 0, false, false, false},
                            {{Record(0, 100, 0, 80, 1, 10), Record(1, 101, 0, 79, 1, 10), Record(2, 99.5f, 0, 78, 1, 10)},
                             {Record(0, 100, 0, 80, 1, 10), Record(1, 240, 0, 80, 1, 24), Record(2, 100, 0, 79, 2.4f, 10),
@@ -73,8 +66,7 @@ TEST(Report, EachVariantWritesTheBytesOfItsGoldenAndOpensIt)
                   {{Record(0, 20, 8, 39, 1, 2), Record(1, 21, 16, 38, 1, 2)},
                    {Record(0, 20.5f, 8, 39, 1, 2), Record(1, 22, 16, 37, 1, 3)}}),
          "report_deterministic_multi.html", nullptr},
-        // A stress test of three loops, aborted in the third: the stability of the two complete
-        // ones, their chart against the pass mark, each loop's timeline folded away.
+        // A stress test aborted in loop 3: two complete loops' stability and chart, each loop's timeline folded away.
         {CutShort(Recorder(BenchmarkConfig{854, 480, 72, 80, true, false, true, 3, 0},
                            {{Record(0, 60, 8, 39, 1, 6), Record(1, 61, 16, 38, 1, 6)},
                             {Record(0, 59.5f, 8, 39, 1, 6), Record(1, 59, 16, 38, 1, 6)},

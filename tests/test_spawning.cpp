@@ -7,8 +7,7 @@
 #include "game/spawning.h"
 #include "test_support.h"
 
-// The random source starts as the Windows C runtime's: 41, 18467, 6334, 26500, ...
-// A clone's horizontal speed is draw / 32767 x 0.4 - 0.2 minus its template's.
+// The draws start 41, 18467, 6334, 26500; a clone's vx is draw / 32767 x 0.4 - 0.2 minus its template's.
 
 namespace {
 
@@ -40,8 +39,7 @@ std::vector<std::string> Balls(const World& world, size_t from = 0)
 
 }  // namespace
 
-// No more than twelve balls are ever in play through the ball commands, and
-// the slots of lost balls are filled before the array grows.
+// No more than twelve balls come into play through the ball commands; lost balls' slots fill before the array grows.
 TEST(SpawnBall, EachModeAddsUpToTwelveBallsInPlayAndSaysHowMany)
 {
     const struct {
@@ -75,9 +73,7 @@ TEST(SpawnBall, EachModeAddsUpToTwelveBallsInPlayAndSaysHowMany)
     }
 }
 
-// ADD clones the highest ball in orange, DOUBLE every ball in its colour, RGB
-// turns each ball red and sends a green and a blue off to either side (its
-// speed + and - 0.2 as the template): the first draws give -0.1995, +0.0254, -0.1227, +0.1235.
+// ADD clones the highest ball in orange, DOUBLE every ball, RGB paints each red and adds a green and a blue at vx -/+ 0.2.
 TEST(SpawnBall, ClonesStartWhereTheirSourcesAreWithTheirOwnSpeedAndColour)
 {
     const struct { int mode; std::vector<std::string> balls; } cases[] = {
@@ -95,9 +91,7 @@ TEST(SpawnBall, ClonesStartWhereTheirSourcesAreWithTheirOwnSpeedAndColour)
     }
 }
 
-// A click launches the waiting ball upwards at speed 0.4, turned by the first
-// draw (0.2494 rad left), and once only; a ball button clones the waiting ball
-// first, so its launch takes a later draw.
+// A click launches the waiting ball (0.4, turned 0.2494 rad left by the first draw) once; a ball button draws first.
 TEST(LaunchBall, AClickOrABallButtonLaunchesTheWaitingBallOnce)
 {
     const struct { const wchar_t* button; int balls; const char* launched; int nextDraw; } cases[] = {

@@ -7,8 +7,7 @@
 
 #include "test_support.h"
 
-// Clicks in the startup window (the deterministic box checks), then "Start":
-// the run configuration it sets, and the line it logs.
+// Clicks in the startup window, then "Start": the configuration it sets and the line it logs.
 TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
 {
     const struct { std::vector<int> clicks; const char* config; } cases[] = {
@@ -47,9 +46,7 @@ TEST(StartupWindow, StartGivesTheChosenConfigurationAndLogsIt)
     EXPECT_EQ(Describe(ConfigurationFor(launch)) + (launch.cancelled ? " cancelled" : ""), "854x480 debris 80 present 2 play single");
 }
 
-// Both windows at 96 dpi: their captions in order with their ids (a label
-// has none, "^" starts a radio group), the headings and the default button
-// bold, no two controls overlapping and each inside the content.
+// Both windows at 96 dpi: captions and ids in order ("^" starts a radio group), bold where due, no overlaps.
 TEST(StartupWindow, ControlsKeepTheirOrderAndNeverOverlap)
 {
     const std::string shared = "Resolution: 0|Debris Count: 0|480p 300^|720p 301|1080p 302|2.5K 303|4K 304|No Debris 305^|"
@@ -80,10 +77,7 @@ TEST(StartupWindow, ControlsKeepTheirOrderAndNeverOverlap)
     }
 }
 
-// Each length is scaled on its own (MulDiv rounds halves away from zero), so
-// positions are sums of rounded terms: at 120 dpi 15 -> 19, 20 -> 25, 2 -> 3.
-// A screen too short for the window (100 pixels kept free) shows part of its
-// content, with the scroll bar beside the controls.
+// Lengths scale one by one (MulDiv rounds halves away): at 120 dpi 15 -> 19, 20 -> 25, 2 -> 3; a short screen scrolls.
 TEST(StartupWindow, LayoutScalesTermByTermAndFitsTheScreen)
 {
     const struct {

@@ -9,8 +9,7 @@
 
 namespace {
 
-// A run of 1920 x 1080 (sqrt 1440) with debris on, whose records have the
-// given frame rates, 320 debris, one ball and 80 bricks, six frames each.
+// A 1920 x 1080 run (sqrt 1440) with debris on: records of these rates, 320 debris, 1 ball, 80 bricks, 6 frames each.
 RunResult RunWithFps(const std::vector<float>& fps)
 {
     RunResult run;
@@ -25,8 +24,7 @@ RunResult RunWithFps(const std::vector<float>& fps)
     return run;
 }
 
-// A recorder in run 1 that has sampled frames of the given times, cycled,
-// until `seconds` of sampled time: debris 0, bricks 0, one ball.
+// A recorder in run 1 that sampled frames of these times (cycled) up to `seconds`: no debris or bricks, one ball.
 BenchmarkRecorder Sampled(const std::vector<double>& frameTimes, double seconds)
 {
     RecordingPlatform platform;
@@ -49,10 +47,7 @@ std::vector<double> Figures(const SecondRecord& s)
 
 }  // namespace
 
-// A record holds the frames that ended in its tenth of a second: its frame
-// rate is their count over their time, its median and extremes are those of
-// single frames. A frame of zero (two clock readings in one tick) counts one
-// nanosecond; nothing else bounds a frame.
+// A record holds the frames that ended in its tenth of a second; a frame of zero counts one nanosecond.
 TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
 {
     RecordingPlatform platform;
@@ -97,12 +92,7 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
     }
 }
 
-// A run's average and cleaned FPS are its frames over their time, and so is
-// the FPS its score counts (every factor of complexity is 1 here, so the
-// score is 1440 x FPS / 64 = 22.5 x FPS): uneven frames score no higher than
-// even ones at the same frame rate, a stall costs the time it took, a faster
-// card scores in proportion, and the clock keeps 10 million frames of 0.1 ms
-// to 1000 s.
+// Average, cleaned FPS and score (22.5 x FPS here) are frames over time: uneven frames and stalls gain nothing.
 TEST(Statistics, TheAverageAndTheScoreFollowFramesAndTime)
 {
     const struct {
@@ -113,8 +103,7 @@ TEST(Statistics, TheAverageAndTheScoreFollowFramesAndTime)
     } cases[] = {
         {"steady 20 ms", {0.020}, 40, 0},
         {"alternating 10 / 30 ms", {0.010, 0.030}, 40, 0.01},
-        // Records alternate between 5 frames in 82 ms and 5 in 118 ms (61 and 42 FPS); the spike
-        // filter takes the short ones for peaks (44 % over their neighbours): 6 % low, not 326 % high.
+        // 5 frames in 82 ms, then in 118 ms (61, 42 FPS): the filter takes the short ones for peaks, 6 % low, not 326 % high.
         {"alternating 2 / 38 ms", {0.002, 0.038}, 40, 0.07},
         {"1/60 s with a 250 ms stall every 60th frame", {}, 40, 0.005},  // 48.8 FPS, not the 59.1 of 1 / frame time
         {"steady 2.5 ms", {0.0025}, 40, 0},
@@ -140,8 +129,7 @@ TEST(Statistics, TheAverageAndTheScoreFollowFramesAndTime)
     }
 }
 
-// Around 100 FPS with a little noise (100, 100.5, 101, ...), then the records
-// a case sets: which of them the spike filter removes.
+// Around 100 FPS with a little noise (100, 100.5, 101, ...) and the records a case sets: which the filter removes.
 TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
 {
     const struct {
@@ -183,10 +171,7 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
     }
 }
 
-// The score of a record is sqrt(pixels) x FPS x (1 + debris / 320, with debris
-// on) x (1 + (balls - 1) / 4, at least one ball) x (1 + bricks / 80) / 64; the
-// run's is their mean over its tenths of a second, whatever the records' frame
-// counts, rounded half away from zero.
+// A record scores sqrt(pixels) x FPS x (1 + debris / 320) x (1 + (balls - 1) / 4) x (1 + bricks / 80) / 64.
 TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRunsTenthsRoundedHalfAwayFromZero)
 {
     for (const auto& [fps, balls, bricks, score] :
@@ -202,10 +187,7 @@ TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRunsTenthsRoundedHalfAwayFromZer
         EXPECT_EQ(run.score, score) << fps.size() << " records";
     }
 
-    // A frame of 250 ms leaves tenth 2 without a record: the record it cut
-    // short (3 frames in 0.05 s) and the one it ended in (that frame alone)
-    // share tenths 1 to 3 by their time. The score counts 10 frames in 0.4 s,
-    // as the average does: sqrt(1280 x 720) x 25 / 64 = 375.
+    // A 250 ms frame leaves tenth 2 empty; its neighbours share it by time: 10 frames in 0.4 s, 1280 x 720 scores 375.
     RunResult stalled;
     std::tie(stalled.width, stalled.height) = std::tuple(1280u, 720u);
     stalled.seconds = {SecondRecord{0, 60, 60, 60, 60, 0, 0, 1, 6, false, 0.0, 0.1},

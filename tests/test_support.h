@@ -37,8 +37,7 @@ inline std::string Describe(const StartupConfiguration& c)
            (c.singleRun ? " single" : " multi") + (c.deterministic ? " deterministic" : "");
 }
 
-// Everything a key, the pointer or the panel can change of the work a
-// benchmark measures, and what the program was asked for meanwhile.
+// What a key, the pointer or the panel can change of a benchmark's work, and what the program was asked for meanwhile.
 inline std::string Work(const TestApp& t)
 {
     const World& w = t.world;

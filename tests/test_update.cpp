@@ -28,10 +28,8 @@ World FreeFlight(std::vector<Ball> balls, float paddleX = 0.0f)
 
 }  // namespace
 
-// One 1/60 s frame of a ball (in four sub-steps): it moves by its velocity, walls
-// turn back only balls moving outward, the paddle sends a ball off at d / 3 x 0.8 rad
-// from the vertical (d from its centre), 2 % faster up to 0.8, the horizontal part
-// stretched by 1.5, and a ball is lost below y = -16.
+// A 1/60 s frame: walls turn back outward balls; the paddle sends a ball off at d / 3 x 0.8 rad from the vertical
+// (d from its centre), 2 % faster up to 0.8, the horizontal part x 1.5; a ball is lost below y = -16.
 TEST(UpdateFrame, OneFrameOfABall)
 {
     // x, y, vx, vy before and after
@@ -59,8 +57,7 @@ TEST(UpdateFrame, OneFrameOfABall)
     }
 }
 
-// A ball rising between the Z's first two cells (x = -12 and -10, y = 14)
-// destroys only the first, scores and turns back down.
+// A ball rising between the Z's first two cells (x = -12 and -10, y = 14) destroys only the first.
 TEST(UpdateFrame, ABallBetweenOverlappingZivoCellsDestroysOnlyTheFirst)
 {
     World world;
@@ -72,10 +69,7 @@ TEST(UpdateFrame, ABallBetweenOverlappingZivoCellsDestroysOnlyTheFirst)
                               world.balls[0].vx, world.balls[0].vy < 0.0f), std::make_tuple(0.0f, 1.0f, 100, 38, true, 0.1f, true));
 }
 
-// With one brick left: without autoplay a lost last ball costs a life, and the
-// last life restarts the level; autoplay serves again at once. The last brick
-// destroyed builds the next level, after the last the first. The score stays,
-// the panel follows, and the benchmark leaves a frame whose scene was rebuilt unsampled.
+// One brick left: the last ball lost (a life, or served again on autoplay) or the last brick destroyed; the score stays.
 TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
 {
     const struct { bool autoplay, lastBrick; int lives; const char* after; } cases[] = {

@@ -1,7 +1,4 @@
-// Opens the pages the program writes in headless Chromium with the network cut
-// off: each golden with the chart libraries put back where it names them, as
-// the program writes them inline (chart.js 3.9.1, hammerjs 2.0.8 and
-// chartjs-plugin-zoom 1.2.1 from third_party/). Checks the charts they build.
+// The program's pages in headless Chromium offline, chart libraries inline from third_party/: the charts they build.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -25,11 +22,8 @@ before(async () => {
 });
 after(() => { fs.rmSync(pages, { recursive: true, force: true }); return browser?.close(); });
 
-// Opens offline the page whose golden is tests/data/`name` (each "{{third_party/...}}"
-// in it replaced by that file's bytes, with CR LF line ends like the rest), which
-// must build and draw the charts `charts` (and no other); saves it as
-// artifacts/`screenshot` if given and runs `check` on it; then the page may have
-// made no request but for its own file, logged no error and shown no dialog.
+// Opens the golden tests/data/`name` offline (its "{{third_party/...}}" filled in, CR LF) and checks it draws exactly
+// `charts`, runs `check`, and made no other request, logged no error and showed no dialog.
 async function withReport(name, charts, check, screenshot) {
   const file = path.join(pages, name);
   fs.writeFileSync(file, fs.readFileSync(path.join(repo, 'tests', 'data', name), 'latin1').replace(/\{\{(third_party\/[^}]+)\}\}/g,
@@ -58,8 +52,7 @@ async function withReport(name, charts, check, screenshot) {
   await page.close();
 }
 
-// What a chart shows: its datasets' labels, data and axes, its scales' titles,
-// and how many of its canvas's pixels are painted.
+// A chart's datasets (labels, data, axes), its scales' titles, and how many of its canvas's pixels are painted.
 const shown = (page, id) => page.evaluate((id) => {
   const c = chartInstances[id];
   const pixels = c.canvas.getContext('2d').getImageData(0, 0, c.canvas.width, c.canvas.height).data;
@@ -78,9 +71,7 @@ const range = (page, id) => page.evaluate((id) => {
   return [x.min, x.max, y?.min, y?.max, chartInstances[id].isZoomedOrPanned()];
 }, id);
 
-// Turns the mouse wheel over chart `id`, which zooms in (its x range narrows),
-// and unless `drag` is false drags it to the left, which pans it with Hammer.js
-// (the range moves and keeps its width). Returns the range before.
+// Zooms chart `id` with the wheel (its x range narrows) and, unless `drag` is false, pans it left; returns the range before.
 async function zoomAndPan(page, id, drag = true) {
   await page.locator('#' + id).scrollIntoViewIfNeeded();
   const [initial, box] = [await range(page, id), await page.locator('#' + id).boundingBox()];

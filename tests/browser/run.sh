@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Installs playwright-core from npm (once) and opens the report and comparison
-# goldens, with the chart libraries they carry, in Debian's Chromium, offline.
+# Installs playwright-core from npm (once) and opens the goldens, chart libraries inline, in Debian's Chromium offline.
 set -euo pipefail
 cd "$(dirname "$0")"
 if [ ! -f node_modules/.package-lock.json ] || [ package.json -nt node_modules/.package-lock.json ]; then

@@ -1,8 +1,5 @@
 #!/bin/bash
-# Every test of the Windows program under Wine in three lanes at once (each
-# with its own virtual screen and Wine server; one after another without root):
-# the GPU test program, the program through its windows and through its command
-# line; then the tests that compare the last two lanes' deterministic benchmarks.
+# Every Windows test under Wine in three lanes at once (own screen and Wine server each), then the lane comparisons.
 #   all.sh [TEST...]   only the named tests, one after another
 set -u
 here=$(dirname "$0") status=0 began=$SECONDS

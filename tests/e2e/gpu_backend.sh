@@ -1,6 +1,5 @@
 #!/bin/bash
-# Runs the GPU test executable under Wine (lavapipe) and checks how building
-# the pipelines fails with a broken shader file or a compiler that dies.
+# Runs the GPU tests under Wine (lavapipe) and checks pipelines that fail on a broken shader or a dying compiler.
 #   gpu_backend.sh [TEST...]
 set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
@@ -13,12 +12,8 @@ test_rendering_debris_and_resize() {
   grep -q '^gpu: [0-9]* passed, 0 failed$' "$out" && no_validation_errors "$out" "$errors"
 }
 
-# Building the pipelines fails on the first program that does not compile, at
-# once (not after the compiler's 300 s limit), and leaves no temporary file: a
-# shader without renderCS (with the compiler's own message in the debugger
-# output), one whose #include is not beside it, and a compiler whose shell is
-# killed mid-compilation. Each line below: a sed script for the shader file,
-# a folder put first on PATH, what the run must say.
+# Pipelines stop at once on the first program that fails (not after 300 s), leaving no temporary file. Each row: a sed
+# script for the shader file, a folder first on PATH, what the run must say.
 test_failed_compilations_stop_the_pipelines() {
   local fake; fake=$(mktemp -d /tmp/orvalis-fake-compiler.XXXXXX)
   printf '#!/bin/sh\nkill -9 $PPID\nsleep 2\nexit 1\n' >"$fake/vkd3d-compiler" && chmod +x "$fake/vkd3d-compiler"

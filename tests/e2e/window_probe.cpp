@@ -1,20 +1,12 @@
-// What the end-to-end tests cannot see through X: the program's windows and
-// their controls, as another program on the same Windows desktop sees them.
-//   OrvalisWindowProbe.exe
-// reads titles on its standard input, one a line, and answers each with the
-// first visible top-level window whose title begins with it ("window: ..." or
-// "no window"), a "child: ..." line per control, and "end". One probe answers
-// a whole test: starting a program under Wine costs more than all its answers.
-// A line may first ask something of the window, as another program could:
-// "!resize W H TITLE" (SetWindowPos to an outer size, as a frame drag ends),
-// "!show N 0 TITLE" (ShowWindowAsync: 6 minimises, 9 restores), "!key VK 0
-// TITLE" (a key-down and key-up posted to it; the focus stays where it is).
-// "TITLE#ID" describes only the controls with that id: every edit text, slider
-// position and check mark is a round trip to a program whose frames may be slow.
+// The program's windows and controls as another Windows program sees them. OrvalisWindowProbe.exe reads titles on
+// standard input, one a line (one probe serves a whole test: a Wine start costs more than its answers),
+// and answers each with the first visible top-level window whose title begins with it ("window: ..." or "no window"),
+// a "child: ..." line per control, and "end". A line may first act: "!resize W H TITLE" (SetWindowPos to an outer
+// size), "!show N 0 TITLE" (ShowWindowAsync: 6 minimises, 9 restores), "!key VK 0 TITLE" (key-down and key-up posted).
+// "TITLE#ID" describes only the controls with that id (each text or position is a round trip to a slow program).
 //   OrvalisWindowProbe.exe --start-without-streams SECONDS PROGRAM [ARGUMENT...]
-// starts PROGRAM as a scheduler or a service does (no console, no standard
-// handles), waits up to SECONDS for it to end and prints "exit: CODE", or
-// "exit: timeout" (and ends it).
+// starts PROGRAM with no console and no standard handles, as a scheduler does, and prints "exit: CODE" or
+// "exit: timeout" (and ends it) after SECONDS.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -26,10 +18,8 @@
 
 namespace {
 
-// A window's class name or its text. An edit field's text is asked of the
-// field itself (GetWindowText would give another process's field its first
-// caption); other texts are read without a round trip to the program, whose
-// frames under lavapipe can take a second.
+// A window's class name or its text; an edit field's text is asked of the field itself (GetWindowText would give
+// another process's field its first caption), other texts are read without a round trip to the slow program.
 std::string Text(HWND window, bool className = false)
 {
     wchar_t text[256] = {};

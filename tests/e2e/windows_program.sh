@@ -1,7 +1,5 @@
 #!/bin/bash
-# End-to-end tests of OrvalisBench.exe under Wine on a virtual screen, driven
-# with xdotool. tests/e2e/all.sh runs them in two lanes and then the tests
-# that compare what both lanes' deterministic benchmarks left in artifacts/.
+# End-to-end tests of OrvalisBench.exe under Wine on a virtual screen, driven with xdotool (all.sh runs them in lanes).
 #   windows_program.sh [TEST...]
 set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
@@ -12,8 +10,7 @@ sized() {
   [ "$size" = "$2" ] || fail "client size $size, not $2"
 }
 
-# Esc (as the Exit button does, in every Windows dialog) and the close box end
-# the program before any configuration.
+# Esc (as the Exit button does) and the close box end the program before any configuration.
 test_startup_window_ends_the_program() {
   local way s
   for way in escape close-box; do
@@ -24,8 +21,7 @@ test_startup_window_ends_the_program() {
   done
 }
 
-# The choices reach the configuration; then a window manager's drag of the
-# frame resizes the window in steps and the program follows every size.
+# The choices reach the configuration; a window manager's drag resizes in steps and the program follows.
 test_choices_reach_the_configuration_and_resizing_follows() {
   start_window_manager || fail "no window manager" || return 1
   start_program
@@ -39,8 +35,7 @@ test_choices_reach_the_configuration_and_resizing_follows() {
   exits_cleanly 60
 }
 
-# Page $1 carries the chart libraries whole (each minified file's long line
-# of code) and loads no script from elsewhere.
+# Page $1 carries the chart libraries whole (each file's longest line) and loads no script from elsewhere.
 carries_chart_libraries() {
   local library
   for library in "$ORVALIS_REPO"/third_party/*/*.min.js; do
@@ -50,9 +45,7 @@ carries_chart_libraries() {
   ! grep -qi '<script src=' "$1" || fail "$1 loads a script"
 }
 
-# Copies the report and the results file beside it from folder $3 (the
-# working directory unless given) to artifacts/$1.html and .json; the
-# report's title ends with $2, and it carries its chart libraries.
+# Copies folder $3's (default: the working one's) report and results to artifacts/$1.*; the title ends with $2.
 keep_benchmark_files() {
   local report; report=$(ls "${3:-$work}"/benchmark_*.html 2>/dev/null | head -1)
   grep -qF "$2</h1>" "$report" 2>/dev/null || fail "no report titled ...$2" || return 1
@@ -61,10 +54,7 @@ keep_benchmark_files() {
     fail "no results file beside the report"
 }
 
-# A deterministic benchmark from the startup window under the validation
-# layers: the default configuration, frames in the window (Alt+Enter leaves
-# it as it is: no exclusive full screen), the summary box, the report and the
-# results file, no validation error.
+# A deterministic benchmark from the startup window under the validation layers: Alt+Enter, the box, the files.
 test_deterministic_benchmark_from_the_startup_window() {
   rm -f "$ARTIFACTS"/deterministic-window.*
   VK_INSTANCE_LAYERS=$VALIDATION start_program
@@ -90,14 +80,7 @@ test_deterministic_benchmark_from_the_startup_window() {
   exits_cleanly 60 && no_validation_errors "$work/stdout.txt" "$work/stderr.txt"
 }
 
-# From the command line a deterministic benchmark runs on the adapter asked
-# for, with no box waiting for anyone (its summary goes to the debugger
-# output), makes its output folder with every missing level, writes the report
-# and the results file there, with the adapter, the GPU time per pass and the
-# video memory, and the frame log that the results name, a line per sampled
-# frame with its Present call, prints its score and where the files went, and
-# ends with 0. 854 x 480 does not fit the 800 x 600 screen: the results and the
-# printed note say the smaller size it rendered.
+# A command-line deterministic run on 800 x 600: no box, a new output folder, the files and frame log, printed lines, 0.
 test_command_line_deterministic_benchmark() {
   rm -f "$ARTIFACTS"/deterministic-command-line*
   use_screen 800x600
@@ -130,11 +113,7 @@ test_command_line_deterministic_benchmark() {
   debug_lines | grep -q '^Benchmark Finished' && ! grep -q ':msgbox:' "$work/stderr.txt" || fail "the summary was a box"
 }
 
-# A stress test from the command line, its loops shortened to 2 s by the
-# tests' variable: three deterministic loops back to back, a report with the
-# stability verdict and its chart, a results file with one run per loop and
-# the stress block, the verdict in one line on standard output, exit code 0.
-# (Whether lavapipe on a loaded machine passes the 97 % is not for this test to say.)
+# A command-line stress test of three 2 s loops: the verdict line (pass or fail: lavapipe's), chart, stress block, exit 0.
 test_command_line_stress_test() {
   local out; out=$(mktemp -d /tmp/orvalis-stress.XXXXXX)
   ORVALIS_TEST_LOOP_SECONDS=2 start_program --stress 3 --debris 0 --output "$(windows_path "$out")"
@@ -160,12 +139,7 @@ report_records() {
   tr -d '\r' <"$1" | sed -n 's/.*{time:\([0-9.]*\),.*,bricks:\([0-9.]*\),balls:\([0-9.]*\),isOutlier.*/\1 \2 \3/p'
 }
 
-# The two deterministic runs (from the startup window and from the command
-# line, at different frame rates) play the same game: the world at a sampled
-# time is the same in both, as long as no frame takes over 1 s. A record's
-# bricks and balls are means over its frames, so each record of one run lies
-# between the other run's records just before and just after it (where the
-# counts change in one direction).
+# Both deterministic runs play one game: each record's bricks and balls lie between the other run's neighbouring records.
 test_deterministic_runs_agree() {
   awk 'function within(v, p, q) { return v >= (p < q ? p : q) - 0.01 && v <= (p > q ? p : q) + 0.01 }
     FNR == NR { t[++n] = $1; bricks[n] = $2; balls[n] = $3; next }
@@ -177,10 +151,7 @@ test_deterministic_runs_agree() {
     <(report_records "$ARTIFACTS/deterministic-window.html") <(report_records "$ARTIFACTS/deterministic-command-line.html")
 }
 
-# --compare of the two deterministic benchmarks' results files: no box, the
-# page and the table with the frame rate's verdict (one run each: none for the
-# score), exit code 0, and one warning: the command-line run rendered a smaller
-# size on its smaller screen; a missing file ends it with 2.
+# --compare of the two deterministic results: no box, the page, the verdicts, one warning (size); a missing file: 2.
 test_compare_results() {
   local a=$ARTIFACTS/deterministic-command-line.json b=$ARTIFACTS/deterministic-window.json
   local out; out=$(mktemp -d /tmp/orvalis-compare.XXXXXX)
@@ -205,18 +176,14 @@ ray_steps() { probe_field "Mission Control" "child: 0 msctls_trackbar32" pos 4; 
 # True when one of the panel's labels reads what $1 matches.
 panel_shows() { probe "Mission Control#0" | grep -qE "^child: 0 Static .* text=$1"; }
 
-# True when the panel's probe answer has the window enabled as $1 says (1 or 0), "Abort" enabled, and every
-# control that changes the work (buttons, check boxes, fields, sliders) as $2 says; names the others.
+# True when the panel's window is enabled as $1 says, "Abort" enabled, and every control that changes the work as $2.
 panel_enabled() {
   awk -v window="$1" -v work="$2" '/^window:/ { want = window } /^child: 233 / { want = 1 }
     /^child: (2[0-2][0-9]|230) |^child: 0 msctls_trackbar32/ { want = work; n++ }
     want != "" && $0 !~ " enabled=" want " " { print "  " $0; bad = 1 } { want = "" } END { exit bad || n != 29 }' >&2
 }
 
-# The startup window names the adapter. Mission Control and the main window: placement, focus, the labels
-# and check boxes, the value fields, a level button, the launch window by keyboard and its benchmark with
-# the work locked (the window's size too) and a minimised run noted, "Abort", a minimised window drawing
-# nothing, and the panel's close box.
+# The startup window's adapter; Mission Control and the main window, the launch window, a locked benchmark, Abort.
 test_mission_control() {
   rm -f "$ARTIFACTS/aborted-from-panel.json"
   start_program
@@ -259,9 +226,7 @@ test_mission_control() {
   local changed; changed=$(compare -metric AE "$ARTIFACTS/level-before.png" "$ARTIFACTS/level-after.png" null: 2>&1 | cut -d' ' -f1)
   [ "${changed%.*}" -gt 10000 ] || fail "the screen did not change ($changed pixels)" || return 1
 
-  # The ray steps field: "nan" and "abc" change nothing (once the field
-  # shows them, the program has seen them), "5000" is limited to 1024; Enter
-  # takes the entry, and the field shows the value applied.
+  # The ray steps field: "nan" and "abc" change nothing, "5000" is limited to 1024; Enter shows the value applied.
   local steps case typed shown want; steps=$(ray_steps)
   for case in "nan nan $steps" "abc abc $steps" "5000 * 1024"; do
     read -r typed shown want <<<"$case"
@@ -271,8 +236,7 @@ test_mission_control() {
     press Return
     wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 230 " text)" = "$want" ]' || fail "Enter left $typed" || return 1
   done
-  # A refresh (G, sent to the main window, lowers the ball glow to 1.90) leaves
-  # the field being typed into as it is: "1" does not become "1.00" before ".5".
+  # A refresh (G lowers the ball glow to 1.90) leaves the field being typed as it is: "1" is not "1.00" before ".5".
   click_control "Mission Control" 228 && press End shift+Home && xdotool type --delay 80 1 &&
     wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 228 " text)" = 1 ]' && probe "!key 71 0 Orvalis Benchmark" >/dev/null &&
     wait_until 5 eval '[ "$(probe_field "Mission Control" "child: 229 " text)" = 1.90 ]' && xdotool type --delay 80 .5 &&
@@ -289,8 +253,7 @@ test_mission_control() {
   local mc bc; mc=$(probe_field "Orvalis Benchmark" window: centre) bc=$(probe_field "Benchmark Configuration" window: centre)
   awk -v m="$mc" -v b="$bc" 'BEGIN { split(m, a, ","); split(b, c, ","); exit !((a[1] - c[1]) ^ 2 <= 1 && (a[2] - c[2]) ^ 2 <= 1) }' ||
     fail "not centred: main $mc, launch $bc" || return 1
-  # Its keys: Tab from "Start Benchmark" to "Cancel" to the resolutions, the
-  # arrows along them (checking each), Esc cancels; Enter starts in the next one.
+  # Its keys: Tab to "Cancel" and the resolutions, the arrows along them (checking), Esc cancels; Enter starts next.
   local key control
   for key in -:1 Tab:2 Tab:300 Down:301 Up:300; do
     [ "${key%:*}" = - ] || press "${key%:*}"
@@ -342,17 +305,8 @@ test_mission_control() {
   exits_cleanly 60
 }
 
-# Typed at a Windows prompt (Wine's cmd) without its extension, the program
-# runs through its console companion, OrvalisBench.com, and ends before any
-# window opens with its exit code in %ERRORLEVEL% and says why, on standard
-# output (0: --help, wherever it stands, and the list of adapters) or error: 2
-# for a bad argument (naming it, or the adapters there are), 4 for an output
-# folder, given (also as --output=) or the current one, that cannot be made or
-# take the files (before the benchmark starts). Started with no standard
-# streams at all, as a scheduler or a service starts it, the program waits for
-# nobody: no box, only the exit code. (Closing the descriptors of `wine` itself
-# is not that: Wine then hands the program its own server pipes as standard
-# handles, and a write to them stops Wine.)
+# At a Windows prompt (via OrvalisBench.com) the program ends before any window with its exit code and says why: 0
+# --help and the adapters, 2 a bad argument, 4 an unusable output folder; with no standard streams it waits for nobody.
 test_command_line_ends_with_its_exit_code() {
   local code dir args text result script= codes= row=0
   local rows='2||--benchmark single --debris 81|"--debris 81": the debris count is one of 0, 80, 160, 320, 640
@@ -382,10 +336,7 @@ test_command_line_ends_with_its_exit_code() {
   done <<<"$rows"
 }
 
-# At a prompt the companion passes a benchmark's output on as it comes, and
-# its exit code: "Abort" in Mission Control ends a command-line benchmark at
-# once with 3, after writing the run so far, and it prints its score and where
-# the files went.
+# At a prompt "Abort" ends a command-line benchmark at once with 3 after writing the run so far and printing its files.
 test_command_line_benchmark_aborted_at_a_prompt() {
   local out; out=$(mktemp -d /tmp/orvalis-cli.XXXXXX)
   work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
@@ -405,9 +356,7 @@ test_command_line_benchmark_aborted_at_a_prompt() {
     fail "printed: $(program_stdout | tr '\n' '|')"
 }
 
-# Without its shader file the program shows the "Fatal error" box naming the
-# file after Start. Messages that reach the main window meanwhile find no
-# App; Return dismisses the box and the program ends with exit code 0.
+# Without its shader file "Fatal error" names it after Start; Return dismisses it and the program ends with 0.
 test_missing_shader_is_a_fatal_error() {
   work=$(mktemp -d /tmp/orvalis-e2e.XXXXXX)
   cp "$RUN_DIR/OrvalisBench.exe" "$RUN_DIR/d3dcompiler_47.dll" "$work/"

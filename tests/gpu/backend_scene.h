@@ -1,8 +1,5 @@
 #pragma once
-// The GPU backend driven on its own, as the GPU tests and the frame-time
-// measurement use it: a world advanced by the game's update, its frames drawn
-// by the backend's Render, the renderer swapped for a test shader, debris
-// bursts handed over as the game hands them over.
+// The GPU backend on its own (GPU tests, frame-time measurement): the game's update, Render, a swappable renderer.
 #include <windows.h>
 
 #include <algorithm>
@@ -95,9 +92,8 @@ inline void WithRenderer(GpuObjects& gpu, ComPtr<ID3D12PipelineState> renderer, 
     std::swap(gpu.d3d->renderPipeline, renderer);
 }
 
-// `count` bursts under the debris limit `debris`, handed over one a frame of `step` seconds as the game
-// does, from `bricks` bricks `brickStride` apart from `firstBrick` on, destroyed or left standing.
-// The fill-only renderer draws those frames: only the particles matter here.
+// `count` bursts under the debris limit `debris`, one a frame of `step` s, from `bricks` bricks `brickStride` apart from
+// `firstBrick` on, destroyed or left standing; the fill-only renderer draws them (only the particles matter).
 struct Bursts {
     int debris = 0, count = 0, firstBrick = 0, bricks = 1, brickStride = 1;
     bool destroyBricks = true;

@@ -1,6 +1,4 @@
-// A renderer that only writes a constant colour: the ceiling of the present
-// path (upload, two dispatches, copy, present) in the frame-rate measurement.
-// Its alpha 0 is a value the program's renderer never writes (that is 1).
+// Writes a constant colour: the present path's ceiling in the frame-rate measurement; its alpha 0 the program never writes.
 RWTexture2D<float4> output : register(u0);
 
 cbuffer FrameConstants : register(b0)

@@ -1,8 +1,5 @@
-// GPU tests of the Direct3D 12 backend under Wine with lavapipe, built from the program's gpu/ and game
-// code: the backend's objects draw levels into a window and the images are read back; the last checks
-// run the program's frame loop around the same objects.
-//   OrvalisGpuTests.exe               the checks, then "gpu: N passed, M failed"
-//   OrvalisGpuTests.exe --pipelines   builds the pipelines: "pipelines: ok" or the error
+// GPU tests of the Direct3D 12 backend under Wine (lavapipe): levels drawn and read back, then the frame loop.
+//   OrvalisGpuTests.exe [--pipelines]   "gpu: N passed, M failed" (or "pipelines: ok" or the error)
 #include <windows.h>
 
 #include <algorithm>
@@ -25,8 +22,7 @@
 
 namespace {
 
-// The program's platform, which can be given a faulty summary box: its message loop delivers the key C
-// to the main window while it is open, and the debris clear that key asks for fails.
+// The program's platform with a faulty summary box: its loop delivers the key C, whose debris clear fails.
 class FaultyPlatform final : public Win32Platform {
 public:
     bool faultySummary = false;
@@ -151,8 +147,7 @@ Image ReadOutputTexture(GpuObjects& gpu)
     return image;
 }
 
-// Where the renderer's camera, at (0, 6, 46) looking at (0, 1.5, 0) and fitting 42 x 39 units there,
-// shows the world point (x, y, z).
+// Where the camera at (0, 6, 46), looking at (0, 1.5, 0) and fitting 42 x 39 units there, shows (x, y, z).
 const float* PixelAt(const Image& image, float x, float y, float z)
 {
     const double forwardY = -4.5, forwardZ = -46.0, distance = std::hypot(forwardY, forwardZ);
@@ -228,8 +223,7 @@ void StillScene(Backend& b, int level)
     world.ballGlow = 2.0f;
 }
 
-// Level 0 through the camera: slot 0 is a colour-0 brick at (-12.25, 14), slot 79 a colour-4 brick at
-// (12.25, 0.5), their front faces at z = 0.5.
+// Level 0: slot 0 a colour-0 brick at (-12.25, 14), slot 79 a colour-4 brick at (12.25, 0.5), front faces at z = 0.5.
 struct PixelProbe {
     const char* name;
     float x, y, z;
@@ -273,8 +267,7 @@ void RunRenderingChecks(Backend& b)
           image.height, chain.Width, chain.Height, chain.BufferCount);
     CheckProbe(image, kLevel0Probes[1], "the resized frame still shows the bricks");
 
-    // A window wider than 8192 pixels draws at 8192: a still wider one is the same size to the GPU,
-    // which is neither drained nor given new buffers for it.
+    // Wider than 8192 pixels draws at 8192: a still wider window is the same size to the GPU (no drain, no new buffers).
     const bool wide = OnResize(b.gpu, b.surface, 9000, 600).resized;
     const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
     const bool wider = OnResize(b.gpu, b.surface, 9100, 600).resized;
@@ -308,13 +301,8 @@ void RunSettingChecks(Backend& b)
           faint, glowing);
 }
 
-// The program's image agrees with the brute-force reference's. What the per-group lists leave out may
-// change a pixel only slightly (a ball's glow beyond its cut is under 0.4 % of its peak; a shadow march
-// that skips far casters samples at other distances), so the mean difference stays far below 0.0005
-// and almost no pixel moves by more than 0.05. A brick, ball or particle missing from one group's list
-// would change dozens of that group's 64 pixels by far more than 0.05: hence at most 40 such pixels
-// (0.01 % of 854 x 480). The scenes load the lists in every way: many bricks to a group (level 5 on
-// small outputs), hundreds of particles in one group's reach, and the debris limit over the field.
+// The image agrees with the brute-force reference's: list cuts move pixels slightly (mean under 0.0005); an object
+// missing from a group's list would move dozens of its 64 pixels by over 0.05 (hence at most 40 such).
 struct ReferenceScene {
     const char* name;
     int level;
@@ -354,8 +342,7 @@ void RunReferenceChecks(Backend& b)
     OnResize(b.gpu, b.surface, 854, 480);
 }
 
-// The video memory runs out at 1920 x 1080 (the output texture fails after the swap chain took the
-// size): the frames go back to the size that worked, and the failed size is not tried again.
+// Video memory runs out at 1920 x 1080 (the output texture fails): back to the size that worked, not tried again.
 void RunFailedResizeCheck(Backend& b)
 {
     b.gpu.d3d->simulatedTexturePixelLimit = 1280 * 720;
@@ -374,9 +361,8 @@ void RunFailedResizeCheck(Backend& b)
           chain.Height, drawn);
 }
 
-// Every pixel of an output whose sides are not multiples of 8 is written, also when the update
-// assembled the constants for another size before the resize (as during the benchmark's pause). The
-// fill-only renderer first leaves alpha 0 everywhere, which the program's renderer never writes.
+// Every pixel of an output whose sides are not multiples of 8 is written, also after constants for another size
+// (the fill-only renderer's alpha 0, which the program's renderer never writes, shows what is left).
 void RunOddSizeCheck(Backend& b)
 {
     StillScene(b, 0);
@@ -425,8 +411,7 @@ void RunDebrisChecks(Backend& b)
           "ResetDebris zeroes the debris buffer and restarts the ring", "%d bytes not zero, active %d, cursor %d",
           static_cast<int>(nonZero), b.world.activeDebris, b.world.debrisCursor);
 
-    // Slot 150 of a colour-1 brick gives the code 251, which also reads as slot 50 of a colour-2 brick:
-    // the brick at the burst's place decides.
+    // Slot 150 of a colour-1 brick codes 251, as does slot 50 of a colour-2 brick: the brick at the burst's place decides.
     const Brick& brick = b.world.bricks[1 * 8 + 3];  // row 1: colour 1
     b.world.explosionQueue.push_back(ExplosionEvent{151.0f + 100.0f, brick.x, brick.y});
     RenderFrames(b, 1);
@@ -500,8 +485,7 @@ void BenchmarkInRun1(App& app, bool singleRun, float elapsed)
     app.bench.skipNextSample = false;
 }
 
-// The frame that ends the pause between runs simulates nothing and re-sends the last block: the burst
-// that block handed over must not start again in the debris that the next run's level has just cleared.
+// The frame ending a pause re-sends the last block: its burst must not start again in the next run's cleared debris.
 void RunPauseEndCheck(App& app)
 {
     BenchmarkInRun1(app, false, 40.0f);
@@ -548,9 +532,8 @@ void BackFromUnattended(App& app, FaultyPlatform& platform)
     platform.SetUnattended(false);
 }
 
-// After a failed resize recovery nothing can be drawn; a benchmark started from the command line has
-// nobody to resize the window, so the loop ends with the failure's text rather than waiting, once the
-// run so far is written.
+// After a failed resize recovery a command-line benchmark has nobody to resize the window: the loop ends with the
+// failure's text once the run so far is written.
 void RunUnattendedRecoveryFailureCheck(App& app, FaultyPlatform& platform)
 {
     UnattendedInRun1(app, platform, true);
@@ -568,8 +551,7 @@ void RunUnattendedRecoveryFailureCheck(App& app, FaultyPlatform& platform)
     app.gpu.d3d->renderTargetsUsable = true;
 }
 
-// A key dispatched by the summary box's loop inside a frame fails: that first failure ends the frame
-// before anything else of it runs.
+// A key dispatched by the summary box's loop inside a frame fails: that failure ends the frame before the rest runs.
 void RunModalLoopFailureCheck(App& app, FaultyPlatform& platform)
 {
     BenchmarkInRun1(app, true, 40.0f);
@@ -612,9 +594,8 @@ void RunDeviceLossChecks(App& app, FaultyPlatform& platform)
     BackFromUnattended(app, platform);
 }
 
-// A software adapter's last frame can outlast any fixed limit (the brute-force one takes about 17 s): a
-// second device's queue waits 11 s for a fence the processor signals while another thread destroys its
-// objects, beside the other checks; the teardown waits for it (the validation layers see what it frees).
+// A software adapter's last frame can outlast any fixed limit: a second queue waits 11 s for a fence signalled while
+// another thread destroys its objects; the teardown waits for it.
 struct TeardownWatch {
     GpuObjects gpu;
     ComPtr<ID3D12Fence> gate;
@@ -654,8 +635,7 @@ void CALLBACK CloseFatalBox(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
-// The main window's destruction posts the quit message; a failure on that path must still show its
-// box rather than have the quit message end it unseen.
+// The window's destruction posts the quit message; a failure on that path still shows its box, not ending unseen.
 void RunFatalBoxCheck()
 {
     PostQuitMessage(0);

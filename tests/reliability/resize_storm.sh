@@ -1,7 +1,6 @@
 #!/bin/bash
-# Fifty window sizes in quick succession, 1 x 1 and 8000 x 8000 among them,
-# under a window manager; the program must end up rendering at the last size.
-# Run inside the Wine environment: scripts/test.sh --reliability.
+# Fifty window sizes in quick succession (1 x 1 and 8000 x 8000 among them) under a window manager: the program ends up
+# rendering at the last. Run by scripts/test.sh --reliability.
 set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
 export WINEDEBUG=-all,+debugstr
@@ -12,8 +11,7 @@ start_program
 m=$(choose_and_start "$JUST_PLAY") && m=$(find_window "$FPS_TITLE" 90) || { echo "storm: no frames"; exit 1; }
 xdotool mousemove --window "$m" 400 240 click 1 key b  # autoplay: the scene moves, so each new frame shows
 sizes="1x1 8000x8000 $(for i in $(seq 1 47); do printf '%dx%d ' $((200 + i * 397 % 1900)) $((150 + i * 211 % 1100)); done)1024x576"
-# Each size is given time to reach the program (the window manager may adjust
-# it: a window is at least a title bar wide); the next follows at once.
+# Each size reaches the program (the window manager may widen it to a title bar); the next follows at once.
 for size in $sizes; do
   xdotool windowsize "$m" ${size/x/ } sleep 0.3
   debug_line_within "resized to $(client_size "$m")|^OnResize: Ignoring zero" 20

@@ -1,9 +1,6 @@
 #!/bin/bash
-# Free play on the 1000-brick level with autoplay and 640 debris for a long
-# time (20 minutes unless ORVALIS_SOAK_MINUTES says otherwise); the program's
-# resident memory is sampled every 30 s and must stay flat (within 5 % of the
-# first sample taken after two minutes of warm-up). Run inside the Wine
-# environment: scripts/test.sh --reliability.
+# Free play on the 1000-brick level with autoplay and 640 debris for ORVALIS_SOAK_MINUTES (20): resident memory sampled
+# every 30 s stays within 5 % of the first sample after two minutes. Run by scripts/test.sh --reliability.
 set -u
 . "$ORVALIS_REPO/scripts/wine/lib.sh"
 minutes=${ORVALIS_SOAK_MINUTES:-20}

@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
-"""Checks results files against the published schema of their format with a
-JSON Schema validator (Debian's python3-jsonschema), and checks that the
-schema rejects what it must: every file given must match it, and mutants of
-the first (a field of the wrong type, a missing required field, another
-formatVersion, a field the schema does not know) must not.
+"""Checks results files against their format's published schema (python3-jsonschema); mutants of the first file (a
+wrong type, a missing required field, another formatVersion, an unknown field) must not match.
 
-    validate_results.py SCHEMA FILE_OR_FOLDER...
-
-A folder stands for every .json file in it. No file at all is a failure.
+    validate_results.py SCHEMA FILE_OR_FOLDER...   (a folder: every .json file in it; no file at all fails)
 """
 import copy
 import json
