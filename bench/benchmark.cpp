@@ -26,7 +26,7 @@ constexpr size_t kRecordsReserved = 700;
 void BeginRun(BenchmarkRecorder& b)
 {
     b.current = RunResult{};
-    b.current.seconds.reserve(kRecordsReserved);
+    b.current.records.reserve(kRecordsReserved);
     b.current.width = b.config.width;
     b.current.height = b.config.height;
     b.current.raySteps = b.config.raySteps;
@@ -111,7 +111,7 @@ void WriteReports(BenchmarkRecorder& b, BenchmarkHost& host)
     b.resultsWritten = false;
     b.frameLog.written = false;
     const bool reportable = !b.runs.empty() && std::all_of(b.runs.begin(), b.runs.end(), [](const RunResult& run) {
-        return !run.seconds.empty();
+        return !run.records.empty();
     });
     GenerateHTMLReport(b, host);  // logs why when the runs cannot be reported
     if (reportable) {
@@ -224,7 +224,7 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
     if (b.currentRun > 0) {
         StoreCurrentRun(b);
         DebugLog(host, 256, "Benchmark: Recorded run %d with %d seconds of data\n", b.currentRun,
-                 static_cast<int>(b.current.seconds.size()));
+                 static_cast<int>(b.current.records.size()));
     }
     if (b.currentRun >= b.targetRuns) {
         b.running = false;

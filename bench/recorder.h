@@ -27,7 +27,7 @@ struct BenchmarkConfig {
 };
 
 // One closed 0.1 s bucket of samples: the frames whose end fell into it.
-struct SecondRecord {
+struct TenthRecord {
     float time = 0.0f;  // bucket index: whole tenths of a second of sampled time
     float avgFps = 0.0f;     // frameCount / durationSeconds
     float minFps = 0.0f;     // of single frames (1 / frame time) ...
@@ -55,7 +55,7 @@ struct VideoMemoryPeak {
 };
 
 struct RunResult {
-    std::vector<SecondRecord> seconds;
+    std::vector<TenthRecord> records;  // the run's 0.1 s records, in order
     float avg = 0.0f;
     float min = 0.0f;
     float max = 0.0f;

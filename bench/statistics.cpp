@@ -82,7 +82,7 @@ void CloseBucket(BenchmarkRecorder& recorder)
         return;
     }
     const size_t n = recorder.bucketFps.size();
-    SecondRecord record;
+    TenthRecord record;
     record.time = static_cast<float>(recorder.currentBucket);
     record.startSeconds = recorder.bucketStart;
     record.durationSeconds = recorder.bucketSeconds;
@@ -111,12 +111,12 @@ void CloseBucket(BenchmarkRecorder& recorder)
         record.gpuPhysicsMs = static_cast<float>(recorder.bucketGpuPhysicsMs / recorder.bucketGpuFrames);
         record.gpuRenderMs = static_cast<float>(recorder.bucketGpuRenderMs / recorder.bucketGpuFrames);
     }
-    recorder.current.seconds.push_back(record);
+    recorder.current.records.push_back(record);
 }
 
 void ComputeRunStatistics(RunResult& run)
 {
-    if (run.seconds.empty()) {
+    if (run.records.empty()) {
         run.avg = run.min = run.max = run.median = 0.0f;
         run.cleaned = run.cleanedMin = run.cleanedMax = 0.0f;
         run.outliers = 0;
@@ -124,15 +124,15 @@ void ComputeRunStatistics(RunResult& run)
         run.avgDebris = run.avgBalls = run.avgBricks = 0.0f;
         return;
     }
-    run.min = run.max = run.seconds[0].avgFps;
+    run.min = run.max = run.records[0].avgFps;
     double weight = 0.0;
     double seconds = 0.0;
     double debris = 0.0;
     double balls = 0.0;
     double bricks = 0.0;
     std::vector<float> values;
-    values.reserve(run.seconds.size());
-    for (const SecondRecord& s : run.seconds) {
+    values.reserve(run.records.size());
+    for (const TenthRecord& s : run.records) {
         const double w = s.frameCount;
         weight += w;
         seconds += s.durationSeconds;
@@ -154,9 +154,9 @@ void ComputeRunStatistics(RunResult& run)
 
 void MarkSpikeOutliers(RunResult& run)
 {
-    std::vector<SecondRecord>& rec = run.seconds;
+    std::vector<TenthRecord>& rec = run.records;
     const size_t n = rec.size();
-    for (SecondRecord& s : rec) {
+    for (TenthRecord& s : rec) {
         s.isOutlier = false;
     }
     if (n < 3) {
@@ -235,7 +235,7 @@ void MarkSpikeOutliers(RunResult& run)
     run.cleanedMax = 0.0f;
     double seconds = 0.0;
     double frames = 0.0;
-    for (const SecondRecord& s : rec) {
+    for (const TenthRecord& s : rec) {
         if (s.isOutlier) {
             run.outliers += 1;
             continue;
@@ -266,7 +266,7 @@ double ComplexityTerm(double resolution, double fps, double debris, double balls
 
 }  // namespace
 
-std::vector<double> RecordWeights(const std::vector<SecondRecord>& records)
+std::vector<double> RecordWeights(const std::vector<TenthRecord>& records)
 {
     // Records joined by skipped indices form a stretch; a stretch of one
     // record with no gap before it weighs exactly 1.
@@ -298,11 +298,11 @@ float ComputeRunScore(const RunResult& run)
 {
     const uint32_t pixels = run.width * run.height;
     const double resolution = std::sqrt(static_cast<double>(static_cast<float>(pixels)));
-    const std::vector<double> weights = RecordWeights(run.seconds);
+    const std::vector<double> weights = RecordWeights(run.records);
     double total = 0.0;
     double weight = 0.0;
-    for (size_t i = 0; i < run.seconds.size(); ++i) {
-        const SecondRecord& s = run.seconds[i];
+    for (size_t i = 0; i < run.records.size(); ++i) {
+        const TenthRecord& s = run.records[i];
         if (s.isOutlier) {
             continue;
         }
@@ -348,10 +348,10 @@ CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
     f.meanBalls = balls / n;
     f.meanBricks = bricks / n;
     f.framesPerRun = static_cast<int32_t>(frames / static_cast<int64_t>(runs.size()));
-    f.frameVariance = f.framesPerRun > 0
+    f.frameCountRange = f.framesPerRun > 0
                           ? static_cast<float>(f.maxFrames - f.minFrames) * 100.0f / static_cast<float>(f.framesPerRun)
                           : 0.0f;
-    f.scoreVariance = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
+    f.scoreRange = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
     return f;
 }
 

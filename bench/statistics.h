@@ -34,7 +34,7 @@ void MarkSpikeOutliers(RunResult& run);
 // by such gaps (with the tenths before a late first record) share the tenths
 // they span in proportion to their frame time, so a stall counts for as long
 // as it lasted.
-std::vector<double> RecordWeights(const std::vector<SecondRecord>& records);
+std::vector<double> RecordWeights(const std::vector<TenthRecord>& records);
 
 // The weighted score of a run whose averages and flags are already known: the
 // weighted mean over the records not flagged of sqrt(pixels) x FPS x
@@ -61,8 +61,8 @@ struct CrossRunFigures {
     int32_t maxFrames = 0;
     float minScore = 0.0f;
     float maxScore = 0.0f;
-    float frameVariance = 0.0f;  // percent
-    float scoreVariance = 0.0f;  // percent; 0 when the mean score is 0 (every score is then 0)
+    float frameCountRange = 0.0f;  // percent
+    float scoreRange = 0.0f;  // percent; 0 when the mean score is 0 (every score is then 0)
 };
 
 CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs);

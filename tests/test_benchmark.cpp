@@ -99,7 +99,7 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
         ASSERT_EQ(t.app.bench.runs.size(), 1u);
         const RunResult& run = t.app.bench.runs[0];
         // 2 s of pause, the frame that ends it included; the last record holds the frame that reached 40 s.
-        EXPECT_EQ(std::make_tuple(pausedFrames, run.seconds.size(), run.seconds.back().time, run.seconds.back().frameCount,
+        EXPECT_EQ(std::make_tuple(pausedFrames, run.records.size(), run.records.back().time, run.records.back().frameCount,
                                   run.totalFrames, run.min), std::make_tuple(128, size_t{401}, 400.0f, 1, 2560, 64.0f));
         wholeScore = wholeScore == 0.0f ? run.score : wholeScore;
         EXPECT_NEAR(run.score, wholeScore * std::sqrt(c.width * c.height / (854.0 * 480.0)), 1.0) << c.note;
@@ -300,8 +300,8 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         ASSERT_EQ(b.runs.size(), c.runs) << c.what;
         const std::string cutShort = c.pausing ? "" : "cut short at " + std::to_string(c.seconds).substr(0, 3) + " s";
         if (c.runs > 0) {  // run 1 whole, the run under way up to where it stopped
-            EXPECT_EQ(b.runs[0].seconds.size(), 401u) << c.what;
-            EXPECT_NEAR(static_cast<double>(b.runs.back().seconds.size()), c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
+            EXPECT_EQ(b.runs[0].records.size(), 401u) << c.what;
+            EXPECT_NEAR(static_cast<double>(b.runs.back().records.size()), c.pausing ? 401.0 : c.seconds * 10 + 1, 1.0) << c.what;
             EXPECT_EQ(std::make_tuple(b.runs[0].complete, b.runs[0].measuredSeconds, CutShortNote(b.runs.back())),
                       std::make_tuple(true, 40.0, cutShort)) << c.what;
         }
