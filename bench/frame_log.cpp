@@ -111,7 +111,7 @@ void ClearFrameLog(FrameLog& log)
 void RecordPresent(BenchmarkRecorder& r, const PresentCall& call)
 {
     FrameLog& log = r.frameLog;
-    if (!log.enabled || !r.running) {
+    if (!log.enabled || !r.Running()) {
         return;
     }
     if (!log.started) {

@@ -3,14 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "bench/benchmark_host.h"
-
-namespace {
-
-constexpr double kBucketsPerSecond = 10.0;
-
-}  // namespace
-
 float Median(std::vector<float> values)
 {
     if (values.empty()) {
@@ -27,91 +19,6 @@ float Median(std::vector<float> values)
 double RoundHalfAwayFromZero(double value)
 {
     return std::round(value);  // std::round rounds halves away from zero
-}
-
-void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double frameSeconds, uint32_t debris,
-                 uint32_t bricks, int balls)
-{
-    if (!recorder.running || recorder.pausing) {
-        return;
-    }
-    const double seconds = std::max(frameSeconds, kShortestFrameSeconds);
-    const double frameStart = recorder.runElapsed;
-    recorder.runElapsed += seconds;
-    if (recorder.currentRun == 0) {
-        return;
-    }
-    recorder.current.totalFrames += 1;
-    LogFrame(recorder, debris, bricks, balls);
-    if (recorder.current.frameTimes.size() < kMaxFrameTimes) {
-        recorder.current.frameTimes.push_back(static_cast<float>(seconds));
-    } else {
-        recorder.current.frameTimesDropped += 1;
-    }
-    if (!recorder.startLogged) {
-        DebugLog(platform, 256, "Benchmark Run %d: Recording started at T=%.2f (%.0f Hz sampling)\n",
-                 recorder.currentRun, recorder.runElapsed, 10.0);
-        recorder.startLogged = true;
-    }
-    const auto bucket = static_cast<int32_t>(recorder.runElapsed * kBucketsPerSecond);
-    if (bucket != recorder.currentBucket) {
-        if (recorder.currentBucket >= 0) {
-            CloseBucket(recorder);
-        }
-        recorder.currentBucket = bucket;
-        recorder.bucketStart = frameStart;
-        recorder.bucketSeconds = 0.0;
-        recorder.bucketFps.clear();
-        recorder.bucketDebris.clear();
-        recorder.bucketBricks.clear();
-        recorder.bucketBalls.clear();
-        recorder.bucketGpuPhysicsMs = 0.0;
-        recorder.bucketGpuRenderMs = 0.0;
-        recorder.bucketGpuFrames = 0;
-    }
-    recorder.bucketSeconds += seconds;
-    recorder.bucketFps.push_back(static_cast<float>(1.0 / seconds));
-    recorder.bucketDebris.push_back(debris);
-    recorder.bucketBricks.push_back(bricks);
-    recorder.bucketBalls.push_back(static_cast<float>(balls));
-}
-
-void CloseBucket(BenchmarkRecorder& recorder)
-{
-    if (recorder.bucketFps.empty()) {
-        return;
-    }
-    const size_t n = recorder.bucketFps.size();
-    TenthRecord record;
-    record.time = static_cast<float>(recorder.currentBucket);
-    record.startSeconds = recorder.bucketStart;
-    record.durationSeconds = recorder.bucketSeconds;
-    double debrisSum = 0.0;
-    double bricksSum = 0.0;
-    double ballsSum = 0.0;
-    record.minFps = recorder.bucketFps[0];
-    record.maxFps = recorder.bucketFps[0];
-    for (size_t i = 0; i < n; ++i) {
-        debrisSum += recorder.bucketDebris[i];
-        bricksSum += recorder.bucketBricks[i];
-        ballsSum += recorder.bucketBalls[i];
-        record.minFps = std::min(record.minFps, recorder.bucketFps[i]);
-        record.maxFps = std::max(record.maxFps, recorder.bucketFps[i]);
-    }
-    const double count = static_cast<double>(n);
-    record.avgFps = static_cast<float>(count / recorder.bucketSeconds);
-    record.medianFps = Median(recorder.bucketFps);
-    record.debris = static_cast<float>(debrisSum / count);
-    record.bricks = static_cast<float>(bricksSum / count);
-    record.balls = static_cast<float>(ballsSum / count);
-    record.frameCount = static_cast<int32_t>(n);
-    record.isOutlier = false;
-    if (recorder.bucketGpuFrames > 0) {
-        record.gpuFrames = recorder.bucketGpuFrames;
-        record.gpuPhysicsMs = static_cast<float>(recorder.bucketGpuPhysicsMs / recorder.bucketGpuFrames);
-        record.gpuRenderMs = static_cast<float>(recorder.bucketGpuRenderMs / recorder.bucketGpuFrames);
-    }
-    recorder.current.records.push_back(record);
 }
 
 void ComputeRunStatistics(RunResult& run)
@@ -179,7 +86,7 @@ void MarkSpikeOutliers(RunResult& run)
     // A record that holds a frame longer than a record (a stall) is time the
     // run spent, not a spike: a card that stalls is slower, and the score
     // and the cleaned average must show it.
-    auto stall = [&](size_t i) { return rec[i].minFps < static_cast<float>(kBucketsPerSecond); };
+    auto stall = [&](size_t i) { return rec[i].minFps < static_cast<float>(kRecordsPerSecond); };
 
     // Single-record spikes and dips.
     for (size_t i = 1; i + 1 < n; ++i) {

@@ -85,14 +85,14 @@ TEST(Benchmark, ASingleRunRecordsFortySecondsAfterTheWarmupAndThePauseAndReports
         t.app.bench.adapter = MeasuredAdapter{"Test Adapter", 0, false};
         int pausedFrames = 0;
         bool resumed = false;
-        for (int frames = 0; t.app.bench.running && frames < 10000; ++frames) {
-            const bool paused = t.app.bench.pausing;
+        for (int frames = 0; t.app.bench.Running() && frames < 10000; ++frames) {
+            const bool paused = t.app.bench.Pausing();
             const float dt = frames == 0 || resumed ? 0.51f : kFrame;
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
             // The video memory each frame: more in the warm-up (frame 10) and the pause (100) than in the run.
             RecordVideoMemory(t.app.bench, frames == 10 || frames == 100 ? 1ull << 40 : (frames == 1000 ? 1500 : 1000),
                               8000u + static_cast<uint64_t>(frames));
-            resumed = paused && !t.app.bench.pausing;
+            resumed = paused && !t.app.bench.Pausing();
             pausedFrames += paused ? 1 : 0;
             t.app.width = c.resized && t.app.bench.current.totalFrames > 0 ? 700 : t.app.width;
         }
@@ -157,16 +157,19 @@ DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool s
     StartFromStartup(t, singleRun, true);
     DeterministicPlay play;
     int32_t runStartScore = 0;
-    for (size_t frame = 0; t.app.bench.running; ++frame) {
+    bool trio = false;
+    for (size_t frame = 0; t.app.bench.Running(); ++frame) {
         const float dt = frameTimes[frame % frameTimes.size()];
         UpdateFrame(t.app, std::min(dt, 0.05f), dt);
         const BenchmarkRecorder& b = t.app.bench;
-        if (b.running && !b.pausing) {
+        if (b.Running() && !b.Pausing()) {
             runStartScore = b.runTicks == 0 ? t.world.score : runStartScore;  // the game's score goes on across runs
+            trio = b.runTicks > 0 && (trio || std::any_of(t.world.balls.begin(), t.world.balls.end(), [](const Ball& ball) {
+                       return ball.active && ball.b == kBlue.b;  // only the trio brings a blue ball in a benchmark
+                   }));
             CrtRandom next = t.world.random;
             TickState state{{static_cast<float>(t.world.score - runStartScore), t.world.paddleX, static_cast<float>(next.Next())},
-                            std::string(reinterpret_cast<const char*>(t.world.bricks.data()), sizeof(t.world.bricks)),
-                            b.trioDone};
+                            std::string(reinterpret_cast<const char*>(t.world.bricks.data()), sizeof(t.world.bricks)), trio};
             for (const Ball& ball : t.world.balls) {
                 state.numbers.insert(state.numbers.end(), {ball.x, ball.y, ball.vx, ball.vy, ball.r, ball.active ? 1.0f : 0.0f});
             }
@@ -269,9 +272,9 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         size_t balls = t.world.balls.size();
         bool paused = false;
         const BenchmarkRecorder& b = t.app.bench;
-        for (int frames = 0; b.running && !(b.currentRun == c.run && b.pausing == c.pausing && b.runElapsed >= c.seconds) &&
+        for (int frames = 0; b.Running() && !(b.currentRun == c.run && b.Pausing() == c.pausing && b.runElapsed >= c.seconds) &&
                              frames < 30000; ++frames) {
-            if (b.currentRun == 0 || b.pausing) {
+            if (b.currentRun == 0 || b.Pausing()) {
                 ReportOccludedFrame(t.app);  // a hidden window in the warm-up or a pause marks no run
             }
             UpdateFrame(t.app, kFrame, kFrame);
@@ -281,13 +284,13 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                 EXPECT_TRUE(b.runElapsed > 15.0f && b.runElapsed < 15.02f) << "in run " << b.currentRun << " at " << b.runElapsed;
             }
             balls = t.world.balls.size();
-            unservedFrames += !b.pausing && b.runElapsed > 0.1f && b.runElapsed < 0.5f && !t.world.ballLaunched ? 1 : 0;
-            if (paused && !b.pausing) {
+            unservedFrames += !b.Pausing() && b.runElapsed > 0.1f && b.runElapsed < 0.5f && !t.world.ballLaunched ? 1 : 0;
+            if (paused && !b.Pausing()) {
                 ++restarts;
                 EXPECT_EQ(std::make_tuple(t.world.levelIndex, t.world.bricksLeft, t.world.autoplay), std::make_tuple(0, 80, true));
                 t.world.autoplay = false;
             }
-            paused = b.pausing;
+            paused = b.Pausing();
         }
         EXPECT_EQ(std::make_tuple(restarts, trios, unservedFrames, fewestBricks < 80),
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
@@ -370,11 +373,11 @@ TEST(Benchmark, TheFrameLogHasALineForEveryMeasuredFrame)
         const BenchmarkRecorder& b = t.app.bench;
         int64_t clock = 0, frameNs = 10 * kMs, framesNs[3] = {};
         const auto seconds = [](int64_t ns) { return static_cast<double>(ns) * 1e-9; };
-        for (uint64_t frame = 1; b.running; ++frame) {
+        for (uint64_t frame = 1; b.Running(); ++frame) {
             clock += frameNs;
             UpdateFrame(t.app, std::min(seconds(frameNs), 0.05), seconds(frameNs));
             // 10 to 25 ms a frame, and 0.1 s of 2 ms frames 10 s into run 2: a spike.
-            const bool spike = b.currentRun == 2 && !b.pausing && b.runElapsed >= 10.0 && b.runElapsed < 10.1;
+            const bool spike = b.currentRun == 2 && !b.Pausing() && b.runElapsed >= 10.0 && b.runElapsed < 10.1;
             frameNs = spike ? 2 * kMs : static_cast<int64_t>(10 + frame % 4 * 5) * kMs;
             framesNs[frame % 3] = frameNs;
             // This frame is presented 1 ms before it ends, for 0.25 ms; its GPU
@@ -491,8 +494,8 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
         StartConfiguredBenchmark(t.app, 854, 480, 80, true, true, c.loops, c.loopSeconds);
         const BenchmarkRecorder& b = t.app.bench;
         int pausedFrames = 0;
-        while (b.running && !(b.currentRun == c.stopInLoop && b.runElapsed >= 1.0)) {
-            pausedFrames += b.pausing ? 1 : 0;
+        while (b.Running() && !(b.currentRun == c.stopInLoop && b.runElapsed >= 1.0)) {
+            pausedFrames += b.Pausing() ? 1 : 0;
             const float dt = c.frame(b.currentRun);
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
         }

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "bench/sampling.h"
 #include "bench/statistics.h"
 #include "fake_platform.h"
 
@@ -31,7 +32,7 @@ BenchmarkRecorder Sampled(const std::vector<double>& frameTimes, double seconds)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
-    std::tie(r.running, r.currentRun, r.current.width, r.current.height) = std::tuple(true, 1, 1920u, 1080u);
+    std::tie(r.phase, r.currentRun, r.current.width, r.current.height) = std::tuple(BenchmarkPhase::Recording, 1, 1920u, 1080u);
     for (size_t i = 0; r.runElapsed < seconds; ++i) {
         RecordFrame(r, platform, frameTimes[i % frameTimes.size()], 0, 0, 1);
     }
@@ -57,7 +58,7 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
-    std::tie(r.running, r.currentRun) = std::tuple(true, 1);
+    std::tie(r.phase, r.currentRun) = std::tuple(BenchmarkPhase::Recording, 1);
     const struct {
         double dt;
         uint32_t debris, bricks;
@@ -86,10 +87,10 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
     EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
     // The warm-up only counts its time; a pause or a stopped benchmark not even that.
-    for (const auto& [currentRun, pausing, running, elapsed] :
-         {std::tuple{0, false, true, 0.5}, std::tuple{1, true, true, 0.0}, std::tuple{1, false, false, 0.0}}) {
+    for (const auto& [phase, elapsed] : {std::pair{BenchmarkPhase::WarmUp, 0.5}, std::pair{BenchmarkPhase::Pause, 0.0},
+                                         std::pair{BenchmarkPhase::Idle, 0.0}}) {
         BenchmarkRecorder other;
-        std::tie(other.currentRun, other.pausing, other.running) = std::tie(currentRun, pausing, running);
+        other.phase = phase;
         RecordFrame(other, platform, 0.5, 0, 0, 1);
         CloseBucket(other);
         EXPECT_EQ(std::make_tuple(other.runElapsed, other.current.totalFrames, other.current.records.size()),

@@ -93,7 +93,7 @@ RunResult PlaySingleRun(App& app, FrameSource& source, bool deterministic)
     }
     ResetBallOnPaddle(app.world);
     StartConfiguredBenchmark(app, 1920, 1080, 80, true, deterministic);
-    while (app.bench.running) {
+    while (app.bench.Running()) {
         const double dt = source.Next();
         UpdateFrame(app, std::min(dt, 0.05), dt);
     }
@@ -212,11 +212,11 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
     int64_t segmentBegin = 0;
     bool inSegment = false;
     int64_t lastFrameBegin = 0;
-    while (b.running) {
+    while (b.Running()) {
         ++frame;
         clock += frameNs;
         // A measured frame samples its time (the frame after a pause does not) and does not end its run.
-        const bool measured = b.currentRun > 0 && !b.pausing && b.current.totalFrames > 0 &&
+        const bool measured = b.currentRun > 0 && !b.Pausing() && b.current.totalFrames > 0 &&
                               b.runElapsed + dt < static_cast<double>(kDeterministicRunSeconds);
         if (measured != inSegment) {
             const int64_t now = ThreadCpuNanoseconds();
@@ -314,7 +314,7 @@ void HashFiles()
         FrameSource source{Pattern({{1000.0 / 60.0, 40}, {4.0, 15}, {130.0, 1}, {25.0, 12}, {0.0, 1}})};
         const BenchmarkRecorder& b = app.bench;
         int64_t clock = 0;
-        for (uint64_t frame = 1; b.running; ++frame) {
+        for (uint64_t frame = 1; b.Running(); ++frame) {
             if (c.abortInRun > 0 && b.currentRun == c.abortInRun && b.runElapsed > 10.0) {
                 AbortBenchmark(app);
                 break;
