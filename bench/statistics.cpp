@@ -3,6 +3,41 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// The spike filter. Frame rates follow the scene, which changes gradually (a
+// brick, a burst at a time), so a record far off its neighbours is a hiccup
+// of the machine rather than the work.
+// Only records in the outer tenth of the run's frame rates at either end are
+// candidates, so the filter can never take more than about a fifth of a run.
+constexpr size_t kBandDivisor = 10;
+// A single record more than 40 % above or below the mean of its two
+// neighbours (and beyond both) is a spike or a dip.
+constexpr float kSingleSpikeJump = 0.4f;
+// Two to four high records more than 50 % above their neighbours' mean are a
+// burst; upward only, since a run of slow records is work the card did.
+constexpr float kBurstRise = 0.5f;
+// The first and last records have one neighbour: a ratio beyond 1.5 or its
+// near inverse 0.67 to it marks them.
+constexpr float kEndRatioHigh = 1.5f;
+constexpr float kEndRatioLow = 0.67f;
+
+// The score's weights: a frame's rate counts for more the more work it
+// draws. Weight = (1 + debris / 320) x (1 + (balls - 1) / 4) x (1 + bricks / 80).
+// 320 live debris double a frame's weight: the presets run from 80 to 640,
+// so the largest triples it.
+constexpr double kDebrisForDoubleWeight = 320.0;
+// Each ball beyond the first adds a quarter: five balls double the weight;
+// fewer than one ball on average counts as one (the scene is still drawn).
+constexpr double kWeightPerExtraBall = 0.25;
+// 80 bricks, a full grid of the first two levels, double the weight.
+constexpr double kBricksForDoubleWeight = 80.0;
+// Keeps the score in the thousands (a 1080p run at 60 FPS scores about 3000)
+// rather than the hundreds of thousands; a power of two, so exact.
+constexpr double kScoreScale = 1.0 / 64.0;
+
+}  // namespace
+
 float Median(std::vector<float> values)
 {
     if (values.empty()) {
@@ -79,7 +114,7 @@ void MarkSpikeOutliers(RunResult& run)
     }
     std::vector<float> sorted = v;
     std::sort(sorted.begin(), sorted.end());
-    const size_t k = n / 10;
+    const size_t k = n / kBandDivisor;
     const float lo = sorted[k];
     const float hi = sorted[n - k - 1];
     auto outsideBand = [&](float value) { return value <= lo || value >= hi; };
@@ -98,7 +133,7 @@ void MarkSpikeOutliers(RunResult& run)
         const float m = (a + b) * 0.5f;
         const bool peak = v[i] > a && v[i] > b;
         const bool dip = v[i] < a && v[i] < b;
-        if (m > 0.0f && std::fabs(v[i] - m) / m > 0.4f && (peak || dip)) {
+        if (m > 0.0f && std::fabs(v[i] - m) / m > kSingleSpikeJump && (peak || dip)) {
             rec[i].isOutlier = true;
         }
     }
@@ -119,7 +154,7 @@ void MarkSpikeOutliers(RunResult& run)
             const float a = v[i - 1];
             const float b = v[i + w];
             const float m = (a + b) * 0.5f;
-            if (m > 0.0f && (mean - m) / m > 0.5f && mean > a && mean > b) {
+            if (m > 0.0f && (mean - m) / m > kBurstRise && mean > a && mean > b) {
                 for (size_t j = i; j < i + w; ++j) {
                     rec[j].isOutlier = true;
                 }
@@ -130,7 +165,7 @@ void MarkSpikeOutliers(RunResult& run)
     // The first and last records against their only neighbour.
     auto endSpike = [&](size_t i, size_t neighbour) {
         const float ratio = v[i] / v[neighbour];
-        if (outsideBand(v[i]) && !stall(i) && (ratio > 1.5f || ratio < 0.67f)) {
+        if (outsideBand(v[i]) && !stall(i) && (ratio > kEndRatioHigh || ratio < kEndRatioLow)) {
             rec[i].isOutlier = true;
         }
     };
@@ -165,10 +200,10 @@ namespace {
 
 double ComplexityTerm(double resolution, double fps, double debris, double balls, double bricks, bool debrisEnabled)
 {
-    const double d = debrisEnabled ? 1.0 + debris / 320.0 : 1.0;
-    const double b = std::max(1.0, (balls - 1.0) * 0.25 + 1.0);
-    const double k = 1.0 + bricks / 80.0;
-    return resolution * fps * d * b * k * 0.015625;
+    const double d = debrisEnabled ? 1.0 + debris / kDebrisForDoubleWeight : 1.0;
+    const double b = std::max(1.0, (balls - 1.0) * kWeightPerExtraBall + 1.0);
+    const double k = 1.0 + bricks / kBricksForDoubleWeight;
+    return resolution * fps * d * b * k * kScoreScale;
 }
 
 }  // namespace
