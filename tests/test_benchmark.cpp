@@ -164,9 +164,8 @@ DeterministicPlay PlayDeterministic(const std::vector<float>& frameTimes, bool s
         const BenchmarkRecorder& b = t.app.bench;
         if (b.Running() && !b.Pausing()) {
             runStartScore = b.runTicks == 0 ? t.world.score : runStartScore;  // the game's score goes on across runs
-            trio = b.runTicks > 0 && (trio || std::any_of(t.world.balls.begin(), t.world.balls.end(), [](const Ball& ball) {
-                       return ball.active && ball.b == kBlue.b;  // only the trio brings a blue ball in a benchmark
-                   }));
+            // Only the trio brings a blue ball into a benchmark.
+            trio = b.runTicks > 0 && (trio || std::any_of(t.world.balls.begin(), t.world.balls.end(), [](const Ball& x) { return x.b == kBlue.b; }));
             CrtRandom next = t.world.random;
             TickState state{{static_cast<float>(t.world.score - runStartScore), t.world.paddleX, static_cast<float>(next.Next())},
                             std::string(reinterpret_cast<const char*>(t.world.bricks.data()), sizeof(t.world.bricks)), trio};

@@ -87,8 +87,7 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
     EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
     // The warm-up only counts its time; a pause or a stopped benchmark not even that.
-    for (const auto& [phase, elapsed] : {std::pair{BenchmarkPhase::WarmUp, 0.5}, std::pair{BenchmarkPhase::Pause, 0.0},
-                                         std::pair{BenchmarkPhase::Idle, 0.0}}) {
+    for (const auto& [phase, elapsed] : {std::pair{BenchmarkPhase::WarmUp, 0.5}, std::pair{BenchmarkPhase::Pause, 0.0}, std::pair{BenchmarkPhase::Idle, 0.0}}) {
         BenchmarkRecorder other;
         other.phase = phase;
         RecordFrame(other, platform, 0.5, 0, 0, 1);

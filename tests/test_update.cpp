@@ -93,8 +93,7 @@ TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
             world.bricks[i].alive = 0.0f;
         }
         std::tie(world.bricksLeft, world.score, world.lives, world.ballLaunched) = std::tuple(1, 700, c.lives, true);  // the brick at (-20, 20)
-        world.autoplay = c.autoplay;
-        t.app.bench.phase = c.autoplay ? BenchmarkPhase::WarmUp : BenchmarkPhase::Idle;
+        std::tie(world.autoplay, t.app.bench.phase) = std::tuple(c.autoplay, c.autoplay ? BenchmarkPhase::WarmUp : BenchmarkPhase::Idle);
         world.balls = {c.lastBrick ? MakeBall(-20.0f, 18.8f, 0.0f, 0.4f) : MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
         const int refreshes = t.platform.panelRefreshes;
         UpdateFrame(t.app, kFrame, kFrame);
