@@ -32,7 +32,7 @@ void ApplyWorldEffects(App& app, const WorldEffects& effects)
     if (effects.refreshPanel) {
         platform.RefreshPanelControls();
     }
-    if (effects.sceneRebuilt && app.bench.running) {
+    if (effects.sceneRebuilt && app.bench.Running()) {
         app.bench.skipNextSample = true;
     }
 }
@@ -116,7 +116,7 @@ void AbortBenchmark(App& app)
 
 void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
 {
-    if (!app.bench.running) {
+    if (!app.bench.Running()) {
         return;
     }
     app.bench.endedByDeviceLoss = DeviceLossNote(app.bench, reason);
@@ -126,7 +126,7 @@ void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
 
 void EndBenchmarkByFailure(App& app, const std::string& failure)
 {
-    if (!app.bench.running) {
+    if (!app.bench.Running()) {
         return;
     }
     app.platform->DebugOutput(("Benchmark: Ended by a failure: " + failure.substr(0, failure.find('\n')) + "\n").c_str());
@@ -156,7 +156,7 @@ void OnPanelCommand(App& app, int id, bool checked)
     World& world = app.world;
     Platform& platform = *app.platform;
     const PanelCommand command = CommandFor(id);
-    if (app.bench.running && command.kind != Kind::Abort) {
+    if (app.bench.Running() && command.kind != Kind::Abort) {
         return;  // the work under measurement stays as the benchmark started it
     }
     switch (command.kind) {

@@ -81,7 +81,7 @@ void ReportGpuPassTimes(App& app, const GpuPassTimes& times)
 void ReportOccludedFrame(App& app)
 {
     BenchmarkRecorder& bench = app.bench;
-    if (bench.running && bench.currentRun >= 1 && !bench.pausing && !bench.current.occluded) {
+    if (bench.phase == BenchmarkPhase::Recording && !bench.current.occluded) {
         bench.current.occluded = true;
         char line[96];
         std::snprintf(line, sizeof(line), "Benchmark: Run %d went on with its window hidden\n", bench.currentRun);

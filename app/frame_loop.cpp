@@ -88,7 +88,7 @@ void PumpMessagesAndFrames(App& app)
             app.timing.lastFrameTime = app.platform->ClockNanoseconds();
             continue;
         }
-        if (app.gpu.occluded && !app.bench.running) {
+        if (app.gpu.occluded && !app.bench.Running()) {
             WaitWhileOccluded(app, nextOcclusionCheck, waitingHidden);
             continue;
         }

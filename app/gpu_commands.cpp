@@ -48,7 +48,7 @@ void Render(App& app)
         ReportGpuPassTimes(app, times);
     }
     // A run keeps the most video memory the program used; asked only while a benchmark runs.
-    if (app.bench.running) {
+    if (app.bench.Running()) {
         if (const std::optional<LocalVideoMemory> memory = ReadLocalVideoMemory(app.gpu)) {
             RecordVideoMemory(app.bench, memory->usageBytes, memory->budgetBytes);
         }

@@ -138,7 +138,7 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         // A benchmark measures the size it started with: dragging the frame,
         // snapping or maximising cannot change it until the benchmark ends
         // (minimising can; the run notes that it was hidden).
-        if (theApp != nullptr && theApp->bench.running && !IsIconic(window)) {
+        if (theApp != nullptr && theApp->bench.Running() && !IsIconic(window)) {
             RECT outer{};
             GetWindowRect(window, &outer);
             auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -147,7 +147,7 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
-        if (theApp != nullptr && theApp->bench.running &&
+        if (theApp != nullptr && theApp->bench.Running() &&
             ((wParam & 0xFFF0) == SC_MAXIMIZE || (wParam & 0xFFF0) == SC_SIZE ||
              ((wParam & 0xFFF0) == SC_RESTORE && IsZoomed(window)))) {
             return 0;

@@ -8,6 +8,7 @@
 #include "bench/frame_log.h"
 #include "bench/report.h"
 #include "bench/results_file.h"
+#include "bench/sampling.h"
 #include "bench/statistics.h"
 #include "bench/stress.h"
 #include "game/levels.h"
@@ -26,46 +27,43 @@ constexpr size_t kRecordsReserved = 700;
 void BeginRun(BenchmarkRecorder& b)
 {
     b.current = RunResult{};
-    b.current.seconds.reserve(kRecordsReserved);
+    b.current.records.reserve(kRecordsReserved);
     b.current.width = b.config.width;
     b.current.height = b.config.height;
     b.current.raySteps = b.config.raySteps;
     b.current.debrisCount = b.config.debrisCount;
     b.current.debrisEnabled = b.config.debrisEnabled;
     b.current.deterministic = b.config.deterministic;
-    b.current.totalFrames = 0;
-    b.currentBucket = -1;
-    b.bucketStart = 0.0;
-    b.bucketSeconds = 0.0;
-    b.bucketFps.clear();
-    b.bucketDebris.clear();
-    b.bucketBricks.clear();
-    b.bucketBalls.clear();
-    b.launchDone = false;
-    b.trioDone = false;
+    b.bucket = OpenBucket{};
+    b.runElapsed = 0.0;
     b.skipNextSample = true;
     b.runTicks = 0;
+}
+
+// Whether a run's clock (seconds of sampled time, or ticks) passed `at` on
+// this step, from `before` to `now`: each event fires once, on the frame or
+// tick that passes its time.
+template <typename Clock>
+bool Passes(Clock before, Clock now, Clock at)
+{
+    return before <= at && now > at;
 }
 
 // A run's two events: the first ball served shortly after its start, and the
 // red, green and blue trio 15 s into a recorded run.
 void FireRunEvents(BenchmarkRecorder& b, World& world, bool launchDue, bool trioDue)
 {
-    if (!b.launchDone && launchDue) {
-        if (!world.ballLaunched) {
-            LaunchBall(world);
-        }
-        b.launchDone = true;
+    if (launchDue && !world.ballLaunched) {
+        LaunchBall(world);
     }
-    if (!b.trioDone && trioDue && b.currentRun > 0) {
+    if (trioDue && b.phase != BenchmarkPhase::WarmUp) {
         SpawnRgbTrio(world);
-        b.trioDone = true;
     }
 }
 
 double RunLength(const BenchmarkRecorder& b)
 {
-    return b.currentRun == 0 ? kWarmupSeconds : RunSeconds(b.config);
+    return b.phase == BenchmarkPhase::WarmUp ? kWarmupSeconds : RunSeconds(b.config);
 }
 
 // A stress test's loops follow one another with no pause: the load on the
@@ -79,29 +77,13 @@ double PauseLength(const BenchmarkConfig& config)
 // The run under way, complete or cut short where its sampled time stands.
 void StoreCurrentRun(BenchmarkRecorder& b)
 {
-    if (b.currentBucket >= 0) {
+    if (b.bucket.index >= 0) {
         CloseBucket(b);
     }
     b.current.measuredSeconds = b.runElapsed;
     b.current.complete = b.runElapsed >= RunLength(b);
     ComputeRunStatistics(b.current);
     b.runs.push_back(b.current);
-}
-
-// A recorded run takes the swap chain's size on its first sampled frame and
-// notes any later change of it.
-void FollowRenderSize(BenchmarkRecorder& b)
-{
-    if (b.currentRun == 0 || b.renderWidth == 0 || b.renderHeight == 0) {
-        return;
-    }
-    RunResult& run = b.current;
-    if (run.totalFrames == 1) {
-        run.width = b.renderWidth;
-        run.height = b.renderHeight;
-    } else if (run.width != b.renderWidth || run.height != b.renderHeight) {
-        run.sizeChanged = true;
-    }
 }
 
 // The HTML report, opened in the browser, and the results file beside it.
@@ -111,7 +93,7 @@ void WriteReports(BenchmarkRecorder& b, BenchmarkHost& host)
     b.resultsWritten = false;
     b.frameLog.written = false;
     const bool reportable = !b.runs.empty() && std::all_of(b.runs.begin(), b.runs.end(), [](const RunResult& run) {
-        return !run.seconds.empty();
+        return !run.records.empty();
     });
     GenerateHTMLReport(b, host);  // logs why when the runs cannot be reported
     if (reportable) {
@@ -144,8 +126,6 @@ WorldEffects RestartLevelAfterPause(BenchmarkRecorder& b, World& world)
         world.paddleX = static_cast<float>(world.random.Next() / 32767.0 * 20.0 - 10.0);
     }
     world.autoplay = true;
-    b.launchDone = false;
-    b.trioDone = false;
     b.runTicks = 0;  // the frame that ended the last run may have ticked on
     return effects;
 }
@@ -154,11 +134,8 @@ WorldEffects RestartLevelAfterPause(BenchmarkRecorder& b, World& world)
 
 void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& config)
 {
-    b.running = true;
+    b.phase = BenchmarkPhase::WarmUp;
     b.currentRun = 0;
-    b.runElapsed = 0.0;
-    b.pausing = false;
-    b.startLogged = false;
     b.runs.clear();
     b.endedByDeviceLoss.clear();
     ClearFrameLog(b.frameLog);
@@ -175,59 +152,53 @@ void StartBenchmark(BenchmarkRecorder& b, World& world, const BenchmarkConfig& c
 BenchmarkStep BenchmarkFrameStep(BenchmarkRecorder& b, World& world, BenchmarkHost& host, double rawDt)
 {
     BenchmarkStep step;
-    if (b.pausing) {
+    if (b.phase == BenchmarkPhase::Pause) {
         b.pauseElapsed += rawDt;
         if (b.pauseElapsed >= PauseLength(b.config)) {
-            b.pausing = false;
+            b.phase = BenchmarkPhase::Recording;
             step.effects = RestartLevelAfterPause(b, world);
         }
         step.stopUpdate = true;
         return step;
     }
-    if (!b.running) {
+    if (b.phase == BenchmarkPhase::Idle) {
         return step;
     }
 
-    const int balls = CountDrawnBalls(world);
-    const uint32_t debris =
-        world.debrisEnabled ? static_cast<uint32_t>(std::max(0, std::min(world.debrisCount, world.activeDebris))) : 0u;
-    const uint32_t bricks = static_cast<uint32_t>(std::max(0, world.bricksLeft));
-    if (b.skipNextSample) {
-        b.skipNextSample = false;
-    } else {
-        RecordFrame(b, host, rawDt, debris, bricks, balls);
-        FollowRenderSize(b);
-    }
-
+    const double before = b.runElapsed;
+    SampleFrame(b, world, host, rawDt);
     if (!b.config.deterministic) {
-        FireRunEvents(b, world, b.runElapsed > kLaunchAt, b.runElapsed > kTrioAt);
+        FireRunEvents(b, world, Passes(before, b.runElapsed, kLaunchAt), Passes(before, b.runElapsed, kTrioAt));
     }
     if (b.runElapsed >= RunLength(b)) {
         CompleteRun(b, world, host);
-        step.finished = !b.running;
+        step.finished = b.phase == BenchmarkPhase::Idle;
     }
     return step;
 }
 
 void BenchmarkTick(BenchmarkRecorder& b, World& world)
 {
-    if (!b.running || !b.config.deterministic) {
+    if (b.phase == BenchmarkPhase::Idle || !b.config.deterministic) {
         return;
     }
-    FireRunEvents(b, world, b.runTicks > kLaunchAtTicks, b.runTicks > kTrioAtTicks);
+    // runTicks counts the ticks before this one, so an event fires on the
+    // first tick after its time.
+    const int64_t ticks = b.runTicks;
+    FireRunEvents(b, world, Passes(ticks - 1, ticks, kLaunchAtTicks), Passes(ticks - 1, ticks, kTrioAtTicks));
     ++b.runTicks;
 }
 
 void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
 {
     DebugLog(host, 256, "Benchmark: Completed run %d at T=%.2f\n", b.currentRun, b.runElapsed);
-    if (b.currentRun > 0) {
+    if (b.phase == BenchmarkPhase::Recording) {
         StoreCurrentRun(b);
         DebugLog(host, 256, "Benchmark: Recorded run %d with %d seconds of data\n", b.currentRun,
-                 static_cast<int>(b.current.seconds.size()));
+                 static_cast<int>(b.current.records.size()));
     }
     if (b.currentRun >= b.targetRuns) {
-        b.running = false;
+        b.phase = BenchmarkPhase::Idle;
         b.currentRun = 0;
         EndWorldBenchmark(world);
         DebugLog(host, 256, "Benchmark: All runs complete. Total recorded runs: %d\n", static_cast<int>(b.runs.size()));
@@ -235,27 +206,24 @@ void CompleteRun(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
         return;
     }
     b.currentRun += 1;
-    b.pausing = true;
+    b.phase = BenchmarkPhase::Pause;
     b.pauseElapsed = 0.0;
-    PrepareFrameLog(b.frameLog, RunLength(b));  // in the pause, for the run that follows it
+    PrepareFrameLog(b.frameLog, RunSeconds(b.config));  // in the pause, for the run that follows it
     if (b.config.deterministic) {
         world.random.Seed(kDeterministicSeed);
     }
-    b.runElapsed = 0.0;
-    b.startLogged = false;
     BeginRun(b);
 }
 
 bool AbortBenchmark(BenchmarkRecorder& b, World& world, BenchmarkHost& host)
 {
-    if (!b.running) {
+    if (b.phase == BenchmarkPhase::Idle) {
         return false;
     }
-    if (b.currentRun >= 1 && b.currentBucket >= 0) {
+    if (b.phase == BenchmarkPhase::Recording && b.bucket.index >= 0) {
         StoreCurrentRun(b);
     }
-    b.running = false;
-    b.pausing = false;
+    b.phase = BenchmarkPhase::Idle;
     b.currentRun = 0;
     if (!b.runs.empty()) {
         WriteReports(b, host);
@@ -281,7 +249,7 @@ std::string RenderedSizeNote(const RunResult& run, const BenchmarkConfig& config
 
 void RecordVideoMemory(BenchmarkRecorder& b, uint64_t usageBytes, uint64_t budgetBytes)
 {
-    if (!b.running || b.pausing || b.currentRun == 0) {
+    if (b.phase != BenchmarkPhase::Recording) {
         return;
     }
     std::optional<VideoMemoryPeak>& peak = b.current.videoMemory;
@@ -332,7 +300,7 @@ std::string DeviceLossNote(const BenchmarkRecorder& b, const std::string& reason
 {
     char where[96];
     const char* run = b.config.stressLoops > 0 ? "loop" : "run";
-    if (b.currentRun >= 1 && b.currentBucket >= 0) {
+    if (b.phase == BenchmarkPhase::Recording && b.bucket.index >= 0) {
         // The run under way has recorded frames: it is kept, cut short.
         std::snprintf(where, sizeof(where), "in %s %d of %d, cut short at %.1f s", run, b.currentRun, b.targetRuns,
                       b.runElapsed);

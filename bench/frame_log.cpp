@@ -78,7 +78,7 @@ public:
         if (run < 1 || static_cast<size_t>(run) > runs_.size()) {
             return false;
         }
-        const std::vector<SecondRecord>& records = runs_[run - 1].seconds;
+        const std::vector<TenthRecord>& records = runs_[run - 1].records;
         while (record_ < records.size() && taken_ >= records[record_].frameCount) {
             ++record_;
             taken_ = 0;
@@ -111,7 +111,7 @@ void ClearFrameLog(FrameLog& log)
 void RecordPresent(BenchmarkRecorder& r, const PresentCall& call)
 {
     FrameLog& log = r.frameLog;
-    if (!log.enabled || !r.running) {
+    if (!log.enabled || !r.Running()) {
         return;
     }
     if (!log.started) {

@@ -9,12 +9,12 @@
 void RecordGpuPassTimes(BenchmarkRecorder& r, const GpuPassTimes& times)
 {
     LogGpuPassTimes(r.frameLog, times);  // a run's last frames' times arrive in the pause after it
-    if (!r.running || r.pausing || r.currentRun == 0 || r.currentBucket < 0) {
+    if (r.phase != BenchmarkPhase::Recording || r.bucket.index < 0) {
         return;
     }
-    r.bucketGpuPhysicsMs += times.physicsMs;
-    r.bucketGpuRenderMs += times.renderMs;
-    r.bucketGpuFrames += 1;
+    r.bucket.gpuPhysicsMs += times.physicsMs;
+    r.bucket.gpuRenderMs += times.renderMs;
+    r.bucket.gpuFrames += 1;
     if (r.current.gpuPhysicsMs.size() < kMaxFrameTimes) {
         r.current.gpuPhysicsMs.push_back(static_cast<float>(times.physicsMs));
         r.current.gpuRenderMs.push_back(static_cast<float>(times.renderMs));

@@ -26,8 +26,11 @@ struct BenchmarkConfig {
     int32_t testLoopSeconds = 0;
 };
 
+// Records per second of sampled time: each record is a tenth of a second.
+inline constexpr double kRecordsPerSecond = 10.0;
+
 // One closed 0.1 s bucket of samples: the frames whose end fell into it.
-struct SecondRecord {
+struct TenthRecord {
     float time = 0.0f;  // bucket index: whole tenths of a second of sampled time
     float avgFps = 0.0f;     // frameCount / durationSeconds
     float minFps = 0.0f;     // of single frames (1 / frame time) ...
@@ -55,7 +58,7 @@ struct VideoMemoryPeak {
 };
 
 struct RunResult {
-    std::vector<SecondRecord> seconds;
+    std::vector<TenthRecord> records;  // the run's 0.1 s records, in order
     float avg = 0.0f;
     float min = 0.0f;
     float max = 0.0f;
@@ -110,32 +113,49 @@ struct MeasuredAdapter {
 // About 70 minutes at 250 frames a second: far beyond a run, and 4 MB at most.
 inline constexpr size_t kMaxFrameTimes = 1u << 20;
 
+// Where a benchmark stands. Idle: none runs. WarmUp: the first second, whose
+// frames are timed but not recorded. Recording: run currentRun samples its
+// frames into 0.1 s records. Pause: between two runs (currentRun is the run
+// that follows it); the game does not update.
+enum class BenchmarkPhase { Idle, WarmUp, Recording, Pause };
+
+// One sampled frame of the open bucket.
+struct FrameSample {
+    float fps = 0.0f;  // 1 / its time
+    uint32_t debris = 0;
+    uint32_t bricks = 0;
+    float balls = 0.0f;
+};
+
+// The 0.1 s bucket that the frames of the run under way fall into now; it
+// becomes a TenthRecord when a frame ends in a later one or the run ends.
+struct OpenBucket {
+    int32_t index = -1;    // whole tenths of sampled time; -1 before the run's first sampled frame
+    double start = 0.0;    // sampled time at which its first frame began
+    double seconds = 0.0;  // the sum of its frame times
+    std::vector<FrameSample> frames;
+    double gpuPhysicsMs = 0.0;  // sums of the GPU pass times that arrived while it was open
+    double gpuRenderMs = 0.0;
+    int32_t gpuFrames = 0;
+};
+
 struct BenchmarkRecorder {
-    bool running = false;
-    int32_t currentRun = 0;   // 0 = warm-up, 1..targetRuns = recorded runs
+    BenchmarkPhase phase = BenchmarkPhase::Idle;
+    bool Running() const { return phase != BenchmarkPhase::Idle; }
+    bool Pausing() const { return phase == BenchmarkPhase::Pause; }
+    int32_t currentRun = 0;   // 1..targetRuns while recording and in the pause before; else 0
     int32_t targetRuns = 4;   // 1, 4, or a stress test's loops
     // Clocks add up frame times in double precision: at 10,000 frames a second
     // a float would run 0.6 % fast within a minute and stop within hours.
     double runElapsed = 0.0;
     double pauseElapsed = 0.0;
-    bool pausing = false;
-    bool startLogged = false;
     std::vector<RunResult> runs;
     RunResult current;
-    bool launchDone = false;
-    bool trioDone = false;
+    // The next frame is not sampled: the first of a run, or one that follows a
+    // rebuilt scene (its time holds the rebuild, not the scene).
     bool skipNextSample = false;
     int64_t runTicks = 0;  // simulation ticks of this run (a deterministic run times its events in ticks)
-    std::vector<float> bucketFps;  // of each frame: 1 / its time
-    std::vector<uint32_t> bucketDebris;
-    std::vector<uint32_t> bucketBricks;
-    std::vector<float> bucketBalls;
-    int32_t currentBucket = -1;
-    double bucketStart = 0.0;    // sampled time at which the open bucket's first frame began
-    double bucketSeconds = 0.0;  // the sum of its frame times
-    double bucketGpuPhysicsMs = 0.0;  // sums of the GPU pass times of the open bucket
-    double bucketGpuRenderMs = 0.0;
-    int32_t bucketGpuFrames = 0;
+    OpenBucket bucket;
     BenchmarkConfig config;
     std::string reportPath;     // file name of the last report written
     bool reportWritten = false; // whether the last report attempt reached the disk whole

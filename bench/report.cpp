@@ -232,10 +232,10 @@ void WriteStatisticsTable(ReportStream& out, const BenchmarkRecorder& r, const C
         }
         if (r.runs.size() > 1) {
             out << "<tr style=\"background:#1a1a1a;\"><td colspan=\"10\" style=\"text-align:center;\">"
-                << "Frame Variance: <span style=\"color:#0f0;\">" << precision(2) << f.frameVariance
+                << "Frame Variance: <span style=\"color:#0f0;\">" << precision(2) << f.frameCountRange
                 << "%</span> "
                 << "(Range: " << f.minFrames << "-" << f.maxFrames << ") | "
-                << "Score Variance: <span style=\"color:#0cf;\">" << f.scoreVariance << "%</span> "
+                << "Score Variance: <span style=\"color:#0cf;\">" << f.scoreRange << "%</span> "
                 << "(Range: " << precision(0) << f.minScore << "-" << f.maxScore << ")"
                 << "</td></tr>\n";
         }
@@ -295,13 +295,13 @@ void WriteRunsData(ReportStream& out, const std::vector<RunResult>& runs)
         const RunResult& run = runs[r];
         out << "  {\n"
             << "    seconds: [\n";
-        for (size_t i = 0; i < run.seconds.size(); ++i) {
-            const SecondRecord& s = run.seconds[i];
+        for (size_t i = 0; i < run.records.size(); ++i) {
+            const TenthRecord& s = run.records[i];
             out << "      {time:" << s.time << ",avgFps:" << precision(2) << s.avgFps << ",minFps:" << s.minFps
                 << ",maxFps:" << s.maxFps << ",medianFps:" << s.medianFps << ",debris:" << s.debris
                 << ",bricks:" << s.bricks << ",balls:" << s.balls << ",isOutlier:" << (s.isOutlier ? "true" : "false")
                 << "}";
-            if (i + 1 < run.seconds.size()) {
+            if (i + 1 < run.records.size()) {
                 out << ",";
             }
             out << "\n";
@@ -421,8 +421,8 @@ bool GenerateHTMLReport(BenchmarkRecorder& r, BenchmarkHost& platform)
     }
     for (size_t i = 0; i < r.runs.size(); ++i) {
         DebugLog(platform, 512, "Run %d: seconds.size() = %d\n", static_cast<int>(i + 1),
-                 static_cast<int>(r.runs[i].seconds.size()));
-        if (r.runs[i].seconds.empty()) {
+                 static_cast<int>(r.runs[i].records.size()));
+        if (r.runs[i].records.empty()) {
             DebugLog(platform, 512, "ERROR: Run %d has no recorded seconds!\n", static_cast<int>(i + 1));
             return false;
         }

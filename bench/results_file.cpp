@@ -51,7 +51,7 @@ Json System(const RunEnvironment& e, const MeasuredAdapter& adapter)
 Json Records(const RunResult& run)
 {
     Json records = Json::array();
-    for (const SecondRecord& s : run.seconds) {
+    for (const TenthRecord& s : run.records) {
         records.push_back(Json{{"startSeconds", s.startSeconds},
                                {"durationSeconds", s.durationSeconds},
                                {"avgFps", s.avgFps},
@@ -139,8 +139,8 @@ Json AcrossRuns(const BenchmarkRecorder& r)
                 {"meanBalls", f.meanBalls},       {"meanBricks", f.meanBricks},      {"totalOutliers", f.totalOutliers},
                 {"framesPerRun", f.framesPerRun}};
     if (r.config.deterministic && r.runs.size() > 1) {
-        across["frameCountRangePercent"] = f.frameVariance;
-        across["scoreRangePercent"] = f.scoreVariance;
+        across["frameCountRangePercent"] = f.frameCountRange;
+        across["scoreRangePercent"] = f.scoreRange;
     }
     // How far the runs' scores agree: their spread, and where the mean score
     // lies with 95 % confidence (Student's t).

@@ -3,11 +3,38 @@
 #include <algorithm>
 #include <cmath>
 
-#include "bench/benchmark_host.h"
-
 namespace {
 
-constexpr double kBucketsPerSecond = 10.0;
+// The spike filter. Frame rates follow the scene, which changes gradually (a
+// brick, a burst at a time), so a record far off its neighbours is a hiccup
+// of the machine rather than the work.
+// Only records in the outer tenth of the run's frame rates at either end are
+// candidates, so the filter can never take more than about a fifth of a run.
+constexpr size_t kBandDivisor = 10;
+// A single record more than 40 % above or below the mean of its two
+// neighbours (and beyond both) is a spike or a dip.
+constexpr float kSingleSpikeJump = 0.4f;
+// Two to four high records more than 50 % above their neighbours' mean are a
+// burst; upward only, since a run of slow records is work the card did.
+constexpr float kBurstRise = 0.5f;
+// The first and last records have one neighbour: a ratio beyond 1.5 or its
+// near inverse 0.67 to it marks them.
+constexpr float kEndRatioHigh = 1.5f;
+constexpr float kEndRatioLow = 0.67f;
+
+// The score's weights: a frame's rate counts for more the more work it
+// draws. Weight = (1 + debris / 320) x (1 + (balls - 1) / 4) x (1 + bricks / 80).
+// 320 live debris double a frame's weight: the presets run from 80 to 640,
+// so the largest triples it.
+constexpr double kDebrisForDoubleWeight = 320.0;
+// Each ball beyond the first adds a quarter: five balls double the weight;
+// fewer than one ball on average counts as one (the scene is still drawn).
+constexpr double kWeightPerExtraBall = 0.25;
+// 80 bricks, a full grid of the first two levels, double the weight.
+constexpr double kBricksForDoubleWeight = 80.0;
+// Keeps the score in the thousands (a 1080p run at 60 FPS scores about 3000)
+// rather than the hundreds of thousands; a power of two, so exact.
+constexpr double kScoreScale = 1.0 / 64.0;
 
 }  // namespace
 
@@ -29,94 +56,9 @@ double RoundHalfAwayFromZero(double value)
     return std::round(value);  // std::round rounds halves away from zero
 }
 
-void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double frameSeconds, uint32_t debris,
-                 uint32_t bricks, int balls)
-{
-    if (!recorder.running || recorder.pausing) {
-        return;
-    }
-    const double seconds = std::max(frameSeconds, kShortestFrameSeconds);
-    const double frameStart = recorder.runElapsed;
-    recorder.runElapsed += seconds;
-    if (recorder.currentRun == 0) {
-        return;
-    }
-    recorder.current.totalFrames += 1;
-    LogFrame(recorder, debris, bricks, balls);
-    if (recorder.current.frameTimes.size() < kMaxFrameTimes) {
-        recorder.current.frameTimes.push_back(static_cast<float>(seconds));
-    } else {
-        recorder.current.frameTimesDropped += 1;
-    }
-    if (!recorder.startLogged) {
-        DebugLog(platform, 256, "Benchmark Run %d: Recording started at T=%.2f (%.0f Hz sampling)\n",
-                 recorder.currentRun, recorder.runElapsed, 10.0);
-        recorder.startLogged = true;
-    }
-    const auto bucket = static_cast<int32_t>(recorder.runElapsed * kBucketsPerSecond);
-    if (bucket != recorder.currentBucket) {
-        if (recorder.currentBucket >= 0) {
-            CloseBucket(recorder);
-        }
-        recorder.currentBucket = bucket;
-        recorder.bucketStart = frameStart;
-        recorder.bucketSeconds = 0.0;
-        recorder.bucketFps.clear();
-        recorder.bucketDebris.clear();
-        recorder.bucketBricks.clear();
-        recorder.bucketBalls.clear();
-        recorder.bucketGpuPhysicsMs = 0.0;
-        recorder.bucketGpuRenderMs = 0.0;
-        recorder.bucketGpuFrames = 0;
-    }
-    recorder.bucketSeconds += seconds;
-    recorder.bucketFps.push_back(static_cast<float>(1.0 / seconds));
-    recorder.bucketDebris.push_back(debris);
-    recorder.bucketBricks.push_back(bricks);
-    recorder.bucketBalls.push_back(static_cast<float>(balls));
-}
-
-void CloseBucket(BenchmarkRecorder& recorder)
-{
-    if (recorder.bucketFps.empty()) {
-        return;
-    }
-    const size_t n = recorder.bucketFps.size();
-    SecondRecord record;
-    record.time = static_cast<float>(recorder.currentBucket);
-    record.startSeconds = recorder.bucketStart;
-    record.durationSeconds = recorder.bucketSeconds;
-    double debrisSum = 0.0;
-    double bricksSum = 0.0;
-    double ballsSum = 0.0;
-    record.minFps = recorder.bucketFps[0];
-    record.maxFps = recorder.bucketFps[0];
-    for (size_t i = 0; i < n; ++i) {
-        debrisSum += recorder.bucketDebris[i];
-        bricksSum += recorder.bucketBricks[i];
-        ballsSum += recorder.bucketBalls[i];
-        record.minFps = std::min(record.minFps, recorder.bucketFps[i]);
-        record.maxFps = std::max(record.maxFps, recorder.bucketFps[i]);
-    }
-    const double count = static_cast<double>(n);
-    record.avgFps = static_cast<float>(count / recorder.bucketSeconds);
-    record.medianFps = Median(recorder.bucketFps);
-    record.debris = static_cast<float>(debrisSum / count);
-    record.bricks = static_cast<float>(bricksSum / count);
-    record.balls = static_cast<float>(ballsSum / count);
-    record.frameCount = static_cast<int32_t>(n);
-    record.isOutlier = false;
-    if (recorder.bucketGpuFrames > 0) {
-        record.gpuFrames = recorder.bucketGpuFrames;
-        record.gpuPhysicsMs = static_cast<float>(recorder.bucketGpuPhysicsMs / recorder.bucketGpuFrames);
-        record.gpuRenderMs = static_cast<float>(recorder.bucketGpuRenderMs / recorder.bucketGpuFrames);
-    }
-    recorder.current.seconds.push_back(record);
-}
-
 void ComputeRunStatistics(RunResult& run)
 {
-    if (run.seconds.empty()) {
+    if (run.records.empty()) {
         run.avg = run.min = run.max = run.median = 0.0f;
         run.cleaned = run.cleanedMin = run.cleanedMax = 0.0f;
         run.outliers = 0;
@@ -124,15 +66,15 @@ void ComputeRunStatistics(RunResult& run)
         run.avgDebris = run.avgBalls = run.avgBricks = 0.0f;
         return;
     }
-    run.min = run.max = run.seconds[0].avgFps;
+    run.min = run.max = run.records[0].avgFps;
     double weight = 0.0;
     double seconds = 0.0;
     double debris = 0.0;
     double balls = 0.0;
     double bricks = 0.0;
     std::vector<float> values;
-    values.reserve(run.seconds.size());
-    for (const SecondRecord& s : run.seconds) {
+    values.reserve(run.records.size());
+    for (const TenthRecord& s : run.records) {
         const double w = s.frameCount;
         weight += w;
         seconds += s.durationSeconds;
@@ -154,9 +96,9 @@ void ComputeRunStatistics(RunResult& run)
 
 void MarkSpikeOutliers(RunResult& run)
 {
-    std::vector<SecondRecord>& rec = run.seconds;
+    std::vector<TenthRecord>& rec = run.records;
     const size_t n = rec.size();
-    for (SecondRecord& s : rec) {
+    for (TenthRecord& s : rec) {
         s.isOutlier = false;
     }
     if (n < 3) {
@@ -172,14 +114,14 @@ void MarkSpikeOutliers(RunResult& run)
     }
     std::vector<float> sorted = v;
     std::sort(sorted.begin(), sorted.end());
-    const size_t k = n / 10;
+    const size_t k = n / kBandDivisor;
     const float lo = sorted[k];
     const float hi = sorted[n - k - 1];
     auto outsideBand = [&](float value) { return value <= lo || value >= hi; };
     // A record that holds a frame longer than a record (a stall) is time the
     // run spent, not a spike: a card that stalls is slower, and the score
     // and the cleaned average must show it.
-    auto stall = [&](size_t i) { return rec[i].minFps < static_cast<float>(kBucketsPerSecond); };
+    auto stall = [&](size_t i) { return rec[i].minFps < static_cast<float>(kRecordsPerSecond); };
 
     // Single-record spikes and dips.
     for (size_t i = 1; i + 1 < n; ++i) {
@@ -191,7 +133,7 @@ void MarkSpikeOutliers(RunResult& run)
         const float m = (a + b) * 0.5f;
         const bool peak = v[i] > a && v[i] > b;
         const bool dip = v[i] < a && v[i] < b;
-        if (m > 0.0f && std::fabs(v[i] - m) / m > 0.4f && (peak || dip)) {
+        if (m > 0.0f && std::fabs(v[i] - m) / m > kSingleSpikeJump && (peak || dip)) {
             rec[i].isOutlier = true;
         }
     }
@@ -212,7 +154,7 @@ void MarkSpikeOutliers(RunResult& run)
             const float a = v[i - 1];
             const float b = v[i + w];
             const float m = (a + b) * 0.5f;
-            if (m > 0.0f && (mean - m) / m > 0.5f && mean > a && mean > b) {
+            if (m > 0.0f && (mean - m) / m > kBurstRise && mean > a && mean > b) {
                 for (size_t j = i; j < i + w; ++j) {
                     rec[j].isOutlier = true;
                 }
@@ -223,7 +165,7 @@ void MarkSpikeOutliers(RunResult& run)
     // The first and last records against their only neighbour.
     auto endSpike = [&](size_t i, size_t neighbour) {
         const float ratio = v[i] / v[neighbour];
-        if (outsideBand(v[i]) && !stall(i) && (ratio > 1.5f || ratio < 0.67f)) {
+        if (outsideBand(v[i]) && !stall(i) && (ratio > kEndRatioHigh || ratio < kEndRatioLow)) {
             rec[i].isOutlier = true;
         }
     };
@@ -235,7 +177,7 @@ void MarkSpikeOutliers(RunResult& run)
     run.cleanedMax = 0.0f;
     double seconds = 0.0;
     double frames = 0.0;
-    for (const SecondRecord& s : rec) {
+    for (const TenthRecord& s : rec) {
         if (s.isOutlier) {
             run.outliers += 1;
             continue;
@@ -258,15 +200,15 @@ namespace {
 
 double ComplexityTerm(double resolution, double fps, double debris, double balls, double bricks, bool debrisEnabled)
 {
-    const double d = debrisEnabled ? 1.0 + debris / 320.0 : 1.0;
-    const double b = std::max(1.0, (balls - 1.0) * 0.25 + 1.0);
-    const double k = 1.0 + bricks / 80.0;
-    return resolution * fps * d * b * k * 0.015625;
+    const double d = debrisEnabled ? 1.0 + debris / kDebrisForDoubleWeight : 1.0;
+    const double b = std::max(1.0, (balls - 1.0) * kWeightPerExtraBall + 1.0);
+    const double k = 1.0 + bricks / kBricksForDoubleWeight;
+    return resolution * fps * d * b * k * kScoreScale;
 }
 
 }  // namespace
 
-std::vector<double> RecordWeights(const std::vector<SecondRecord>& records)
+std::vector<double> RecordWeights(const std::vector<TenthRecord>& records)
 {
     // Records joined by skipped indices form a stretch; a stretch of one
     // record with no gap before it weighs exactly 1.
@@ -298,11 +240,11 @@ float ComputeRunScore(const RunResult& run)
 {
     const uint32_t pixels = run.width * run.height;
     const double resolution = std::sqrt(static_cast<double>(static_cast<float>(pixels)));
-    const std::vector<double> weights = RecordWeights(run.seconds);
+    const std::vector<double> weights = RecordWeights(run.records);
     double total = 0.0;
     double weight = 0.0;
-    for (size_t i = 0; i < run.seconds.size(); ++i) {
-        const SecondRecord& s = run.seconds[i];
+    for (size_t i = 0; i < run.records.size(); ++i) {
+        const TenthRecord& s = run.records[i];
         if (s.isOutlier) {
             continue;
         }
@@ -348,10 +290,10 @@ CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs)
     f.meanBalls = balls / n;
     f.meanBricks = bricks / n;
     f.framesPerRun = static_cast<int32_t>(frames / static_cast<int64_t>(runs.size()));
-    f.frameVariance = f.framesPerRun > 0
+    f.frameCountRange = f.framesPerRun > 0
                           ? static_cast<float>(f.maxFrames - f.minFrames) * 100.0f / static_cast<float>(f.framesPerRun)
                           : 0.0f;
-    f.scoreVariance = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
+    f.scoreRange = f.meanScore != 0.0f ? (f.maxScore - f.minScore) * 100.0f / f.meanScore : 0.0f;
     return f;
 }
 

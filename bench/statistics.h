@@ -4,22 +4,6 @@
 
 #include "bench/recorder.h"
 
-class BenchmarkHost;
-
-// The shortest frame time a sample counts: the frame clock's unit. Two clock
-// readings within one tick give a frame time of zero, which has no frame
-// rate; it counts as one nanosecond. No other bound applies to a frame.
-inline constexpr double kShortestFrameSeconds = 1e-9;
-
-// Adds one sampled frame of frameSeconds to the open 0.1 s bucket, closing
-// the previous bucket when the frame ends in a new one. Nothing happens in
-// the warm-up beyond the elapsed time, or while not running or pausing.
-void RecordFrame(BenchmarkRecorder& recorder, BenchmarkHost& platform, double frameSeconds, uint32_t debris,
-                 uint32_t bricks, int balls);
-
-// Turns the open bucket into a record of the current run (if it holds samples).
-void CloseBucket(BenchmarkRecorder& recorder);
-
 // Fills every statistic of a finished run, spike filter and score included.
 // The run's average and cleaned FPS are frames over the time they took.
 void ComputeRunStatistics(RunResult& run);
@@ -34,7 +18,7 @@ void MarkSpikeOutliers(RunResult& run);
 // by such gaps (with the tenths before a late first record) share the tenths
 // they span in proportion to their frame time, so a stall counts for as long
 // as it lasted.
-std::vector<double> RecordWeights(const std::vector<SecondRecord>& records);
+std::vector<double> RecordWeights(const std::vector<TenthRecord>& records);
 
 // The weighted score of a run whose averages and flags are already known: the
 // weighted mean over the records not flagged of sqrt(pixels) x FPS x
@@ -61,8 +45,8 @@ struct CrossRunFigures {
     int32_t maxFrames = 0;
     float minScore = 0.0f;
     float maxScore = 0.0f;
-    float frameVariance = 0.0f;  // percent
-    float scoreVariance = 0.0f;  // percent; 0 when the mean score is 0 (every score is then 0)
+    float frameCountRange = 0.0f;  // percent
+    float scoreRange = 0.0f;  // percent; 0 when the mean score is 0 (every score is then 0)
 };
 
 CrossRunFigures ComputeCrossRunFigures(const std::vector<RunResult>& runs);

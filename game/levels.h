@@ -8,7 +8,7 @@ struct World;
 inline constexpr int kLevelCount = 6;
 inline constexpr int kZivoLevel = 3;
 
-// The names the control panel shows on its level buttons.
+// The names of the levels, as the control panel's level buttons show them.
 extern const wchar_t* const kLevelNames[kLevelCount];
 
 // Empties the balls and puts one orange ball on the paddle, waiting for launch.

@@ -13,6 +13,25 @@ namespace {
 constexpr float kPaddleKeySpeed = 30.0f;  // world units per second
 constexpr float kAutoplayFollow = 0.2f;   // fraction of the distance per update
 constexpr int kSubSteps = 4;
+// The share of a tick each sub-step moves the balls by.
+constexpr float kSubStepShare = 1.0f / kSubSteps;
+
+// The paddle's bounce. The hit's distance from the paddle's centre turns the
+// ball away from straight up (pi / 2), so a player aims with the paddle:
+// 3 units off centre turn it by 0.8 rad (46 degrees), the edge of the paddle
+// (3.8 units) by about 58 degrees, so a bounce always climbs.
+constexpr float kPaddleAimUnits = 3.0f;
+constexpr float kPaddleAimTurn = 0.8f;
+constexpr float kStraightUp = 1.5707964f;
+// Each bounce speeds the ball by 2 %, so a long rally grows harder ...
+constexpr float kBounceSpeedUp = 1.02f;
+// ... up to 0.8 units a tick. The vertical speed stays within it, 0.2 units
+// a sub-step at fixed ticks: far less than the paddle's band (1.3 units) or a
+// brick's reach, so no ball jumps over them.
+constexpr float kBounceTopSpeed = 0.8f;
+// The horizontal part is stretched by half, so an aimed bounce crosses the
+// field (38 units wide) sooner; the speed may then exceed the cap.
+constexpr float kBounceSideStretch = 1.5f;
 
 // The lowest falling ball above y = -13 wins; failing that, the lowest active ball.
 float AutoplayTarget(const World& world)
@@ -69,9 +88,9 @@ void MoveBall(World& world, Ball& ball, float s)
     if (ball.y > field::kPaddleBandLow && ball.y < field::kPaddleBandHigh &&
         std::fabs(ball.x - world.paddleX) < field::kPaddleHalfReach && ball.vy < 0.0f) {
         const float d = ball.x - world.paddleX;
-        const float angle = d / 3.0f * 0.8f + 1.5707964f;
-        const float speed = std::min(0.8f, std::sqrt(ball.vx * ball.vx + ball.vy * ball.vy) * 1.02f);
-        ball.vx = -std::cos(angle) * speed * 1.5f;
+        const float angle = d / kPaddleAimUnits * kPaddleAimTurn + kStraightUp;
+        const float speed = std::min(kBounceTopSpeed, std::sqrt(ball.vx * ball.vx + ball.vy * ball.vy) * kBounceSpeedUp);
+        ball.vx = -std::cos(angle) * speed * kBounceSideStretch;
         ball.vy = std::fabs(std::sin(angle) * speed);
     }
     if (ball.y > field::kBrickTestFloor) {
@@ -154,7 +173,7 @@ WorldEffects FixedTick(World& world)
         return {};
     }
     for (int i = 0; i < kSubSteps; ++i) {
-        SubStep(world, 0.25f);
+        SubStep(world, kSubStepShare);
     }
     return EndOfUpdateChecks(world);
 }
@@ -175,7 +194,7 @@ WorldEffects VariableStep(World& world, float step)
     if (BallWaitsOnPaddle(world)) {
         return {};
     }
-    const float s = step * 60.0f * 0.25f;
+    const float s = step * 60.0f * kSubStepShare;
     for (int i = 0; i < kSubSteps; ++i) {
         SubStep(world, s);
     }

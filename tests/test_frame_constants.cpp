@@ -37,7 +37,7 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     EXPECT_NEAR(w.gameTime - 40 * 3600.0, 0.0125, 1e-9);
     EXPECT_EQ(std::make_pair(c.frameStep, c.time), std::make_pair(0.0125f, 640.0125f));  // 144000 s wrap at 1024 s
 
-    t.app.bench.pausing = t.app.bench.running = true;
+    t.app.bench.phase = BenchmarkPhase::Pause;
     w.paddleX = -3.0f;
     const float paddleX = c.paddleX;
     UpdateFrame(t.app, 0.016f, 0.016f);
@@ -62,9 +62,9 @@ TEST(FrameConstants, TheFirstTwelveBallsInPlayReachTheGpuInTheirColoursAndTheSco
         const FrameConstants k = AssembleFrameConstants(world, 1920, 1080, WorldFrame{});
         RecordingPlatform platform;
         BenchmarkRecorder bench;
-        std::tie(bench.running, bench.currentRun) = std::tuple(true, 1);
+        std::tie(bench.phase, bench.currentRun) = std::tuple(BenchmarkPhase::Recording, 1);
         BenchmarkFrameStep(bench, world, platform, 0.01);
-        EXPECT_EQ(bench.bucketBalls, std::vector<float>{static_cast<float>(c.drawnX.size())}) << c.records << " records";
+        EXPECT_EQ(bench.bucket.frames.at(0).balls, static_cast<float>(c.drawnX.size())) << c.records << " records";
         for (size_t i = 0; i < 12; ++i) {
             const bool drawn = i < c.drawnX.size();
             const float x = drawn ? c.drawnX[i] : 0.0f;

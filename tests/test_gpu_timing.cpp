@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "bench/gpu_timing.h"
+#include "bench/sampling.h"
 #include "bench/results_file.h"
 #include "bench/statistics.h"
 #include "fake_platform.h"
@@ -17,7 +18,7 @@ template <typename Gpu>
 nlohmann::json RunWithPassTimes(int frames, float frameSeconds, Gpu gpu)
 {
     BenchmarkRecorder r;
-    std::tie(r.running, r.currentRun) = std::tuple(true, 1);
+    std::tie(r.phase, r.currentRun) = std::tuple(BenchmarkPhase::Recording, 1);
     RecordingPlatform host;
     RecordGpuPassTimes(r, GpuPassTimes{50.0, 50.0});  // before the run's first sample: dropped
     for (int i = 0; i < frames; ++i) {

@@ -136,7 +136,7 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
         EXPECT_EQ(std::make_tuple(t.platform.windowSizes.back(), w.levelIndex, w.raySteps, w.debrisEnabled, w.debrisCount,
                                   w.paddleX == 0.0f, t.world.random.Next()),
                   std::make_tuple(std::make_pair(854u, 480u), c.level, 72, c.debris, c.debris ? 80 : 0, c.deterministic, c.draw));
-        EXPECT_EQ(std::make_tuple(w.autoplay, t.platform.autoplayChecks.back(), t.platform.debrisChecks.back(), t.app.bench.running,
+        EXPECT_EQ(std::make_tuple(w.autoplay, t.platform.autoplayChecks.back(), t.platform.debrisChecks.back(), t.app.bench.Running(),
                                   t.platform.benchmarkRunningShown.back(), t.app.bench.targetRuns, t.app.bench.config.deterministic),
                   std::make_tuple(true, true, c.debris, true, true, 1, c.deterministic));
     }
@@ -146,7 +146,7 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
     const int refreshes = t.platform.panelRefreshes;
     Click(t, L"Launch Benchmark");  // the launch window gives no choice back: "Cancel" or the close box
     EXPECT_EQ(std::make_tuple(t.platform.launchWindows, t.platform.windowSizes.size(), t.world.levelIndex,
-                              t.app.bench.running, t.platform.panelRefreshes),
+                              t.app.bench.Running(), t.platform.panelRefreshes),
               std::make_tuple(1, size_t{0}, 2, false, refreshes));
 }
 

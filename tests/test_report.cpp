@@ -11,22 +11,22 @@
 namespace {
 
 // A record of `frames` frames at `fps` (their count over their time).
-SecondRecord Record(float time, float fps, float debris, float bricks, float balls, int frames)
+TenthRecord Record(float time, float fps, float debris, float bricks, float balls, int frames)
 {
-    return SecondRecord{time, fps, fps - 1.25f, fps + 2.5f, fps + 0.125f, debris, bricks, balls, frames, false, 0.0,
+    return TenthRecord{time, fps, fps - 1.25f, fps + 2.5f, fps + 0.125f, debris, bricks, balls, frames, false, 0.0,
                         frames / static_cast<double>(fps)};
 }
 
-BenchmarkRecorder Recorder(const BenchmarkConfig& config, const std::vector<std::vector<SecondRecord>>& runs)
+BenchmarkRecorder Recorder(const BenchmarkConfig& config, const std::vector<std::vector<TenthRecord>>& runs)
 {
     BenchmarkRecorder r;
     r.config = config;
-    for (const std::vector<SecondRecord>& records : runs) {
+    for (const std::vector<TenthRecord>& records : runs) {
         RunResult run;
         std::tie(run.width, run.height, run.raySteps, run.debrisCount, run.debrisEnabled, run.deterministic) =
             std::tie(config.width, config.height, config.raySteps, config.debrisCount, config.debrisEnabled, config.deterministic);
-        run.seconds = records;
-        for (SecondRecord& s : run.seconds) {
+        run.records = records;
+        for (TenthRecord& s : run.records) {
             s.startSeconds = run.measuredSeconds;
             run.measuredSeconds += s.durationSeconds;
             run.totalFrames += s.frameCount;

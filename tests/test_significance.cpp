@@ -15,7 +15,7 @@ TEST(Significance, MultiRunResultsStateTheScoresSpreadAndTheMeansConfidenceInter
     r.config = BenchmarkConfig{854, 480, 72, 80, true, false, true};
     for (float score : {100.0f, 102.0f, 98.0f, 100.0f}) {
         RunResult run;
-        run.seconds.resize(1);
+        run.records.resize(1);
         run.score = score;
         r.runs.push_back(run);
     }

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "bench/sampling.h"
 #include "bench/statistics.h"
 #include "fake_platform.h"
 
@@ -17,7 +18,7 @@ RunResult RunWithFps(const std::vector<float>& fps)
     double start = 0.0;
     for (size_t i = 0; i < fps.size(); ++i) {
         const double duration = 6.0 / fps[i];
-        run.seconds.push_back(SecondRecord{static_cast<float>(i), fps[i], fps[i], fps[i], fps[i], 320, 80, 1, 6, false, start, duration});
+        run.records.push_back(TenthRecord{static_cast<float>(i), fps[i], fps[i], fps[i], fps[i], 320, 80, 1, 6, false, start, duration});
         start += duration;
     }
     ComputeRunStatistics(run);
@@ -29,7 +30,7 @@ BenchmarkRecorder Sampled(const std::vector<double>& frameTimes, double seconds)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
-    std::tie(r.running, r.currentRun, r.current.width, r.current.height) = std::tuple(true, 1, 1920u, 1080u);
+    std::tie(r.phase, r.currentRun, r.current.width, r.current.height) = std::tuple(BenchmarkPhase::Recording, 1, 1920u, 1080u);
     for (size_t i = 0; r.runElapsed < seconds; ++i) {
         RecordFrame(r, platform, frameTimes[i % frameTimes.size()], 0, 0, 1);
     }
@@ -39,7 +40,7 @@ BenchmarkRecorder Sampled(const std::vector<double>& frameTimes, double seconds)
 }
 
 // time, startSeconds, durationSeconds, avgFps, medianFps, minFps, maxFps, debris, bricks, balls, frameCount
-std::vector<double> Figures(const SecondRecord& s)
+std::vector<double> Figures(const TenthRecord& s)
 {
     return {s.time, s.startSeconds, s.durationSeconds, s.avgFps, s.medianFps, s.minFps, s.maxFps, s.debris, s.bricks, s.balls,
             static_cast<double>(s.frameCount)};
@@ -52,7 +53,7 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
 {
     RecordingPlatform platform;
     BenchmarkRecorder r;
-    std::tie(r.running, r.currentRun) = std::tuple(true, 1);
+    std::tie(r.phase, r.currentRun) = std::tuple(BenchmarkPhase::Recording, 1);
     const struct {
         double dt;
         uint32_t debris, bricks;
@@ -68,11 +69,11 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
         RecordFrame(r, platform, f.dt, f.debris, f.bricks, f.balls);
     }
     CloseBucket(r);
-    ASSERT_EQ(r.current.seconds.size(), 3u);
-    EXPECT_EQ(Figures(r.current.seconds[0]),
+    ASSERT_EQ(r.current.records.size(), 3u);
+    EXPECT_EQ(Figures(r.current.records[0]),
               (std::vector<double>{0, 0, 17.0 / 256, static_cast<float>(1280.0 / 17), 128, 32, 256, 12, 70, 2, 5}));
-    EXPECT_EQ(Figures(r.current.seconds[1]), (std::vector<double>{3, 17.0 / 256, 0.25, 4, 4, 4, 4, 5, 60, 3, 1}));
-    const std::vector<double> last = Figures(r.current.seconds[2]);
+    EXPECT_EQ(Figures(r.current.records[1]), (std::vector<double>{3, 17.0 / 256, 0.25, 4, 4, 4, 4, 5, 60, 3, 1}));
+    const std::vector<double> last = Figures(r.current.records[2]);
     const std::vector<double> expected{4, 81.0 / 256, 0.125 + 1e-9, 16, 5e8 + 4, 8, 1e9, 0, 0, 0, 2};
     for (size_t i = 0; i < last.size(); ++i) {
         EXPECT_NEAR(last[i], expected[i], expected[i] * 1e-6) << "figure " << i;
@@ -81,13 +82,12 @@ TEST(Sampling, RecordsHoldTheFramesThatEndedInTheirTenthOfASecond)
     EXPECT_EQ(platform.log, std::vector<std::string>{"Benchmark Run 1: Recording started at T=0.01 (10 Hz sampling)\n"});
 
     // The warm-up only counts its time; a pause or a stopped benchmark not even that.
-    for (const auto& [currentRun, pausing, running, elapsed] :
-         {std::tuple{0, false, true, 0.5}, std::tuple{1, true, true, 0.0}, std::tuple{1, false, false, 0.0}}) {
+    for (const auto& [phase, elapsed] : {std::pair{BenchmarkPhase::WarmUp, 0.5}, std::pair{BenchmarkPhase::Pause, 0.0}, std::pair{BenchmarkPhase::Idle, 0.0}}) {
         BenchmarkRecorder other;
-        std::tie(other.currentRun, other.pausing, other.running) = std::tie(currentRun, pausing, running);
+        other.phase = phase;
         RecordFrame(other, platform, 0.5, 0, 0, 1);
         CloseBucket(other);
-        EXPECT_EQ(std::make_tuple(other.runElapsed, other.current.totalFrames, other.current.seconds.size()),
+        EXPECT_EQ(std::make_tuple(other.runElapsed, other.current.totalFrames, other.current.records.size()),
                   std::make_tuple(elapsed, 0, size_t{0}));
     }
 }
@@ -124,7 +124,7 @@ TEST(Statistics, TheAverageAndTheScoreFollowFramesAndTime)
         EXPECT_NEAR(run.avg, fps, fps * 1e-6) << c.what;
         EXPECT_NEAR(run.cleaned, fps, fps * (c.scoreError + 1e-6)) << c.what;
         EXPECT_NEAR(run.score, 22.5 * fps, 22.5 * fps * c.scoreError + 0.5) << c.what;
-        const SecondRecord& last = run.seconds.back();
+        const TenthRecord& last = run.records.back();
         EXPECT_NEAR(last.startSeconds + last.durationSeconds, r.runElapsed, 1e-9) << c.what;
     }
 }
@@ -161,8 +161,8 @@ TEST(SpikeFilter, RemovesShortSpikesAndDipsButNotLongerChanges)
             fps[index] = value;
         }
         const RunResult run = RunWithFps(fps);
-        for (size_t i = 0; i < run.seconds.size(); ++i) {
-            EXPECT_EQ(run.seconds[i].isOutlier, std::count(c.flagged.begin(), c.flagged.end(), i) == 1) << c.what << " " << i;
+        for (size_t i = 0; i < run.records.size(); ++i) {
+            EXPECT_EQ(run.records[i].isOutlier, std::count(c.flagged.begin(), c.flagged.end(), i) == 1) << c.what << " " << i;
         }
         EXPECT_EQ(run.outliers, static_cast<int32_t>(c.flagged.size())) << c.what;
         if (c.flagged.empty()) {
@@ -179,10 +179,10 @@ TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRunsTenthsRoundedHalfAwayFromZer
           std::tuple{std::vector<float>{10, 11, 10, 11}, 0.0f, 0.0f, 236.0f}}) {  // 1440 x 10.5 / 64 = 236.25
         RunResult run = RunWithFps(fps);
         run.debrisEnabled = false;
-        for (SecondRecord& s : run.seconds) {
+        for (TenthRecord& s : run.records) {
             std::tie(s.balls, s.bricks) = std::tie(balls, bricks);
         }
-        run.seconds[0].frameCount = 100;
+        run.records[0].frameCount = 100;
         ComputeRunStatistics(run);
         EXPECT_EQ(run.score, score) << fps.size() << " records";
     }
@@ -190,11 +190,11 @@ TEST(Score, IsTheMeanOfTheWeightedFormulaOverTheRunsTenthsRoundedHalfAwayFromZer
     // A 250 ms frame leaves tenth 2 empty; its neighbours share it by time: 10 frames in 0.4 s, 1280 x 720 scores 375.
     RunResult stalled;
     std::tie(stalled.width, stalled.height) = std::tuple(1280u, 720u);
-    stalled.seconds = {SecondRecord{0, 60, 60, 60, 60, 0, 0, 1, 6, false, 0.0, 0.1},
-                       SecondRecord{1, 60, 60, 60, 60, 0, 0, 1, 3, false, 0.1, 0.05},
-                       SecondRecord{3, 4, 4, 4, 4, 0, 0, 1, 1, false, 0.15, 0.25}};
+    stalled.records = {TenthRecord{0, 60, 60, 60, 60, 0, 0, 1, 6, false, 0.0, 0.1},
+                       TenthRecord{1, 60, 60, 60, 60, 0, 0, 1, 3, false, 0.1, 0.05},
+                       TenthRecord{3, 4, 4, 4, 4, 0, 0, 1, 1, false, 0.15, 0.25}};
     ComputeRunStatistics(stalled);
-    const std::vector<double> weights = RecordWeights(stalled.seconds);
+    const std::vector<double> weights = RecordWeights(stalled.records);
     ASSERT_EQ(weights.size(), 3u);
     EXPECT_EQ(weights[0], 1.0);
     EXPECT_NEAR(weights[1], 0.5, 1e-12);

@@ -87,7 +87,7 @@ TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
             world.bricks[i].alive = 0.0f;
         }
         std::tie(world.bricksLeft, world.score, world.lives, world.ballLaunched) = std::tuple(1, 700, c.lives, true);  // the brick at (-20, 20)
-        world.autoplay = t.app.bench.running = c.autoplay;
+        std::tie(world.autoplay, t.app.bench.phase) = std::tuple(c.autoplay, c.autoplay ? BenchmarkPhase::WarmUp : BenchmarkPhase::Idle);
         world.balls = {c.lastBrick ? MakeBall(-20.0f, 18.8f, 0.0f, 0.4f) : MakeBall(0.0f, -15.9f, 0.0f, -0.5f)};
         const int refreshes = t.platform.panelRefreshes;
         UpdateFrame(t.app, kFrame, kFrame);
@@ -157,13 +157,13 @@ TEST(UpdateFrame, TheTelemetryFollowsEachSecondAndThePauseIsNeitherCountedNorTim
 
     // The frames of the benchmark's pause, the one that ends it too, are neither counted nor timed.
     StartConfiguredBenchmark(t.app, 854, 480, 80, false, false);
-    while (!t.app.bench.pausing) {
+    while (!t.app.bench.Pausing()) {
         UpdateFrame(t.app, 0.05f, 0.0625f);
     }
     const FrameTiming before = t.app.timing;
     const size_t refreshes = t.platform.telemetry.size();
     int paused = 0;
-    for (; t.app.bench.pausing; ++paused) {
+    for (; t.app.bench.Pausing(); ++paused) {
         UpdateFrame(t.app, 0.05f, 0.0625f);
     }
     EXPECT_EQ(std::make_tuple(paused, t.app.timing.fpsFrames, t.app.timing.fpsSeconds, t.platform.telemetry.size()),

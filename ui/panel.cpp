@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "game/levels.h"
 #include "game/spawning.h"
 #include "game/world.h"
 
@@ -30,6 +31,7 @@ bool InHundredths(PanelSetting setting)
 
 const std::vector<PanelControl>& PanelControls()
 {
+    static_assert(kLevelCount == 6, "the panel lays out six level buttons in three rows");
     static const std::vector<PanelControl> controls = {
         {L"TELEMETRY", 0, K::Header, 15, 15, 350, 24, true, H::None},
         {L"FPS: 0.0", 0, K::Label, 15, 43, 200, 24, false, H::FpsLabel},
@@ -79,12 +81,12 @@ const std::vector<PanelControl>& PanelControls()
         {L"", 0, K::Slider, 110, 872, 170, 32, false, H::RayStepsSlider},
         {L"", panel_id::kRayStepsEdit, K::Edit, 285, 874, 60, 28, false, H::RayStepsEdit},
         {L"LEVEL SELECT", 0, K::Header, 15, 918, 350, 24, true, H::None},
-        {L"1. GRID PRIME", panel_id::kFirstLevel + 0, K::PushButton, 15, 946, 160, 32, false, H::None},
-        {L"2. NEBULA", panel_id::kFirstLevel + 1, K::PushButton, 180, 946, 160, 32, false, H::None},
-        {L"3. HEART", panel_id::kFirstLevel + 2, K::PushButton, 15, 982, 160, 32, false, H::None},
-        {L"4. ZIVO", panel_id::kFirstLevel + 3, K::PushButton, 180, 982, 160, 32, false, H::None},
-        {L"5. CODE WALL", panel_id::kFirstLevel + 4, K::PushButton, 15, 1018, 160, 32, false, H::None},
-        {L"6. SPECTRUM", panel_id::kFirstLevel + 5, K::PushButton, 180, 1018, 160, 32, false, H::None},
+        {kLevelNames[0], panel_id::kFirstLevel + 0, K::PushButton, 15, 946, 160, 32, false, H::None},
+        {kLevelNames[1], panel_id::kFirstLevel + 1, K::PushButton, 180, 946, 160, 32, false, H::None},
+        {kLevelNames[2], panel_id::kFirstLevel + 2, K::PushButton, 15, 982, 160, 32, false, H::None},
+        {kLevelNames[3], panel_id::kFirstLevel + 3, K::PushButton, 180, 982, 160, 32, false, H::None},
+        {kLevelNames[4], panel_id::kFirstLevel + 4, K::PushButton, 15, 1018, 160, 32, false, H::None},
+        {kLevelNames[5], panel_id::kFirstLevel + 5, K::PushButton, 180, 1018, 160, 32, false, H::None},
     };
     return controls;
 }
@@ -223,7 +225,7 @@ PanelCommand CommandFor(int id)
     case panel_id::kAbort: return {Kind::Abort};
     default: break;
     }
-    if (id >= panel_id::kFirstLevel && id < panel_id::kFirstLevel + 6) {
+    if (id >= panel_id::kFirstLevel && id < panel_id::kFirstLevel + kLevelCount) {
         return {Kind::Level, id - panel_id::kFirstLevel};
     }
     return {};

@@ -480,6 +480,7 @@ void BenchmarkInRun1(App& app, bool singleRun, float elapsed)
 {
     BuildLevel(app, 0);
     StartConfiguredBenchmark(app, 854, 480, 80, singleRun, false);
+    app.bench.phase = BenchmarkPhase::Recording;
     app.bench.currentRun = 1;
     app.bench.runElapsed = elapsed;
     app.bench.skipNextSample = false;
@@ -492,12 +493,12 @@ void RunPauseEndCheck(App& app)
     app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
     UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
     Render(app);
-    const bool handedOver = app.bench.pausing && app.frameConstants.explosionCode > 0.5f;
+    const bool handedOver = app.bench.Pausing() && app.frameConstants.explosionCode > 0.5f;
     UpdateFrame(app, 0.05f, 2.0f);  // the whole pause: it ends, the level is built again
     Render(app);
     const size_t alive = AliveParticles(ReadBack(app.gpu, app.gpu.d3d->debrisBuffer.Get()), 8192);
-    Check(handedOver && !app.bench.pausing && alive == 0, "the frame that ends a pause starts no burst in the cleared debris",
-          "handed over in the pause %d, pausing after it %d, %zu particles alive", handedOver, app.bench.pausing, alive);
+    Check(handedOver && !app.bench.Pausing() && alive == 0, "the frame that ends a pause starts no burst in the cleared debris",
+          "handed over in the pause %d, pausing after it %d, %zu particles alive", handedOver, app.bench.Pausing(), alive);
     AbortBenchmark(app);
 }
 
@@ -541,7 +542,7 @@ void RunUnattendedRecoveryFailureCheck(App& app, FaultyPlatform& platform)
     app.gpu.d3d->renderTargetsUsable = false;  // as the failed recovery left it
     const std::string failure = MessageLoopFailure(app);
     const BenchmarkRecorder& bench = app.bench;
-    Check(failure == app.gpu.resizeFailure && !bench.running && bench.runs.size() == 1 && bench.reportWritten &&
+    Check(failure == app.gpu.resizeFailure && !bench.Running() && bench.runs.size() == 1 && bench.reportWritten &&
               bench.resultsWritten,
           "an unattended run that cannot draw writes the run so far and ends with the resize failure",
           "%s; %zu runs, report %d, results %d", failure.c_str(), bench.runs.size(), bench.reportWritten,

@@ -23,6 +23,13 @@
 //     (default 5) in alternating order; then the medians and their ratio. The
 //     frames that are not measured (warm-up, pauses, the frame that ends a
 //     run) are timed together, and the last frame, which writes the files, alone
+//   orvalis_frame_source hash
+//     deterministic benchmarks (one run, four runs with the frame log, four
+//     runs aborted in the third, a stress test of three 5 s loops) and a free
+//     single run on one fixed, uneven frame sequence with a stall, GPU pass
+//     times and Present calls handed over: the FNV-1a 64 hash of each file
+//     written (report, results file, frame log). Equal hashes before and after
+//     a change to the benchmark's code show that it wrote the same bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -86,7 +93,7 @@ RunResult PlaySingleRun(App& app, FrameSource& source, bool deterministic)
     }
     ResetBallOnPaddle(app.world);
     StartConfiguredBenchmark(app, 1920, 1080, 80, true, deterministic);
-    while (app.bench.running) {
+    while (app.bench.Running()) {
         const double dt = source.Next();
         UpdateFrame(app, std::min(dt, 0.05), dt);
     }
@@ -205,11 +212,11 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
     int64_t segmentBegin = 0;
     bool inSegment = false;
     int64_t lastFrameBegin = 0;
-    while (b.running) {
+    while (b.Running()) {
         ++frame;
         clock += frameNs;
         // A measured frame samples its time (the frame after a pause does not) and does not end its run.
-        const bool measured = b.currentRun > 0 && !b.pausing && b.current.totalFrames > 0 &&
+        const bool measured = b.currentRun > 0 && !b.Pausing() && b.current.totalFrames > 0 &&
                               b.runElapsed + dt < static_cast<double>(kDeterministicRunSeconds);
         if (measured != inSegment) {
             const int64_t now = ThreadCpuNanoseconds();
@@ -269,6 +276,80 @@ void FrameLogCost(int pairs, double fps)
                 MedianOf(with), MedianOf(without), (MedianOf(ratios) - 1.0) * 100.0);
 }
 
+uint64_t Fnv1a64(const std::string& bytes)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+void HashFiles()
+{
+    struct Case {
+        const char* name;
+        bool singleRun;
+        bool deterministic;
+        bool frameLog;
+        uint32_t stressLoops;
+        int32_t abortInRun;  // 0: played to its end
+    };
+    const Case cases[] = {
+        {"deterministic single", true, true, false, 0, 0},
+        {"deterministic four runs", false, true, true, 0, 0},
+        {"deterministic aborted", false, true, false, 0, 3},
+        {"deterministic stress", false, true, false, 3, 0},
+        {"free single", true, false, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        RecordingPlatform platform;
+        App app(platform);
+        app.bench.frameLog.enabled = c.frameLog;
+        std::tie(app.width, app.height) = std::pair(1920u, 1080u);
+        BuildLevel(app, c.deterministic ? kZivoLevel : 0);
+        app.world.random.Seed(42);
+        ResetBallOnPaddle(app.world);
+        StartConfiguredBenchmark(app, 1920, 1080, 80, c.singleRun, c.deterministic, c.stressLoops, c.stressLoops > 0 ? 5 : 0);
+        FrameSource source{Pattern({{1000.0 / 60.0, 40}, {4.0, 15}, {130.0, 1}, {25.0, 12}, {0.0, 1}})};
+        const BenchmarkRecorder& b = app.bench;
+        int64_t clock = 0;
+        for (uint64_t frame = 1; b.Running(); ++frame) {
+            if (c.abortInRun > 0 && b.currentRun == c.abortInRun && b.runElapsed > 10.0) {
+                AbortBenchmark(app);
+                break;
+            }
+            const double dt = source.Next();
+            const auto ns = static_cast<int64_t>(std::llround(dt * 1e9));
+            UpdateFrame(app, std::min(dt, 0.05), dt);
+            RecordPresent(app.bench, PresentCall{frame, clock + ns / 2, clock + ns / 2 + 5000, 0, kPresentAllowTearing});
+            clock += ns;
+            if (frame > 2) {
+                ReportGpuPassTimes(app, GpuPassTimes{0.05 + static_cast<double>(frame % 7) * 0.01, 0.1, frame - 2});
+            }
+        }
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::current_path())) {
+            files.push_back(entry.path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const std::filesystem::path& file : files) {
+            std::FILE* f = std::fopen(file.string().c_str(), "rb");
+            std::string bytes;
+            char buffer[65536];
+            for (size_t n; f != nullptr && (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) {
+                bytes.append(buffer, n);
+            }
+            if (f != nullptr) {
+                std::fclose(f);
+            }
+            std::printf("%-24s %-40s %016llx\n", c.name, file.filename().string().c_str(),
+                        static_cast<unsigned long long>(Fnv1a64(bytes)));
+            std::filesystem::remove(file);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -279,11 +360,11 @@ int main(int argc, char** argv)
     const double frameMs = argc > 3 ? std::atof(argv[3]) : 1000.0 / 60.0;
     const double fps = argc > 3 ? std::atof(argv[3]) : 5000.0;
     const double jitter = argc > 4 ? std::atof(argv[4]) : 0.0;
-    if ((command != "cases" && command != "repeat" && !framelog) ||
-        argc > (command == "cases" ? 2 : (framelog ? 4 : 5)) || runs < 1 || !(frameMs > 0.0) || !(fps >= 1.0) ||
+    if ((command != "cases" && command != "repeat" && command != "hash" && !framelog) ||
+        argc > (command == "cases" || command == "hash" ? 2 : (framelog ? 4 : 5)) || runs < 1 || !(frameMs > 0.0) || !(fps >= 1.0) ||
         !(jitter >= 0.0 && jitter < 100.0)) {
         std::fprintf(stderr,
-                     "usage: %s cases | repeat [RUNS [FRAME_MS [JITTER_PERCENT]]] | framelog [PAIRS [FPS]]\n"
+                     "usage: %s cases | hash | repeat [RUNS [FRAME_MS [JITTER_PERCENT]]] | framelog [PAIRS [FPS]]\n"
                      "  RUNS and PAIRS at least 1, FRAME_MS above 0, JITTER_PERCENT from 0 to below 100, FPS at least 1\n",
                      argv[0]);
         return 2;
@@ -296,6 +377,8 @@ int main(int argc, char** argv)
     std::filesystem::current_path(scratch);
     if (command == "cases") {
         Cases();
+    } else if (command == "hash") {
+        HashFiles();
     } else if (framelog) {
         FrameLogCost(runs, fps);
     } else {

@@ -22,10 +22,10 @@ BenchmarkRecorder FourRunsOf401Records()
             std::tuple(1920u, 1080u, 72u, 640u, true);
         for (int i = 0; i < 401; ++i) {
             const float fps = 60.0f + static_cast<float>((i * 37 + run * 11) % 23) * 0.37f;
-            const SecondRecord s{static_cast<float>(i), fps, fps - 3.0f, fps + 4.0f, fps + 0.5f,
+            const TenthRecord s{static_cast<float>(i), fps, fps - 3.0f, fps + 4.0f, fps + 0.5f,
                                  static_cast<float>(std::min(640, i * 8)), static_cast<float>(80 - i / 6),
                                  1.0f + static_cast<float>(i / 150), 6};
-            result.seconds.push_back(s);
+            result.records.push_back(s);
             result.totalFrames += 6;
         }
         ComputeRunStatistics(result);
