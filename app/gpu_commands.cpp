@@ -21,7 +21,7 @@ GpuSurface SurfaceOf(const App& app)
 
 }  // namespace
 
-void CreateGpuObjects(App& app)
+void CreateGpuForMainWindow(App& app)
 {
     GpuSurface surface = SurfaceOf(app);
     CreateGpuObjects(app.gpu, surface);
@@ -33,7 +33,7 @@ void CreatePipelines(App& app)
     CreatePipelines(app.gpu);
 }
 
-void Render(App& app)
+void DrawFrame(App& app)
 {
     World& world = app.world;
     const FrameInputs frame{app.frameConstants, world.bricksDirty ? &world.bricks : nullptr};
@@ -58,12 +58,12 @@ void Render(App& app)
     }
 }
 
-bool StillOccluded(App& app)
+bool MainWindowStillHidden(App& app)
 {
     return StillOccluded(app.gpu, SurfaceOf(app));
 }
 
-bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
+bool OnWindowResized(App& app, uint32_t newWidth, uint32_t newHeight)
 {
     GpuSurface surface = SurfaceOf(app);
     const ResizeOutcome outcome = OnResize(app.gpu, surface, newWidth, newHeight);

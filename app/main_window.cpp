@@ -119,19 +119,19 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     case WM_KEYDOWN:
         if (theApp != nullptr) {
-            HandleGameKey(*theApp, static_cast<uint64_t>(wParam), static_cast<int64_t>(lParam));
+            OnKeyDown(*theApp, static_cast<uint64_t>(wParam), static_cast<int64_t>(lParam));
         }
         return 0;
     case WM_KEYUP:
         if (theApp != nullptr) {
-            HandleGameKeyUp(*theApp, static_cast<uint64_t>(wParam));
+            OnKeyUp(*theApp, static_cast<uint64_t>(wParam));
         }
         return 0;
     case WM_MOUSEMOVE:
         if (theApp != nullptr) {
             RECT client{};
             GetClientRect(window, &client);
-            HandlePointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)), static_cast<uint32_t>(client.right));
+            OnPointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)), static_cast<uint32_t>(client.right));
         }
         return 0;
     case WM_GETMINMAXINFO:
@@ -155,11 +155,11 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_LBUTTONDOWN:
         if (theApp != nullptr) {
-            HandlePointerClick(*theApp);
+            OnPointerClick(*theApp);
         }
         return 0;
     case WM_SIZE:
-        if (theApp != nullptr && OnResize(*theApp, LOWORD(lParam), HIWORD(lParam))) {
+        if (theApp != nullptr && OnWindowResized(*theApp, LOWORD(lParam), HIWORD(lParam))) {
             RefreshTelemetry(*theApp);
         }
         return 0;

@@ -35,7 +35,7 @@ const char* const kResults = "benchmark_2026-12-06_140509.json";
 void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80)
 {
     std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
-    BuildLevel(t.app, deterministic ? 3 : 0);
+    LoadLevel(t.app, deterministic ? 3 : 0);
     if (deterministic) {
         t.world.random.Seed(42);
     }
@@ -293,7 +293,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
         const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, lost) : c.stop == 'f' ?
-            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : AbortBenchmark(t.app); };
+            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : EndBenchmarkByAbort(t.app); };
         ReportOccludedFrame(t.app);  // the run under way, if any, was hidden for a while
         stop();
         fs::current_path(scratch.dir);
@@ -334,7 +334,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         }
 
         // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
-        BuildLevel(t.app, 4);
+        LoadLevel(t.app, 4);
         stop();
         for (int frame = 0; frame < 200; ++frame) {
             UpdateFrame(t.app, kFrame, kFrame);
@@ -485,7 +485,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
         ScratchDirectory scratch;
         TestApp t;
         std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
-        BuildLevel(t.app, 3);
+        LoadLevel(t.app, 3);
         t.world.random.Seed(42);
         ResetBallOnPaddle(t.world);
         StartConfiguredBenchmark(t.app, 854, 480, 80, true, true, c.loops, c.loopSeconds);
@@ -497,7 +497,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
         }
         if (c.stopInLoop > 0) {
-            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : AbortBenchmark(t.app);
+            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, lost) : EndBenchmarkByAbort(t.app);
         }
         const size_t played = c.stopInLoop > 0 ? static_cast<size_t>(c.stopInLoop) : c.loops;
         ASSERT_EQ(b.runs.size(), played) << c.what;

@@ -493,7 +493,7 @@ void RunPassTimeChecks(Backend& b)
 // A benchmark of level 0 in its run 1, `elapsed` seconds in: at 40 the next sampled frame ends the run.
 void BenchmarkInRun1(App& app, bool singleRun, float elapsed)
 {
-    BuildLevel(app, 0);
+    LoadLevel(app, 0);
     StartConfiguredBenchmark(app, 854, 480, 80, singleRun, false);
     app.bench.currentRun = 1;
     app.bench.runElapsed = elapsed;
@@ -507,14 +507,14 @@ void RunPauseEndCheck(App& app)
     BenchmarkInRun1(app, false, 40.0f);
     app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
     UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
-    Render(app);
+    DrawFrame(app);
     const bool handedOver = app.bench.pausing && app.frameConstants.explosionCode > 0.5f;
     UpdateFrame(app, 0.05f, 2.0f);  // the whole pause: it ends, the level is built again
-    Render(app);
+    DrawFrame(app);
     const size_t alive = AliveParticles(ReadBack(app.gpu, app.gpu.d3d->debrisBuffer.Get()), 8192);
     Check(handedOver && !app.bench.pausing && alive == 0, "the frame that ends a pause starts no burst in the cleared debris",
           "handed over in the pause %d, pausing after it %d, %zu particles alive", handedOver, app.bench.pausing, alive);
-    AbortBenchmark(app);
+    EndBenchmarkByAbort(app);
 }
 
 void CALLBACK QuitWaitingLoop(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }

@@ -80,7 +80,7 @@ std::vector<double> Pattern(std::initializer_list<std::pair<double, int>> frames
 RunResult PlaySingleRun(App& app, FrameSource& source, bool deterministic)
 {
     std::tie(app.width, app.height) = std::pair(1920u, 1080u);
-    BuildLevel(app, deterministic ? kZivoLevel : 0);
+    LoadLevel(app, deterministic ? kZivoLevel : 0);
     if (deterministic) {
         app.world.random.Seed(42);
     }
@@ -190,7 +190,7 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
     App app(platform);
     app.bench.frameLog.enabled = frameLog;
     std::tie(app.width, app.height) = std::pair(1920u, 1080u);
-    BuildLevel(app, kZivoLevel);
+    LoadLevel(app, kZivoLevel);
     app.world.random.Seed(42);
     ResetBallOnPaddle(app.world);
     const int64_t begin = ThreadCpuNanoseconds();
