@@ -42,16 +42,6 @@ void LoadLevel(App& app, int32_t n)
     ApplyWorldEffects(app, BuildLevel(app.world, n));
 }
 
-void ResetDebris(App& app)
-{
-    ApplyWorldEffects(app, ResetDebris(app.world));
-}
-
-void SpawnBall(App& app, int mode)
-{
-    ApplyWorldEffects(app, SpawnBall(app.world, mode));
-}
-
 void OnKeyDown(App& app, uint64_t virtualKey, int64_t keyData)
 {
     ApplyWorldEffects(app, HandleGameKey(app.world, virtualKey, keyData));
@@ -184,7 +174,7 @@ void OnPanelCommand(App& app, int id, bool checked)
         world.debrisCount = DebrisPresetCount(world.debrisCap, command.value);
         platform.RefreshPanelControls();
         break;
-    case Kind::Spawn: SpawnBall(app, command.value); break;
+    case Kind::Spawn: ApplyWorldEffects(app, SpawnBall(world, command.value)); break;
     case Kind::Autoplay:
         world.autoplay = checked;
         if (checked && !world.ballLaunched) {

@@ -14,9 +14,8 @@ struct StartupConfiguration;
 // and an unsampled benchmark frame after a scene was rebuilt mid-run.
 void ApplyWorldEffects(App& app, const WorldEffects& effects);
 
+// Builds level n and carries out what the build asks (the GPU debris clear).
 void LoadLevel(App& app, int32_t n);
-void ResetDebris(App& app);
-void SpawnBall(App& app, int mode);
 
 // Key, pointer and click input of the main window.
 void OnKeyDown(App& app, uint64_t virtualKey, int64_t keyData);

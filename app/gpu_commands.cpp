@@ -28,11 +28,6 @@ void CreateGpuForMainWindow(App& app)
     app.tearingSupported = surface.tearingSupported;
 }
 
-void CreatePipelines(App& app)
-{
-    CreatePipelines(app.gpu);
-}
-
 void DrawFrame(App& app)
 {
     World& world = app.world;
@@ -76,9 +71,4 @@ bool OnWindowResized(App& app, uint32_t newWidth, uint32_t newHeight)
         MessageBoxA(static_cast<HWND>(app.mainWindow), outcome.failure.c_str(), "Resize Failed", MB_OK | MB_ICONWARNING);
     }
     return outcome.resized;
-}
-
-void ReleaseSwapChain(App& app)
-{
-    ReleaseSwapChain(app.gpu);
 }

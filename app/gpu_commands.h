@@ -8,8 +8,6 @@ struct App;
 
 // Device objects, swap chain into the main window, shader-visible heap and GPU buffers.
 void CreateGpuForMainWindow(App& app);
-// Compiles both compute programs from the shader file beside the executable.
-void CreatePipelines(App& app);
 
 // Draws and presents the frame that UpdateFrame assembled; the bricks are
 // uploaded when they changed. The GPU time per pass of earlier frames that
@@ -23,6 +21,3 @@ bool OnWindowResized(App& app, uint32_t newWidth, uint32_t newHeight);
 // After a present found the main window hidden: whether it still is (asked
 // without presenting).
 bool MainWindowStillHidden(App& app);
-// The main window is being destroyed: waits for the GPU and releases the swap
-// chain and its buffers while their window still exists. No frame is drawn after this.
-void ReleaseSwapChain(App& app);

@@ -50,7 +50,7 @@ void Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& pa
 
     CreateGpuForMainWindow(app);
     CreateControlPanel(panelHost, static_cast<HWND>(app.mainWindow), instance);
-    CreatePipelines(app);
+    CreatePipelines(app.gpu);
 
     const StartRequests& start = app.start;
     if (start.benchmarkAtStart && start.deterministic) {

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/gpu_commands.h"
+#include "gpu/d3d_backend.h"
 #include "ui/control_panel.h"
 
 App* theApp = nullptr;
@@ -113,7 +114,7 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         // A swap chain must not present into a window that no longer exists:
         // it goes first, while its window is still there.
         if (theApp != nullptr) {
-            ReleaseSwapChain(*theApp);
+            ReleaseSwapChain(theApp->gpu);
         }
         PostQuitMessage(0);
         return 0;
