@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <dxgi1_6.h>
+
 #include "app/app.h"
 #include "app/frame.h"
 #include "app/win32_platform.h"
@@ -10,6 +12,9 @@
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_timing.h"
 #include "ui/control_panel.h"
+
+// The frame log keeps the Present call's flags as given; its tearing column reads this copy.
+static_assert(kPresentAllowTearing == static_cast<uint32_t>(DXGI_PRESENT_ALLOW_TEARING));
 
 namespace {
 

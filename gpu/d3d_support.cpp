@@ -5,6 +5,14 @@
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_objects.h"
 
+// The portable decisions (gpu/frame_recording.*) track resource states as
+// copies of the header's values; TransitionBarrier casts them back unchanged.
+static_assert(kStateCopyDest == static_cast<uint32_t>(D3D12_RESOURCE_STATE_COPY_DEST));
+static_assert(kStateUnorderedAccess == static_cast<uint32_t>(D3D12_RESOURCE_STATE_UNORDERED_ACCESS));
+static_assert(kStateNonPixelShaderResource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE));
+static_assert(kStateCopySource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_COPY_SOURCE));
+static_assert(kStatePresent == static_cast<uint32_t>(D3D12_RESOURCE_STATE_PRESENT));
+
 void ThrowIfFailed(HRESULT result, const char* operation)
 {
     if (FAILED(result)) {
@@ -92,7 +100,7 @@ void SubmitAndWait(GpuObjects& gpu, const SubmissionNames& names,
                    const std::function<void(ID3D12GraphicsCommandList*)>& record)
 {
     D3DObjects& d = *gpu.d3d;
-    ID3D12CommandAllocator* allocator = d.commandAllocators[gpu.frameIndex].Get();
+    ID3D12CommandAllocator* allocator = d.commandAllocators[d.frameIndex].Get();
     ThrowIfFailed(allocator->Reset(), names.resetAllocator);
     ThrowIfFailed(d.commandList->Reset(allocator, nullptr), names.resetList);
     record(d.commandList.Get());

@@ -276,9 +276,9 @@ void RunRenderingChecks(Backend& b)
     // A window wider than 8192 pixels draws at 8192: a still wider one is the same size to the GPU,
     // which is neither drained nor given new buffers for it.
     const bool wide = OnResize(b.gpu, b.surface, 9000, 600).resized;
-    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
+    const uint64_t fence = b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
     const bool wider = OnResize(b.gpu, b.surface, 9100, 600).resized;
-    Check(wide && !wider && fence == b.gpu.fenceValues[b.gpu.frameIndex] && b.surface.width == 8192,
+    Check(wide && !wider && fence == b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex] && b.surface.width == 8192,
           "a window wider than 8192 is drawn 8192 wide, and a wider one changes nothing", "resized %d then %d, %ux%u",
           wide, wider, b.surface.width, b.surface.height);
     OnResize(b.gpu, b.surface, 854, 480);
@@ -360,8 +360,8 @@ void RunFailedResizeCheck(Backend& b)
 {
     b.gpu.d3d->simulatedTexturePixelLimit = 1280 * 720;
     const ResizeOutcome outOfMemory = OnResize(b.gpu, b.surface, 1920, 1080);
-    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
-    const bool retried = OnResize(b.gpu, b.surface, 1920, 1080).resized || fence != b.gpu.fenceValues[b.gpu.frameIndex];
+    const uint64_t fence = b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
+    const bool retried = OnResize(b.gpu, b.surface, 1920, 1080).resized || fence != b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
     b.gpu.d3d->simulatedTexturePixelLimit = 0;
     DXGI_SWAP_CHAIN_DESC1 chain{};
     b.gpu.d3d->swapChain->GetDesc1(&chain);
@@ -574,10 +574,10 @@ void RunModalLoopFailureCheck(App& app, FaultyPlatform& platform)
 {
     BenchmarkInRun1(app, true, 40.0f);
     platform.faultySummary = true;
-    const uint64_t fenceBefore = app.gpu.fenceValues[app.gpu.frameIndex];
+    const uint64_t fenceBefore = app.gpu.d3d->fenceValues[app.gpu.d3d->frameIndex];
     const std::string failure = FailureOf([&app] { RunFrame(app); });
     platform.faultySummary = false;
-    const uint64_t fence = app.gpu.fenceValues[app.gpu.frameIndex];
+    const uint64_t fence = app.gpu.d3d->fenceValues[app.gpu.d3d->frameIndex];
     Check(failure == "the debris clear failed" && fence == fenceBefore,
           "a failure inside the summary box's loop is the one reported and stops the frame before it is rendered",
           "%s; fence value %llu, before %llu", failure.c_str(), static_cast<unsigned long long>(fence),
