@@ -1,5 +1,14 @@
 #pragma once
 // The message pump that doubles as the frame loop, and the last-resort box.
+// One frame, in call order (RunFrame):
+//   1. the frame clock: rawStep, the time since the last frame, and step,
+//      the same clamped to 0..0.05 s;
+//   2. UpdateFrame (app/frame.cpp, portable): the benchmark's frame step, the
+//      game's advance, the frame constants and the frame-rate window;
+//   3. DrawFrame (app/gpu_commands.cpp): the backend's Render records the
+//      frame (gpu/frame_recording.cpp decides, gpu/d3d_frame.cpp translates),
+//      submits and presents it; the GPU pass times read back, the Present
+//      call and the video memory go to the benchmark.
 struct App;
 
 // One frame: the clock, UpdateFrame and DrawFrame. A failure that a window
