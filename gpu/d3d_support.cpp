@@ -1,8 +1,11 @@
 #include "gpu/d3d_support.h"
 
+#include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 #include "gpu/d3d_backend.h"
+#include "gpu/frame_recording.h"
 #include "gpu/gpu_objects.h"
 
 // The portable decisions (gpu/frame_recording.*) track resource states as
@@ -12,6 +15,24 @@ static_assert(kStateUnorderedAccess == static_cast<uint32_t>(D3D12_RESOURCE_STAT
 static_assert(kStateNonPixelShaderResource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE));
 static_assert(kStateCopySource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_COPY_SOURCE));
 static_assert(kStatePresent == static_cast<uint32_t>(D3D12_RESOURCE_STATE_PRESENT));
+
+namespace {
+
+constexpr bool NamesCode(const DeviceRemovalReason& reason, std::string_view name, HRESULT code)
+{
+    return name == reason.name && reason.code == static_cast<uint32_t>(code);
+}
+
+}  // namespace
+
+// The removal reasons the failure texts name, each with the code its name has here.
+static_assert(std::size(kDeviceRemovalReasons) == 6);
+static_assert(NamesCode(kDeviceRemovalReasons[0], "S_OK", S_OK));
+static_assert(NamesCode(kDeviceRemovalReasons[1], "DXGI_ERROR_INVALID_CALL", DXGI_ERROR_INVALID_CALL));
+static_assert(NamesCode(kDeviceRemovalReasons[2], "DXGI_ERROR_DEVICE_REMOVED", DXGI_ERROR_DEVICE_REMOVED));
+static_assert(NamesCode(kDeviceRemovalReasons[3], "DXGI_ERROR_DEVICE_HUNG", DXGI_ERROR_DEVICE_HUNG));
+static_assert(NamesCode(kDeviceRemovalReasons[4], "DXGI_ERROR_DEVICE_RESET", DXGI_ERROR_DEVICE_RESET));
+static_assert(NamesCode(kDeviceRemovalReasons[5], "DXGI_ERROR_DRIVER_INTERNAL_ERROR", DXGI_ERROR_DRIVER_INTERNAL_ERROR));
 
 void ThrowIfFailed(HRESULT result, const char* operation)
 {
