@@ -11,7 +11,7 @@
 //      call and the video memory go to the benchmark.
 struct App;
 
-// One frame: the clock, UpdateFrame and DrawFrame. A failure that a window
+// One frame, in the order above. A failure that a window
 // procedure kept meanwhile (a message dispatched by a modal loop inside the
 // frame, such as the summary box) is raised as soon as the work that ran the
 // loop returns, before the frame goes on, so the first failure is the one reported.
