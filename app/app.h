@@ -51,7 +51,7 @@ struct App {
 
     // 2. GPU objects
     GpuObjects gpu;
-    // The constant block as the last simulated frame assembled it; Render hands
+    // The constant block as the last simulated frame assembled it; DrawFrame hands
     // it to the backend, which copies it into that frame's own GPU constant block.
     FrameConstants frameConstants{};
 

@@ -37,37 +37,27 @@ void ApplyWorldEffects(App& app, const WorldEffects& effects)
     }
 }
 
-void BuildLevel(App& app, int32_t n)
+void LoadLevel(App& app, int32_t n)
 {
     ApplyWorldEffects(app, BuildLevel(app.world, n));
 }
 
-void ResetDebris(App& app)
-{
-    ApplyWorldEffects(app, ResetDebris(app.world));
-}
-
-void SpawnBall(App& app, int mode)
-{
-    ApplyWorldEffects(app, SpawnBall(app.world, mode));
-}
-
-void HandleGameKey(App& app, uint64_t virtualKey, int64_t keyData)
+void OnKeyDown(App& app, uint64_t virtualKey, int64_t keyData)
 {
     ApplyWorldEffects(app, HandleGameKey(app.world, virtualKey, keyData));
 }
 
-void HandleGameKeyUp(App& app, uint64_t virtualKey)
+void OnKeyUp(App& app, uint64_t virtualKey)
 {
     HandleGameKeyUp(app.world, virtualKey);
 }
 
-void HandlePointerMove(App& app, uint32_t clientX, uint32_t clientWidth)
+void OnPointerMove(App& app, uint32_t clientX, uint32_t clientWidth)
 {
     HandlePointerMove(app.world, clientX, clientWidth);
 }
 
-void HandlePointerClick(App& app)
+void OnPointerClick(App& app)
 {
     HandlePointerClick(app.world);
 }
@@ -101,7 +91,7 @@ void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t
     app.platform->ShowBenchmarkRunning(true);
 }
 
-void AbortBenchmark(App& app)
+void EndBenchmarkByAbort(App& app)
 {
     if (!AbortBenchmark(app.bench, app.world, *app.platform)) {
         return;
@@ -121,7 +111,7 @@ void EndBenchmarkByDeviceLoss(App& app, const std::string& reason)
     }
     app.bench.endedByDeviceLoss = DeviceLossNote(app.bench, reason);
     app.platform->DebugOutput(("Benchmark: " + app.bench.endedByDeviceLoss + "\n").c_str());
-    AbortBenchmark(app);
+    EndBenchmarkByAbort(app);
 }
 
 void EndBenchmarkByFailure(App& app, const std::string& failure)
@@ -130,7 +120,7 @@ void EndBenchmarkByFailure(App& app, const std::string& failure)
         return;
     }
     app.platform->DebugOutput(("Benchmark: Ended by a failure: " + failure.substr(0, failure.find('\n')) + "\n").c_str());
-    AbortBenchmark(app);
+    EndBenchmarkByAbort(app);
 }
 
 void RefreshTelemetry(App& app)
@@ -179,12 +169,12 @@ void OnPanelCommand(App& app, int id, bool checked)
         }
         break;
     }
-    case Kind::Level: BuildLevel(app, command.value); break;
+    case Kind::Level: LoadLevel(app, command.value); break;
     case Kind::DebrisPreset:
         world.debrisCount = DebrisPresetCount(world.debrisCap, command.value);
         platform.RefreshPanelControls();
         break;
-    case Kind::Spawn: SpawnBall(app, command.value); break;
+    case Kind::Spawn: ApplyWorldEffects(app, SpawnBall(world, command.value)); break;
     case Kind::Autoplay:
         world.autoplay = checked;
         if (checked && !world.ballLaunched) {
@@ -202,7 +192,7 @@ void OnPanelCommand(App& app, int id, bool checked)
         }
         break;
     case Kind::Abort:
-        AbortBenchmark(app);
+        EndBenchmarkByAbort(app);
         if (app.start.unattended) {
             // A benchmark started from the command line ends the program with
             // it, the files of the runs so far written: nobody is there to
@@ -219,11 +209,11 @@ void StartBenchmarkFromLaunchChoice(App& app, const DialogChoice& choice)
     const StartupConfiguration config = ConfigurationFor(choice);
     app.platform->SetMainWindowClientSize(config.width, config.height);
     if (config.deterministic) {
-        BuildLevel(app, kZivoLevel);
+        LoadLevel(app, kZivoLevel);
         app.world.paddleX = 0.0f;
         app.world.random.Seed(kDeterministicSeed);
     } else {
-        BuildLevel(app, 0);
+        LoadLevel(app, 0);
     }
     StartConfiguredBenchmark(app, config.width, config.height, config.debrisCount, config.singleRun,
                              config.deterministic);

@@ -14,15 +14,14 @@ struct StartupConfiguration;
 // and an unsampled benchmark frame after a scene was rebuilt mid-run.
 void ApplyWorldEffects(App& app, const WorldEffects& effects);
 
-void BuildLevel(App& app, int32_t n);
-void ResetDebris(App& app);
-void SpawnBall(App& app, int mode);
+// Builds level n and carries out what the build asks (the GPU debris clear).
+void LoadLevel(App& app, int32_t n);
 
 // Key, pointer and click input of the main window.
-void HandleGameKey(App& app, uint64_t virtualKey, int64_t keyData);
-void HandleGameKeyUp(App& app, uint64_t virtualKey);
-void HandlePointerMove(App& app, uint32_t clientX, uint32_t clientWidth);
-void HandlePointerClick(App& app);
+void OnKeyDown(App& app, uint64_t virtualKey, int64_t keyData);
+void OnKeyUp(App& app, uint64_t virtualKey);
+void OnPointerMove(App& app, uint32_t clientX, uint32_t clientWidth);
+void OnPointerClick(App& app);
 
 // What initialisation and the launch window do once the benchmark's level is
 // built: the benchmark's settings (ray steps 72, the debris preset, autoplay),
@@ -36,7 +35,7 @@ void StartConfiguredBenchmark(App& app, uint32_t width, uint32_t height, int32_t
 // The panel's "Abort": keeps and reports the runs so far, then shows "Launch
 // Benchmark" again. When their report could not be written, the summary box
 // shows them instead.
-void AbortBenchmark(App& app);
+void EndBenchmarkByAbort(App& app);
 
 // The device has been lost (`reason`: its removal text): a benchmark in
 // progress ends as an abort does, keeping and reporting the runs so far, and

@@ -10,7 +10,7 @@ void UpdateFrame(App& app, double step, double rawStep);
 
 struct GpuPassTimes;
 
-// One frame's GPU time per pass, handed over by Render(App&) when the GPU
+// One frame's GPU time per pass, handed over by DrawFrame(App&) when the GPU
 // backend has read the frame's timestamps back (a frame or two after it was
 // drawn; see gpu/gpu_timing.h). They enter the telemetry's "GPU: ..." line,
 // averaged over the frame-rate window, and the benchmark's record and run

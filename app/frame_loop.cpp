@@ -21,7 +21,7 @@ void RunFrame(App& app)
     const double step = std::clamp(rawStep, 0.0, 0.05);
     UpdateFrame(app, step, rawStep);
     RethrowWindowProcedureFailure();
-    Render(app);
+    DrawFrame(app);
     RethrowWindowProcedureFailure();
 }
 
@@ -46,7 +46,7 @@ void WaitWhileOccluded(App& app, ULONGLONG& nextCheck, bool& waiting)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(nextCheck - now), QS_ALLINPUT);
     } else {
         nextCheck = now + kOcclusionCheckMs;
-        if (!StillOccluded(app)) {
+        if (!MainWindowStillHidden(app)) {
             app.platform->DebugOutput("Frame loop: the window shows again; drawing goes on\n");
             waiting = false;
         }

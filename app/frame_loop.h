@@ -1,8 +1,17 @@
 #pragma once
 // The message pump that doubles as the frame loop, and the last-resort box.
+// One frame, in call order (RunFrame):
+//   1. the frame clock: rawStep, the time since the last frame, and step,
+//      the same clamped to 0..0.05 s;
+//   2. UpdateFrame (app/frame.cpp, portable): the benchmark's frame step, the
+//      game's advance, the frame constants and the frame-rate window;
+//   3. DrawFrame (app/gpu_commands.cpp): the backend's Render records the
+//      frame (gpu/frame_recording.cpp decides, gpu/d3d_frame.cpp translates),
+//      submits and presents it; the GPU pass times read back, the Present
+//      call and the video memory go to the benchmark.
 struct App;
 
-// One frame: the clock, UpdateFrame and Render. A failure that a window
+// One frame, in the order above. A failure that a window
 // procedure kept meanwhile (a message dispatched by a modal loop inside the
 // frame, such as the summary box) is raised as soon as the work that ran the
 // loop returns, before the frame goes on, so the first failure is the one reported.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <dxgi1_6.h>
+
 #include "app/app.h"
 #include "app/frame.h"
 #include "app/win32_platform.h"
@@ -10,6 +12,9 @@
 #include "gpu/d3d_backend.h"
 #include "gpu/gpu_timing.h"
 #include "ui/control_panel.h"
+
+// The frame log keeps the Present call's flags as given; its tearing column reads this copy.
+static_assert(kPresentAllowTearing == static_cast<uint32_t>(DXGI_PRESENT_ALLOW_TEARING));
 
 namespace {
 
@@ -21,19 +26,14 @@ GpuSurface SurfaceOf(const App& app)
 
 }  // namespace
 
-void CreateGpuObjects(App& app)
+void CreateGpuForMainWindow(App& app)
 {
     GpuSurface surface = SurfaceOf(app);
     CreateGpuObjects(app.gpu, surface);
     app.tearingSupported = surface.tearingSupported;
 }
 
-void CreatePipelines(App& app)
-{
-    CreatePipelines(app.gpu);
-}
-
-void Render(App& app)
+void DrawFrame(App& app)
 {
     World& world = app.world;
     const FrameInputs frame{app.frameConstants, world.bricksDirty ? &world.bricks : nullptr};
@@ -58,12 +58,12 @@ void Render(App& app)
     }
 }
 
-bool StillOccluded(App& app)
+bool MainWindowStillHidden(App& app)
 {
     return StillOccluded(app.gpu, SurfaceOf(app));
 }
 
-bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
+bool OnWindowResized(App& app, uint32_t newWidth, uint32_t newHeight)
 {
     GpuSurface surface = SurfaceOf(app);
     const ResizeOutcome outcome = OnResize(app.gpu, surface, newWidth, newHeight);
@@ -76,9 +76,4 @@ bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight)
         MessageBoxA(static_cast<HWND>(app.mainWindow), outcome.failure.c_str(), "Resize Failed", MB_OK | MB_ICONWARNING);
     }
     return outcome.resized;
-}
-
-void ReleaseSwapChain(App& app)
-{
-    ReleaseSwapChain(app.gpu);
 }

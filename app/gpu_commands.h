@@ -7,22 +7,17 @@
 struct App;
 
 // Device objects, swap chain into the main window, shader-visible heap and GPU buffers.
-void CreateGpuObjects(App& app);
-// Compiles both compute programs from the shader file beside the executable.
-void CreatePipelines(App& app);
+void CreateGpuForMainWindow(App& app);
 
 // Draws and presents the frame that UpdateFrame assembled; the bricks are
 // uploaded when they changed. The GPU time per pass of earlier frames that
 // the backend read back goes to ReportGpuPassTimes, the Present call's
 // timing to the benchmark's frame log.
-void Render(App& app);
+void DrawFrame(App& app);
 // Follows a new client size; never throws, recovers from failures itself and
 // reports them in the "Resize Failed" box (not in an unattended run). True when
 // the swap chain and the output texture took the new size.
-bool OnResize(App& app, uint32_t newWidth, uint32_t newHeight);
+bool OnWindowResized(App& app, uint32_t newWidth, uint32_t newHeight);
 // After a present found the main window hidden: whether it still is (asked
 // without presenting).
-bool StillOccluded(App& app);
-// The main window is being destroyed: waits for the GPU and releases the swap
-// chain and its buffers while their window still exists. No frame is drawn after this.
-void ReleaseSwapChain(App& app);
+bool MainWindowStillHidden(App& app);

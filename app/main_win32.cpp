@@ -48,16 +48,16 @@ void Initialize(App& app, HINSTANCE instance, AppBinding& binding, PanelHost& pa
         app.height = static_cast<uint32_t>(client.bottom);
     }
 
-    CreateGpuObjects(app);
+    CreateGpuForMainWindow(app);
     CreateControlPanel(panelHost, static_cast<HWND>(app.mainWindow), instance);
-    CreatePipelines(app);
+    CreatePipelines(app.gpu);
 
     const StartRequests& start = app.start;
     if (start.benchmarkAtStart && start.deterministic) {
-        BuildLevel(app, kZivoLevel);
+        LoadLevel(app, kZivoLevel);
         app.world.random.Seed(kDeterministicSeed);
     } else {
-        BuildLevel(app, 0);
+        LoadLevel(app, 0);
     }
     ResetBallOnPaddle(app.world);
     app.timing.lastFrameTime = app.platform->ClockNanoseconds();

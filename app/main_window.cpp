@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/commands.h"
 #include "app/gpu_commands.h"
+#include "gpu/d3d_backend.h"
 #include "ui/control_panel.h"
 
 App* theApp = nullptr;
@@ -113,25 +114,25 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         // A swap chain must not present into a window that no longer exists:
         // it goes first, while its window is still there.
         if (theApp != nullptr) {
-            ReleaseSwapChain(*theApp);
+            ReleaseSwapChain(theApp->gpu);
         }
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
         if (theApp != nullptr) {
-            HandleGameKey(*theApp, static_cast<uint64_t>(wParam), static_cast<int64_t>(lParam));
+            OnKeyDown(*theApp, static_cast<uint64_t>(wParam), static_cast<int64_t>(lParam));
         }
         return 0;
     case WM_KEYUP:
         if (theApp != nullptr) {
-            HandleGameKeyUp(*theApp, static_cast<uint64_t>(wParam));
+            OnKeyUp(*theApp, static_cast<uint64_t>(wParam));
         }
         return 0;
     case WM_MOUSEMOVE:
         if (theApp != nullptr) {
             RECT client{};
             GetClientRect(window, &client);
-            HandlePointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)), static_cast<uint32_t>(client.right));
+            OnPointerMove(*theApp, static_cast<uint32_t>(LOWORD(lParam)), static_cast<uint32_t>(client.right));
         }
         return 0;
     case WM_GETMINMAXINFO:
@@ -155,11 +156,11 @@ LRESULT RouteMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_LBUTTONDOWN:
         if (theApp != nullptr) {
-            HandlePointerClick(*theApp);
+            OnPointerClick(*theApp);
         }
         return 0;
     case WM_SIZE:
-        if (theApp != nullptr && OnResize(*theApp, LOWORD(lParam), HIWORD(lParam))) {
+        if (theApp != nullptr && OnWindowResized(*theApp, LOWORD(lParam), HIWORD(lParam))) {
             RefreshTelemetry(*theApp);
         }
         return 0;

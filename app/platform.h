@@ -9,12 +9,25 @@
 
 struct TelemetryTexts;
 
-// Everything the portable core asks of the operating system, the GPU and the
-// windows goes through this one seam. The Windows build implements it with
-// Win32, DXGI and Direct3D 12; the native tests use a recording fake. The
-// methods are named for what the program needs, not for the calls behind them.
-// The benchmark's own needs (debugger output, local time, summary box, opening
-// a report) are the BenchmarkHost part.
+// What the portable operations on the App (app/frame.cpp, app/commands.cpp,
+// and through BenchmarkHost the benchmark) ask of the operating system, the
+// windows and the GPU: this seam and nothing else. The Windows build
+// implements it with Win32 and the Direct3D backend (app/win32_platform.cpp);
+// the native tests use a recording fake. The methods are named for what the
+// program needs, not for the calls behind them. The benchmark's own needs
+// (debugger output, local time, summary box, opening a report) are the
+// BenchmarkHost part.
+//
+// The Windows-only part of app/ sits on the other side and calls the backend
+// (gpu/d3d_backend.h) and Win32 directly, not through here: the entry point
+// (main_win32.cpp), the frame loop (frame_loop.cpp, with the "Fatal error"
+// box), the main window (main_window.cpp) and the GPU's adapters
+// (gpu_commands.cpp: creating the GPU objects, DrawFrame, the resize with its
+// "Resize Failed" box). What they decide is small (whether a failed resize
+// shows its box, when a hidden window is asked again): what a frame draws is
+// decided in UpdateFrame and gpu/frame_recording.*, and the GPU test program
+// drives the backend and DrawFrame under Wine. The one GPU call the portable
+// side makes, the debris clear a level build asks for, is ClearGpuDebris.
 class Platform : public BenchmarkHost {
 public:
     // Fill the GPU debris particle buffer with zeros and wait until the GPU is done.

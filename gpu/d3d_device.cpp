@@ -176,8 +176,8 @@ bool CreateDeviceObjects(GpuObjects& gpu)
                   "CreateCommandList");
     d.commandList->Close();
     ThrowIfFailed(d.device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&d.fence)), "CreateFence");
-    gpu.fenceValues[0] = 1;
-    gpu.fenceValues[1] = 1;
+    d.fenceValues[0] = 1;
+    d.fenceValues[1] = 1;
     d.fenceEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (d.fenceEvent == nullptr) {
         throw std::runtime_error("Failed to create fence event");
@@ -197,20 +197,20 @@ std::string DeviceLossText(const GpuObjects& gpu)
 void WaitForGpu(GpuObjects& gpu)
 {
     D3DObjects& d = *gpu.d3d;
-    const UINT64 value = gpu.fenceValues[gpu.frameIndex];
+    const UINT64 value = d.fenceValues[d.frameIndex];
     SignalFence(d, value);
     WaitForFence(d, value);
-    gpu.fenceValues[gpu.frameIndex] = value + 1;
+    d.fenceValues[d.frameIndex] = value + 1;
 }
 
 void MoveToNextFrame(GpuObjects& gpu)
 {
     D3DObjects& d = *gpu.d3d;
-    const UINT64 value = gpu.fenceValues[gpu.frameIndex];
+    const UINT64 value = d.fenceValues[d.frameIndex];
     SignalFence(d, value);
-    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
-    WaitForFence(d, gpu.fenceValues[gpu.frameIndex]);
-    gpu.fenceValues[gpu.frameIndex] = value + 1;
+    d.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    WaitForFence(d, d.fenceValues[d.frameIndex]);
+    d.fenceValues[d.frameIndex] = value + 1;
 }
 
 AdapterList ListAdapters()

@@ -123,7 +123,7 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
     if (!d.renderTargetsUsable) {
         return false;  // a failed resize left no buffers to draw into
     }
-    const uint32_t i = gpu.frameIndex;
+    const uint32_t i = d.frameIndex;
     CollectPassTimes(gpu, finished);  // before this frame's resolve reuses its slot
     ThrowIfFailed(d.commandAllocators[i]->Reset(), "Reset allocator");
     ThrowIfFailed(d.commandList->Reset(d.commandAllocators[i].Get(), nullptr), "Reset cmd list");
@@ -145,7 +145,7 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
     d.commandQueue->ExecuteCommandLists(1, lists);
     if (timestamps) {
         // Read back once the value that MoveToNextFrame signals for this frame has passed.
-        GpuTimestampsSubmitted(gpu.timestamps, i, gpu.fenceValues[i]);
+        GpuTimestampsSubmitted(gpu.timestamps, i, d.fenceValues[i]);
     }
     const PresentParameters present = PresentParametersFor(surface.presentMode, surface.tearingSupported);
     const UINT flags = present.allowTearing ? DXGI_PRESENT_ALLOW_TEARING : 0;
@@ -159,7 +159,7 @@ bool Render(GpuObjects& gpu, const GpuSurface& surface, const FrameInputs& frame
     ThrowIfFailed(presented, "Present");
     // A minimised window is hidden too, whether or not the present says so.
     gpu.occluded = presented == DXGI_STATUS_OCCLUDED || IsIconic(static_cast<HWND>(surface.window));
-    gpu.lastPresent = PresentTiming{gpu.fenceValues[i], before.QuadPart, after.QuadPart, present.syncInterval, flags};
+    gpu.lastPresent = PresentTiming{d.fenceValues[i], before.QuadPart, after.QuadPart, present.syncInterval, flags};
     MoveToNextFrame(gpu);
     return true;
 }

@@ -30,6 +30,10 @@ struct D3DObjects {
     ComPtr<ID3D12GraphicsCommandList> commandList;
     ComPtr<ID3D12Fence> fence;
     HANDLE fenceEvent = nullptr;
+    uint64_t fenceValues[2] = {0, 0};  // the next fence value of each swap-chain buffer
+    uint32_t frameIndex = 0;           // the current swap-chain buffer, 0 or 1
+    uint32_t rtvDescriptorSize = 0;
+    uint32_t srvUavDescriptorSize = 0;
     D3D12_CPU_DESCRIPTOR_HANDLE srvUavCpu[3]{};
     D3D12_GPU_DESCRIPTOR_HANDLE srvUavGpu[3]{};
     ComPtr<ID3D12Resource> constantBuffer;  // one 512-byte block per swap-chain buffer

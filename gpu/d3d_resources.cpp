@@ -29,12 +29,12 @@ void CreateShaderVisibleHeap(GpuObjects& gpu)
     desc.Flags = D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE;
     d.srvUavHeap.Reset();
     ThrowIfFailed(d.device->CreateDescriptorHeap(&desc, IID_PPV_ARGS(&d.srvUavHeap)), "CreateDescriptorHeap SRV/UAV");
-    gpu.srvUavDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
+    d.srvUavDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
     const D3D12_CPU_DESCRIPTOR_HANDLE cpuStart = d.srvUavHeap->GetCPUDescriptorHandleForHeapStart();
     const D3D12_GPU_DESCRIPTOR_HANDLE gpuStart = d.srvUavHeap->GetGPUDescriptorHandleForHeapStart();
     for (UINT slot = 0; slot < 3; ++slot) {
-        d.srvUavCpu[slot].ptr = cpuStart.ptr + static_cast<SIZE_T>(slot) * gpu.srvUavDescriptorSize;
-        d.srvUavGpu[slot].ptr = gpuStart.ptr + static_cast<UINT64>(slot) * gpu.srvUavDescriptorSize;
+        d.srvUavCpu[slot].ptr = cpuStart.ptr + static_cast<SIZE_T>(slot) * d.srvUavDescriptorSize;
+        d.srvUavGpu[slot].ptr = gpuStart.ptr + static_cast<UINT64>(slot) * d.srvUavDescriptorSize;
     }
 }
 
@@ -182,8 +182,8 @@ void ClearDebrisBuffer(GpuObjects& gpu)
     const SubmissionNames names{"Reset allocator for debris clear", "Reset list for debris clear",
                                 "Close debris clear list"};
     SubmitAndWait(gpu, names, [&](ID3D12GraphicsCommandList* list) {
-        RecordBarriers(d, DebrisClearTransitionsBefore(gpu), gpu.frameIndex);
+        RecordBarriers(d, DebrisClearTransitionsBefore(gpu), d.frameIndex);
         list->CopyBufferRegion(d.debrisBuffer.Get(), 0, d.debrisUpload.Get(), 0, kDebrisBytes);
-        RecordBarriers(d, DebrisClearTransitionsAfter(gpu), gpu.frameIndex);
+        RecordBarriers(d, DebrisClearTransitionsAfter(gpu), d.frameIndex);
     });
 }

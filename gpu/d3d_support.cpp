@@ -1,9 +1,38 @@
 #include "gpu/d3d_support.h"
 
+#include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 #include "gpu/d3d_backend.h"
+#include "gpu/frame_recording.h"
 #include "gpu/gpu_objects.h"
+
+// The portable decisions (gpu/frame_recording.*) track resource states as
+// copies of the header's values; TransitionBarrier casts them back unchanged.
+static_assert(kStateCopyDest == static_cast<uint32_t>(D3D12_RESOURCE_STATE_COPY_DEST));
+static_assert(kStateUnorderedAccess == static_cast<uint32_t>(D3D12_RESOURCE_STATE_UNORDERED_ACCESS));
+static_assert(kStateNonPixelShaderResource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE));
+static_assert(kStateCopySource == static_cast<uint32_t>(D3D12_RESOURCE_STATE_COPY_SOURCE));
+static_assert(kStatePresent == static_cast<uint32_t>(D3D12_RESOURCE_STATE_PRESENT));
+
+namespace {
+
+constexpr bool NamesCode(const DeviceRemovalReason& reason, std::string_view name, HRESULT code)
+{
+    return name == reason.name && reason.code == static_cast<uint32_t>(code);
+}
+
+}  // namespace
+
+// The removal reasons the failure texts name, each with the code its name has here.
+static_assert(std::size(kDeviceRemovalReasons) == 6);
+static_assert(NamesCode(kDeviceRemovalReasons[0], "S_OK", S_OK));
+static_assert(NamesCode(kDeviceRemovalReasons[1], "DXGI_ERROR_INVALID_CALL", DXGI_ERROR_INVALID_CALL));
+static_assert(NamesCode(kDeviceRemovalReasons[2], "DXGI_ERROR_DEVICE_REMOVED", DXGI_ERROR_DEVICE_REMOVED));
+static_assert(NamesCode(kDeviceRemovalReasons[3], "DXGI_ERROR_DEVICE_HUNG", DXGI_ERROR_DEVICE_HUNG));
+static_assert(NamesCode(kDeviceRemovalReasons[4], "DXGI_ERROR_DEVICE_RESET", DXGI_ERROR_DEVICE_RESET));
+static_assert(NamesCode(kDeviceRemovalReasons[5], "DXGI_ERROR_DRIVER_INTERNAL_ERROR", DXGI_ERROR_DRIVER_INTERNAL_ERROR));
 
 void ThrowIfFailed(HRESULT result, const char* operation)
 {
@@ -92,7 +121,7 @@ void SubmitAndWait(GpuObjects& gpu, const SubmissionNames& names,
                    const std::function<void(ID3D12GraphicsCommandList*)>& record)
 {
     D3DObjects& d = *gpu.d3d;
-    ID3D12CommandAllocator* allocator = d.commandAllocators[gpu.frameIndex].Get();
+    ID3D12CommandAllocator* allocator = d.commandAllocators[d.frameIndex].Get();
     ThrowIfFailed(allocator->Reset(), names.resetAllocator);
     ThrowIfFailed(d.commandList->Reset(allocator, nullptr), names.resetList);
     record(d.commandList.Get());

@@ -15,14 +15,14 @@ constexpr DXGI_FORMAT kFrameFormat = DXGI_FORMAT_R16G16B16A16_FLOAT;
 
 // Takes both swap-chain buffers and writes their render-target views. A
 // buffer that cannot be had (or comes back empty) throws with `operation`.
-void CreateRenderTargetViews(D3DObjects& d, uint32_t rtvDescriptorSize, const char* operation)
+void CreateRenderTargetViews(D3DObjects& d, const char* operation)
 {
     const D3D12_CPU_DESCRIPTOR_HANDLE start = d.rtvHeap->GetCPUDescriptorHandleForHeapStart();
     for (UINT i = 0; i < 2; ++i) {
         d.renderTargets[i].Reset();
         const HRESULT result = d.swapChain->GetBuffer(i, IID_PPV_ARGS(&d.renderTargets[i]));
         ThrowIfFailed(FAILED(result) || d.renderTargets[i] ? result : E_POINTER, operation);
-        const D3D12_CPU_DESCRIPTOR_HANDLE slot{start.ptr + static_cast<SIZE_T>(i) * rtvDescriptorSize};
+        const D3D12_CPU_DESCRIPTOR_HANDLE slot{start.ptr + static_cast<SIZE_T>(i) * d.rtvDescriptorSize};
         d.device->CreateRenderTargetView(d.renderTargets[i].Get(), nullptr, slot);
     }
 }
@@ -42,9 +42,9 @@ void RecoverRenderTargets(GpuObjects& gpu, GpuSurface& surface, uint32_t width, 
         width = desc.BufferDesc.Width;  // the output texture is copied into the buffers: same size
         height = desc.BufferDesc.Height;
     }
-    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    d.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
     try {
-        CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer recovery");
+        CreateRenderTargetViews(d, "GetBuffer recovery");
     } catch (const std::exception&) {
         OutputDebugStringA("OnResize: CRITICAL - Failed to re-acquire render target!\n");
         throw std::runtime_error("Failed to recover render targets");
@@ -83,7 +83,7 @@ void CreateSwapChain(GpuObjects& gpu, const GpuSurface& surface)
     // full screen, where the tearing present fails.
     ThrowIfFailed(d.factory->MakeWindowAssociation(static_cast<HWND>(surface.window), DXGI_MWA_NO_ALT_ENTER),
                   "MakeWindowAssociation");
-    gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+    d.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
 
     ComPtr<IDXGISwapChain4> swapChain4;
     UINT support = 0;
@@ -100,8 +100,8 @@ void CreateSwapChain(GpuObjects& gpu, const GpuSurface& surface)
     heapDesc.Flags = D3D12_DESCRIPTOR_HEAP_FLAG_NONE;
     d.rtvHeap.Reset();
     ThrowIfFailed(d.device->CreateDescriptorHeap(&heapDesc, IID_PPV_ARGS(&d.rtvHeap)), "CreateDescriptorHeap RTV");
-    gpu.rtvDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV);
-    CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "Get swap buffer");
+    d.rtvDescriptorSize = d.device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV);
+    CreateRenderTargetViews(d, "Get swap buffer");
 }
 
 ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, uint32_t newHeight)
@@ -136,7 +136,7 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
     const uint32_t workedHeight = surface.height;
     try {
         WaitForGpu(gpu);
-        gpu.fenceValues[0] = gpu.fenceValues[1] = gpu.fenceValues[gpu.frameIndex];
+        d.fenceValues[0] = d.fenceValues[1] = d.fenceValues[d.frameIndex];
         d.renderTargetsUsable = false;
         d.renderTargets[0].Reset();
         d.renderTargets[1].Reset();
@@ -146,8 +146,8 @@ ResizeOutcome OnResize(GpuObjects& gpu, GpuSurface& surface, uint32_t newWidth, 
                       "ResizeBuffers");
         surface.width = decision.width;
         surface.height = decision.height;
-        gpu.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
-        CreateRenderTargetViews(d, gpu.rtvDescriptorSize, "GetBuffer resize");
+        d.frameIndex = d.swapChain->GetCurrentBackBufferIndex();
+        CreateRenderTargetViews(d, "GetBuffer resize");
         CreateOutputTexture(gpu, surface.width, surface.height);
         d.renderTargetsUsable = true;
         gpu.resizeFailure.clear();

@@ -14,25 +14,12 @@ std::string FailureText(const char* operation, int32_t result)
 
 std::string DeviceRemovedText(int32_t reason)
 {
-    // The reasons a device reports for its removal.
-    static const struct {
-        uint32_t code;
-        const char* name;
-        const char* meaning;
-    } kReasons[] = {
-        {0x00000000u, "S_OK", "the device still answers"},
-        {0x887A0001u, "DXGI_ERROR_INVALID_CALL", "the device was given invalid data"},
-        {0x887A0005u, "DXGI_ERROR_DEVICE_REMOVED", "the graphics card was removed or disabled, or its driver was updated"},
-        {0x887A0006u, "DXGI_ERROR_DEVICE_HUNG", "the GPU stopped responding and was reset"},
-        {0x887A0007u, "DXGI_ERROR_DEVICE_RESET", "the GPU was reset after a command failed"},
-        {0x887A0020u, "DXGI_ERROR_DRIVER_INTERNAL_ERROR", "the graphics driver failed"},
-    };
     const auto code = static_cast<uint32_t>(reason);
     std::string text = "Device removed: 0x";
     char hex[16];
     std::snprintf(hex, sizeof(hex), "%x", code);
     text += hex;
-    for (const auto& known : kReasons) {
+    for (const DeviceRemovalReason& known : kDeviceRemovalReasons) {
         if (known.code == code) {
             return text + " " + known.name + " (" + known.meaning + ")";
         }

@@ -19,6 +19,22 @@ std::string FailureText(const char* operation, int32_t result);
 // means to the user; a code the table does not know is named "unknown reason".
 std::string DeviceRemovedText(int32_t reason);
 
+// The reasons DeviceRemovedText names: copies of the DXGI_ERROR_* codes,
+// checked against the Windows headers where they are included (gpu/d3d_support.cpp).
+struct DeviceRemovalReason {
+    uint32_t code;
+    const char* name;
+    const char* meaning;
+};
+inline constexpr DeviceRemovalReason kDeviceRemovalReasons[] = {
+    {0x00000000u, "S_OK", "the device still answers"},
+    {0x887A0001u, "DXGI_ERROR_INVALID_CALL", "the device was given invalid data"},
+    {0x887A0005u, "DXGI_ERROR_DEVICE_REMOVED", "the graphics card was removed or disabled, or its driver was updated"},
+    {0x887A0006u, "DXGI_ERROR_DEVICE_HUNG", "the GPU stopped responding and was reset"},
+    {0x887A0007u, "DXGI_ERROR_DEVICE_RESET", "the GPU was reset after a command failed"},
+    {0x887A0020u, "DXGI_ERROR_DRIVER_INTERNAL_ERROR", "the graphics driver failed"},
+};
+
 struct DispatchSize {
     uint32_t x, y, z;
 };

@@ -13,11 +13,14 @@ struct D3DObjectsRelease {
     void operator()(D3DObjects* objects) const noexcept;
 };
 
+// Resource states as the portable decisions track them: copies of the
+// D3D12_RESOURCE_STATE_* values, checked against d3d12.h where it is included
+// (gpu/d3d_support.cpp).
 inline constexpr uint32_t kStateCopyDest = 0x400;          // D3D12_RESOURCE_STATE_COPY_DEST
 inline constexpr uint32_t kStateUnorderedAccess = 0x8;     // D3D12_RESOURCE_STATE_UNORDERED_ACCESS
-inline constexpr uint32_t kStateNonPixelShaderResource = 0x40;
-inline constexpr uint32_t kStateCopySource = 0x800;
-inline constexpr uint32_t kStatePresent = 0x0;
+inline constexpr uint32_t kStateNonPixelShaderResource = 0x40;  // D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE
+inline constexpr uint32_t kStateCopySource = 0x800;        // D3D12_RESOURCE_STATE_COPY_SOURCE
+inline constexpr uint32_t kStatePresent = 0x0;             // D3D12_RESOURCE_STATE_PRESENT
 
 // The last Present call: the fence value that its frame's completion signals
 // (as its GPU pass times name it), the performance counter read just before
@@ -30,17 +33,16 @@ struct PresentTiming {
     uint32_t flags = 0;
 };
 
-// The GPU group of the App: the platform objects plus the bookkeeping the
-// backend keeps beside them (fence values, frame index, tracked states).
+// The GPU group of the App: the Direct3D objects (with their own bookkeeping:
+// fence values, frame index, descriptor sizes) behind an opaque owner, and
+// what the portable side reads or decides: the tracked resource states and the
+// failed size that gpu/frame_recording.* decide on, the adapter, occlusion,
+// the timestamp slots, the last Present call and a failed resize's text.
 struct GpuObjects {
     std::unique_ptr<D3DObjects, D3DObjectsRelease> d3d;
     // The adapter the device is created on, as --list-adapters numbers it;
     // -1 until then: the default (DefaultAdapter).
     int32_t adapterIndex = -1;
-    uint64_t fenceValues[2] = {0, 0};
-    uint32_t frameIndex = 0;
-    uint32_t rtvDescriptorSize = 0;
-    uint32_t srvUavDescriptorSize = 0;
     bool hdrEnabled = false;
     // The last present found the window where nobody can see it (minimised
     // or covered): its frames need not be drawn.

@@ -24,7 +24,7 @@
 //      TimestampReadbackOffset(slot) of the read-back buffer, then
 //        if (auto times = TakeGpuPassTimes(gpu.timestamps, slot, stamps)) finished.Add(*times);
 //      Render hands `finished` (a GpuPassTimesList) back to its caller; the
-//      program's Render(App&) passes each to ReportGpuPassTimes (app/frame.h),
+//      program's DrawFrame(App&) passes each to ReportGpuPassTimes (app/frame.h),
 //      which feeds the telemetry and the benchmark.
 //      The frame's own slot is always among them when it held a frame: its
 //      fence was waited for before the slot came round again, so this never waits.
@@ -35,7 +35,7 @@
 //      kTimestampsPerFrame queries from TimestampQueryIndex(s, PhysicsBegin)
 //      into the read-back buffer at TimestampReadbackOffset(s).
 //   3. After ExecuteCommandLists, with the fence value that this frame's
-//      MoveToNextFrame signals (gpu.fenceValues[s] before the call):
+//      MoveToNextFrame signals (gpu.d3d->fenceValues[s] before the call):
 //        GpuTimestampsSubmitted(gpu.timestamps, s, fenceValue);
 //
 // A slot is read once per submitted frame. Submissions of their own (the

@@ -34,7 +34,7 @@ const std::string kLost = "Device removed: 0x887a0006 DXGI_ERROR_DEVICE_HUNG (th
 void StartFromStartup(TestApp& t, bool singleRun, bool deterministic, int debris = 80, uint32_t loops = 0, int32_t loopSeconds = 0)
 {
     std::tie(t.app.width, t.app.height) = std::tuple(854u, 480u);
-    BuildLevel(t.app, deterministic ? 3 : 0);
+    LoadLevel(t.app, deterministic ? 3 : 0);
     if (deterministic) {
         t.world.random.Seed(42);
     }
@@ -274,7 +274,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
                   std::make_tuple(c.pausing ? c.run - 1 : c.run, c.runs > 0 ? 1 : 0, 0, c.run > 0)) << c.what;
         fs::current_path(c.writable ? scratch.dir : fs::path("/proc"));  // nobody, root included, can create files there
         const auto stop = [&] { c.stop == 'd' ? EndBenchmarkByDeviceLoss(t.app, kLost) : c.stop == 'f' ?
-            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : AbortBenchmark(t.app); };
+            EndBenchmarkByFailure(t.app, "Resize Error: ResizeBuffers\nAttempted: 8192x8192") : EndBenchmarkByAbort(t.app); };
         ReportOccludedFrame(t.app);  // the run under way, if any, was hidden for a while
         stop();
         fs::current_path(scratch.dir);
@@ -315,7 +315,7 @@ TEST(Benchmark, AnAbortOrADeviceLossKeepsAndReportsTheRunsSoFar)
         }
 
         // Nothing more happens: a second stop does nothing, no pause goes on to build a benchmark level.
-        BuildLevel(t.app, 4);
+        LoadLevel(t.app, 4);
         stop();
         for (int frame = 0; frame < 200; ++frame) {
             UpdateFrame(t.app, kFrame, kFrame);
@@ -460,7 +460,7 @@ TEST(Benchmark, AStressTestPlaysItsLoopsBackToBackAndJudgesTheStabilityOfTheirFr
             UpdateFrame(t.app, std::min(dt, 0.05f), dt);
         }
         if (c.stopInLoop > 0) {
-            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, kLost) : AbortBenchmark(t.app);
+            c.deviceLoss ? EndBenchmarkByDeviceLoss(t.app, kLost) : EndBenchmarkByAbort(t.app);
         }
         const size_t played = c.stopInLoop > 0 ? static_cast<size_t>(c.stopInLoop) : c.loops;
         ASSERT_EQ(b.runs.size(), played) << c.what;

@@ -48,7 +48,7 @@ TEST(Debris, EachBrickQueuesABurstAtTheNextRingPositionUpToTheDebrisCount)
 TEST(Debris, BurstsReachTheGpuOnePerFrameInHitOrderEvenAfterADebrisReset)
 {
     TestApp t;
-    BuildLevel(t.app, 0);
+    LoadLevel(t.app, 0);
     t.world.ballLaunched = true;
     // Three balls under the lowest row (y = 0.5, colour 4) hit three bricks in one frame.
     t.world.balls = {MakeBall(-12.25f, -0.8f, 0.0f, 0.4f), MakeBall(-5.25f, -0.8f, 0.0f, 0.4f),
@@ -60,7 +60,7 @@ TEST(Debris, BurstsReachTheGpuOnePerFrameInHitOrderEvenAfterADebrisReset)
     for (const auto& e : expected) {
         EXPECT_EQ(std::make_tuple(gpu.explosionCode, gpu.explosionX, gpu.liveDebris), std::make_tuple(e[0], e[1], e[2]));
         if (e[0] == 401.0f) {
-            HandleGameKey(t.app, key::kC, 1);
+            OnKeyDown(t.app, key::kC, 1);
         }
         UpdateFrame(t.app, 0.0f, 0.0f);
     }

@@ -15,7 +15,7 @@ TEST(FrameConstants, EachFrameWritesTheBlockTheShadersRead)
     TestApp t;
     World& w = t.world;
     w.paddleX = 2.5f;  // moved by the pointer since the last frame; the ball waits there
-    BuildLevel(t.app, 4);  // CODE WALL: 148 bricks of 2.4 x 1.6
+    LoadLevel(t.app, 4);  // CODE WALL: 148 bricks of 2.4 x 1.6
     // The burst at ring position 10 (the cursor at 9) draws up to debris 80.
     std::tie(w.gameTime, w.brightness, w.raySteps, w.ballGlow, w.autoplay, w.activeDebris, w.debrisCursor, t.app.width,
              t.app.height) = std::tuple(12.25f, 0.35f, 72, 3.0f, true, 24, 9, 1280u, 720u);

@@ -27,27 +27,27 @@ std::string State(const TestApp& t)
 TEST(Paddle, FollowsAHeldMoveKeyThirtyUnitsASecondAndThePointer)
 {
     TestApp t;
-    BuildLevel(t.app, 0);
+    LoadLevel(t.app, 0);
     t.app.width = 854;
     const struct { uint64_t down, up; int64_t data; int frames; float paddleX; } keys[] = {
         {key::kLeft, 0, kRepeat, 1, -1.5f}, {key::kD, 0, kFirstPress, 1, -1.5f},  // both held: still
         {0, key::kRight, 0, 40, -16.5f},  // to the end of its travel
         {key::kRight, key::kA, kFirstPress, 1, -15.0f}};
     for (const auto& s : keys) {
-        HandleGameKey(t.app, s.down, s.data);
-        HandleGameKeyUp(t.app, s.up);
+        OnKeyDown(t.app, s.down, s.data);
+        OnKeyUp(t.app, s.up);
         for (int i = 0; i < s.frames; ++i) {
             UpdateFrame(t.app, 0.05f, 0.05f);
         }
         EXPECT_EQ(std::make_pair(t.world.paddleX, t.world.balls[0].x), std::make_pair(s.paddleX, s.paddleX));  // the ball rides along
     }
-    HandleGameKeyUp(t.app, key::kRight);
+    OnKeyUp(t.app, key::kRight);
     // Beyond the client area the next update clamps; the window's width (not the size drawn) spans the travel.
     const struct { uint32_t x, width; float paddleX; } pointer[] = {
         {427, 854, 0.0f}, {0, 854, -16.5f}, {854, 854, 16.5f}, {9000, 10000, 13.2f}, {1000, 854, 22.14169f},
         {10, 0, 22.14169f}};
     for (const auto& p : pointer) {
-        HandlePointerMove(t.app, p.x, p.width);
+        OnPointerMove(t.app, p.x, p.width);
         EXPECT_NEAR(t.world.paddleX, p.paddleX, 1e-5) << p.x;
     }
 }
@@ -78,21 +78,21 @@ TEST(Keys, SettingKeysStepOnTheFirstPressWithinTheirBounds)
 TEST(Keys, CommandKeysActOnTheGameOnceButNotDuringABenchmark)
 {
     TestApp t;
-    BuildLevel(t.app, 5);
+    LoadLevel(t.app, 5);
     StartConfiguredBenchmark(t.app, 854, 480, 80, true, false);
     const std::string running = Work(t);
     using namespace key;
     for (const uint64_t k : {kSpace, kLeft, kRight, kA, kD, k1, k2, k3, kB, kC, kG, kH, kL, kM, kN, kP, kR, kV,
                              kFewerSteps, kMoreSteps, kFewerStepsOld, kMoreStepsOld, kBrighter, kDarker}) {
-        HandleGameKey(t.app, k, kFirstPress);
+        OnKeyDown(t.app, k, kFirstPress);
         EXPECT_EQ(Work(t), running) << "key " << k;
     }
-    HandlePointerMove(t.app, 100, 854);
-    HandlePointerClick(t.app);
+    OnPointerMove(t.app, 100, 854);
+    OnPointerClick(t.app);
     t.world.moveLeft = true;
-    HandleGameKeyUp(t.app, kA);
+    OnKeyUp(t.app, kA);
     EXPECT_EQ(Work(t), running);
-    AbortBenchmark(t.app);
+    EndBenchmarkByAbort(t.app);
     t.world.activeDebris = 40;
     const struct { uint64_t virtualKey; int64_t data; const char* state; } presses[] = {
         {key::kSpace, kRepeat, "level 5, 1 balls waiting, debris on, 40 live, 1 clears, 0 resizes"},
@@ -111,7 +111,7 @@ TEST(Keys, CommandKeysActOnTheGameOnceButNotDuringABenchmark)
     };
     for (const auto& p : presses) {
         const int refreshes = t.platform.panelRefreshes;
-        HandleGameKey(t.app, p.virtualKey, p.data);
+        OnKeyDown(t.app, p.virtualKey, p.data);
         EXPECT_EQ(std::make_pair(State(t), t.platform.panelRefreshes), std::make_pair(std::string(p.state), refreshes + 1))
             << "key " << p.virtualKey;
     }

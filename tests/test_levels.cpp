@@ -74,7 +74,7 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
         const std::string name = Narrow(expected.button);
         TestApp t;
         World& world = t.world;
-        BuildLevel(t.app, level == 0 ? 5 : 0);  // the first level after the small bricks of the last
+        LoadLevel(t.app, level == 0 ? 5 : 0);  // the first level after the small bricks of the last
         std::tie(world.score, world.lives, world.ballGlow, world.activeDebris, world.debrisCursor, world.paddleX,
                  world.ballLaunched, world.bricksDirty) = std::tuple(1200, 1, 4.0f, 64, 7, 5.0f, true, false);
         world.explosionQueue.push_back(ExplosionEvent{1, 2, 3});
@@ -108,7 +108,7 @@ TEST(Levels, EachButtonBuildsTheLevelOfItsPictureAndStartsAfresh)
     TestApp t;
     std::tie(t.world.benchmarkRunning, t.world.deterministicRun, t.world.debrisCount, t.world.paddleX) =
         std::tuple(true, true, 160, 5.0f);
-    BuildLevel(t.app, 3);
+    LoadLevel(t.app, 3);
     EXPECT_EQ(std::make_tuple(t.world.debrisCap, t.world.debrisCount, t.world.paddleX, t.world.balls[0].x),
               std::make_tuple(312, 160, 0.0f, 0.0f));
 }

@@ -67,7 +67,7 @@ TEST(PanelButtons, OnlyAbortActsDuringABenchmarkAndAfterItEachButtonDoesWhatItsC
 {
     TestApp t;
     std::tie(t.platform.screenWidth, t.platform.screenHeight) = std::tuple(1366, 768);
-    BuildLevel(t.app, 0);
+    LoadLevel(t.app, 0);
     t.platform.launchChoice = DefaultDialogChoice();
     StartConfiguredBenchmark(t.app, 854, 480, 80, true, false);
     const std::string running = Work(t);
@@ -83,7 +83,7 @@ TEST(PanelButtons, OnlyAbortActsDuringABenchmarkAndAfterItEachButtonDoesWhatItsC
     }
     ApplySliderPosition(t.world, S::RaySteps, 3);
     EXPECT_EQ(std::make_pair(ApplyEditText(t.world, S::Brightness, L"1"), Work(t)), std::make_pair(std::optional<int>{}, running));
-    AbortBenchmark(t.app);
+    EndBenchmarkByAbort(t.app);
     for (const wchar_t* button : {L"Native", L"4K", L"2.5K", L"1080p", L"720p", L"480p", L"Abort"}) {
         Click(t, button);  // "Abort" with no benchmark running does nothing
     }
@@ -126,7 +126,7 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
         {0, 0, true, false, 41}, {dialog_id::kDebrisFirst, 0, false, false, 41}, {dialog_id::kDeterministic, 3, true, true, 175}};
     for (const auto& c : cases) {
         TestApp t;
-        BuildLevel(t.app, 2);
+        LoadLevel(t.app, 2);
         t.world.paddleX = 5.0f;
         DialogChoice choice = LaunchDialogChoice(DefaultDialogChoice());
         ApplyDialogCommand(choice, c.click, c.deterministic);
@@ -142,7 +142,7 @@ TEST(PanelButtons, LaunchBenchmarkStartsTheChosenBenchmarkAndCancelChangesNothin
     }
 
     TestApp t;
-    BuildLevel(t.app, 2);
+    LoadLevel(t.app, 2);
     const int refreshes = t.platform.panelRefreshes;
     Click(t, L"Launch Benchmark");  // the launch window gives no choice back: "Cancel" or the close box
     EXPECT_EQ(std::make_tuple(t.platform.launchWindows, t.platform.windowSizes.size(), t.world.levelIndex,

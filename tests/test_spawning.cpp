@@ -99,11 +99,11 @@ TEST(LaunchBall, AClickOrABallButtonLaunchesTheWaitingBallOnce)
         {L"x2 Split", 2, "0 -11 0.0127 0.3998 O", 6334}, {L"RGB Split", 3, "0 -11 -0.0611 0.3953 R", 26500}};
     for (const auto& c : cases) {
         TestApp t;
-        BuildLevel(t.app, 0);
+        LoadLevel(t.app, 0);
         if (*c.button) {
             Click(t, c.button);
         }
-        HandlePointerClick(t.app);
+        OnPointerClick(t.app);
         EXPECT_EQ(std::make_tuple(t.world.ballLaunched, CountActiveBalls(t.world), Balls(t.world)[0], t.world.random.Next(),
                                   t.platform.LinesStartingWith("SpawnBall: ").size()),
                   std::make_tuple(true, c.balls, c.launched, c.nextDraw, *c.button ? 1u : 0u)) << Narrow(c.button);

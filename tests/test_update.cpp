@@ -82,7 +82,7 @@ TEST(UpdateFrame, TheLastBallLostOrTheLastBrickDestroyed)
     for (const auto& c : cases) {
         TestApp t;
         World& world = t.world;
-        BuildLevel(t.app, 5);
+        LoadLevel(t.app, 5);
         for (size_t i = 1; i < world.bricks.size(); ++i) {
             world.bricks[i].alive = 0.0f;
         }
@@ -133,7 +133,7 @@ TEST(UpdateFrame, ADeterministicRunStepsInWholeTicksOfTheFrameTime)
 TEST(UpdateFrame, TheTelemetryFollowsEachSecondAndThePauseIsNeitherCountedNorTimed)
 {
     TestApp t;
-    BuildLevel(t.app, 2);
+    LoadLevel(t.app, 2);
     std::tie(t.world.score, t.world.activeDebris, t.app.width, t.app.height) = std::tuple(-100, 48, 1280u, 720u);
     for (int i = 0; i < 15; ++i) {
         UpdateFrame(t.app, 0.05f, 0.0625f);

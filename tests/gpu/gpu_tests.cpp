@@ -269,9 +269,9 @@ void RunRenderingChecks(Backend& b)
 
     // Wider than 8192 pixels draws at 8192: a still wider window is the same size to the GPU (no drain, no new buffers).
     const bool wide = OnResize(b.gpu, b.surface, 9000, 600).resized;
-    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
+    const uint64_t fence = b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
     const bool wider = OnResize(b.gpu, b.surface, 9100, 600).resized;
-    Check(wide && !wider && fence == b.gpu.fenceValues[b.gpu.frameIndex] && b.surface.width == 8192,
+    Check(wide && !wider && fence == b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex] && b.surface.width == 8192,
           "a window wider than 8192 is drawn 8192 wide, and a wider one changes nothing", "resized %d then %d, %ux%u",
           wide, wider, b.surface.width, b.surface.height);
     OnResize(b.gpu, b.surface, 854, 480);
@@ -347,8 +347,8 @@ void RunFailedResizeCheck(Backend& b)
 {
     b.gpu.d3d->simulatedTexturePixelLimit = 1280 * 720;
     const ResizeOutcome outOfMemory = OnResize(b.gpu, b.surface, 1920, 1080);
-    const uint64_t fence = b.gpu.fenceValues[b.gpu.frameIndex];
-    const bool retried = OnResize(b.gpu, b.surface, 1920, 1080).resized || fence != b.gpu.fenceValues[b.gpu.frameIndex];
+    const uint64_t fence = b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
+    const bool retried = OnResize(b.gpu, b.surface, 1920, 1080).resized || fence != b.gpu.d3d->fenceValues[b.gpu.d3d->frameIndex];
     b.gpu.d3d->simulatedTexturePixelLimit = 0;
     DXGI_SWAP_CHAIN_DESC1 chain{};
     b.gpu.d3d->swapChain->GetDesc1(&chain);
@@ -478,7 +478,7 @@ void RunPassTimeChecks(Backend& b)
 // A benchmark of level 0 in its run 1, `elapsed` seconds in: at 40 the next sampled frame ends the run.
 void BenchmarkInRun1(App& app, bool singleRun, float elapsed)
 {
-    BuildLevel(app, 0);
+    LoadLevel(app, 0);
     StartConfiguredBenchmark(app, 854, 480, 80, singleRun, false);
     app.bench.phase = BenchmarkPhase::Recording;
     app.bench.currentRun = 1;
@@ -492,14 +492,14 @@ void RunPauseEndCheck(App& app)
     BenchmarkInRun1(app, false, 40.0f);
     app.world.explosionQueue.push_back(ExplosionEvent{1.0f + 100.0f * 2.0f, 0.0f, 5.0f});
     UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
-    Render(app);
+    DrawFrame(app);
     const bool handedOver = app.bench.Pausing() && app.frameConstants.explosionCode > 0.5f;
     UpdateFrame(app, 0.05f, 2.0f);  // the whole pause: it ends, the level is built again
-    Render(app);
+    DrawFrame(app);
     const size_t alive = AliveParticles(ReadBack(app.gpu, app.gpu.d3d->debrisBuffer.Get()), 8192);
     Check(handedOver && !app.bench.Pausing() && alive == 0, "the frame that ends a pause starts no burst in the cleared debris",
           "handed over in the pause %d, pausing after it %d, %zu particles alive", handedOver, app.bench.Pausing(), alive);
-    AbortBenchmark(app);
+    EndBenchmarkByAbort(app);
 }
 
 void CALLBACK QuitWaitingLoop(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
@@ -557,10 +557,10 @@ void RunModalLoopFailureCheck(App& app, FaultyPlatform& platform)
 {
     BenchmarkInRun1(app, true, 40.0f);
     platform.faultySummary = true;
-    const uint64_t fenceBefore = app.gpu.fenceValues[app.gpu.frameIndex];
+    const uint64_t fenceBefore = app.gpu.d3d->fenceValues[app.gpu.d3d->frameIndex];
     const std::string failure = FailureOf([&app] { RunFrame(app); });
     platform.faultySummary = false;
-    const uint64_t fence = app.gpu.fenceValues[app.gpu.frameIndex];
+    const uint64_t fence = app.gpu.d3d->fenceValues[app.gpu.d3d->frameIndex];
     Check(failure == "the debris clear failed" && fence == fenceBefore,
           "a failure inside the summary box's loop is the one reported and stops the frame before it is rendered",
           "%s; fence value %llu, before %llu", failure.c_str(), static_cast<unsigned long long>(fence),

@@ -87,7 +87,7 @@ std::vector<double> Pattern(std::initializer_list<std::pair<double, int>> frames
 RunResult PlaySingleRun(App& app, FrameSource& source, bool deterministic)
 {
     std::tie(app.width, app.height) = std::pair(1920u, 1080u);
-    BuildLevel(app, deterministic ? kZivoLevel : 0);
+    LoadLevel(app, deterministic ? kZivoLevel : 0);
     if (deterministic) {
         app.world.random.Seed(42);
     }
@@ -197,7 +197,7 @@ LoopCost PlayFourRuns(bool frameLog, double fps)
     App app(platform);
     app.bench.frameLog.enabled = frameLog;
     std::tie(app.width, app.height) = std::pair(1920u, 1080u);
-    BuildLevel(app, kZivoLevel);
+    LoadLevel(app, kZivoLevel);
     app.world.random.Seed(42);
     ResetBallOnPaddle(app.world);
     const int64_t begin = ThreadCpuNanoseconds();
@@ -307,7 +307,7 @@ void HashFiles()
         App app(platform);
         app.bench.frameLog.enabled = c.frameLog;
         std::tie(app.width, app.height) = std::pair(1920u, 1080u);
-        BuildLevel(app, c.deterministic ? kZivoLevel : 0);
+        LoadLevel(app, c.deterministic ? kZivoLevel : 0);
         app.world.random.Seed(42);
         ResetBallOnPaddle(app.world);
         StartConfiguredBenchmark(app, 1920, 1080, 80, c.singleRun, c.deterministic, c.stressLoops, c.stressLoops > 0 ? 5 : 0);
@@ -316,7 +316,7 @@ void HashFiles()
         int64_t clock = 0;
         for (uint64_t frame = 1; b.Running(); ++frame) {
             if (c.abortInRun > 0 && b.currentRun == c.abortInRun && b.runElapsed > 10.0) {
-                AbortBenchmark(app);
+                EndBenchmarkByAbort(app);
                 break;
             }
             const double dt = source.Next();

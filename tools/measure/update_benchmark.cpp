@@ -27,7 +27,7 @@ void BM_UpdateFrameSpectrumTwelveBalls(benchmark::State& state)
 {
     RecordingPlatform platform;
     App app(platform);
-    BuildLevel(app, 5);
+    LoadLevel(app, 5);
     PutTwelveBallsInPlay(app);
     for (auto _ : state) {
         UpdateFrame(app, 1.0f / 60.0f, 1.0f / 60.0f);
